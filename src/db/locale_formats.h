@@ -1,0 +1,28 @@
+// The user's locale formats that value conversion needs.
+#pragma once
+
+#include <string>
+
+namespace kadrum {
+
+struct LocaleFormats {
+  // One character (UTF-8), the locale's decimal symbol; "." when the locale
+  // has none or its symbol is longer than one character.
+  std::string decimal_separator = ".";
+  // strftime-style formats of the locale's short date and its time.
+  std::string short_date_format = "%m/%d/%y";
+  std::string time_format = "%H:%M:%S";
+};
+
+// Reads the formats of the user's locale, as named by LC_ALL, then
+// LC_NUMERIC (LC_TIME for the date and time formats), then LANG, without
+// touching the process's global locale. Falls back to the "C" formats.
+LocaleFormats read_locale_formats();
+
+// The program-wide formats, read on first use.
+const LocaleFormats& locale_formats();
+
+// Reads the program-wide formats again, after the user changed the settings.
+void reload_locale_formats();
+
+}  // namespace kadrum

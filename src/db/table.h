@@ -1,0 +1,55 @@
+// itab: the table object through which rows are appended.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine.h"
+#include "value.h"
+
+namespace kadrum {
+
+class Connection;
+
+class Table {
+ public:
+  explicit Table(Connection& connection);
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+  ~Table();
+
+  const std::string& table_name() const { return table_name_; }
+  // Accepted only while closed; throws kadrum::Error when open.
+  void set_table_name(std::string name);
+
+  bool is_open() const { return cursor_ != nullptr; }
+  // Opens the table under the open form of its name. Throws "itab: Eigenschaft
+  // TableName fehlt" for an empty name, ProviderError when the engine fails.
+  void open();
+  // Nothing happens when already closed.
+  void close();
+
+  // Only while open.
+  const std::vector<EngineField>& fields() const;
+  bool supports_update() const;
+
+  // The steps of an append, only while open: begin a new record, give a field
+  // (0-based position) its value, write the record, or drop it.
+  void add_new();
+  void set_value(std::size_t position, Value value);
+  void update();
+  void cancel_update();
+  bool in_insert_state() const { return inserting_; }
+
+ private:
+  Connection& connection_;
+  std::string table_name_;
+  std::unique_ptr<EngineTable> cursor_;
+  bool inserting_ = false;
+  std::vector<std::size_t> pending_positions_;
+  std::vector<Value> pending_values_;
+};
+
+}  // namespace kadrum

@@ -1,0 +1,37 @@
+// Kadrum's error type and the rule that turns an error into the text a user sees.
+#pragma once
+
+#include <exception>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kadrum {
+
+// Every failure that ends an action is a kadrum::Error carrying the German
+// message shown to the user. An error caused by another one is thrown with
+// std::throw_with_nested, so the display can reach the innermost message.
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Fills the placeholders of a message format in order: each "%s" or "%d"
+// takes the next argument as it is. Extra arguments are ignored; a
+// placeholder without an argument stays as it is.
+std::string fill_message(std::string_view format,
+                         std::initializer_list<std::string_view> args);
+
+// The message of the innermost error of "error" (following nested errors),
+// unless that message is empty, in which case the outer message is used.
+std::string innermost_message(const std::exception& error);
+
+// Appends a full stop when "text" is not empty and its last character lies
+// above U+002E. Works on UTF-8: any multi-byte character is above U+002E.
+std::string with_full_stop(std::string text);
+
+// What the user is shown for "error": innermost message, then the full stop.
+std::string display_text(const std::exception& error);
+
+}  // namespace kadrum

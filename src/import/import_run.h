@@ -1,0 +1,37 @@
+// The "go" action: reads the text file and hands one row per data line on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "run_settings.h"
+
+namespace kadrum {
+
+// Three value texts in column order. They point into the line being read and
+// stay valid only until the append operation returns.
+using Row = std::array<std::string_view, 3>;
+
+// Stores one row before it returns, or throws.
+using AppendOperation = std::function<void(const Row&)>;
+
+// Where the run stands; the caller may read it after the run has ended,
+// whether by success or by an error.
+struct ImportProgress {
+  std::uint64_t line = 0;        // 1-based number of the last line read, 0 before any
+  bool in_data_line = false;     // true while a data line's row is built or appended
+  std::uint64_t rows = 0;        // rows whose append has returned
+};
+
+// Runs one import with "settings": opens imprtfile (standard input when the
+// name is empty), skips nhdl header lines and calls "append" once per data
+// line, in file order. Throws kadrum::Error with the German message on any
+// failure; errors from "append" pass through unchanged. The file is closed on
+// every way out. Hands over nothing when the data ends before the first data
+// line. "progress", when given, is kept up to date as the run goes.
+void import_run(const RunSettings& settings, const AppendOperation& append,
+                ImportProgress* progress = nullptr);
+
+}  // namespace kadrum
