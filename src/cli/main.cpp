@@ -1,1 +1,58 @@
-int main() { return 0; }
+// kadrum-cli: the window's unattended run for scripts, without a window.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "cli_run.h"
+#include "import/argument_grammar.h"
+#include "import/error.h"
+
+namespace {
+
+// One line on standard error: the shown text, behind the file and line
+// number when a data line failed.
+void report(const std::exception& error, const kadrum::RunSettings& settings,
+            const kadrum::ImportProgress& progress) {
+  std::string where;
+  if (progress.in_data_line) {
+    where = settings.imprtfile.empty() ? "(Standardeingabe)" : settings.imprtfile;
+    where += ':' + std::to_string(progress.line) + ": ";
+  }
+  std::fprintf(stderr, "%s%s\n", where.c_str(),
+               kadrum::display_text(error).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kadrum::CliOptions options;
+  try {
+    options = kadrum::parse_cli_options(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const kadrum::Error& error) {
+    std::fprintf(stderr, "kadrum-cli: %s\n", kadrum::display_text(error).c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kadrum::cli_help_text(), stdout);
+    return 0;
+  }
+
+  kadrum::RunSettings settings;
+  // "GO" and "!" steer the window's automatic run; here the run is the
+  // whole point, so the outcome changes nothing.
+  kadrum::parse_arguments(options.arguments, settings);
+
+  kadrum::ImportProgress progress;
+  try {
+    if (options.dry_run)
+      kadrum::run_preview(settings, progress);
+    else
+      kadrum::run_import(settings, options.create_database, progress);
+  } catch (const std::exception& error) {
+    report(error, settings, progress);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,64 @@
+#include "cli_options.h"
+
+#include "import/error.h"
+
+namespace kadrum {
+
+CliOptions parse_cli_options(const std::vector<std::string>& argv) {
+  CliOptions options;
+  for (const std::string& arg : argv) {
+    if (!arg.starts_with("--")) {
+      options.arguments.push_back(arg);
+    } else if (arg == "--dry-run") {
+      options.dry_run = true;
+    } else if (arg == "--create-database") {
+      options.create_database = true;
+    } else if (arg == "--help") {
+      options.help = true;
+    } else {
+      throw Error(fill_message(
+          "Unbekannte Option '%s' (kadrum-cli --help zeigt die Optionen)",
+          {arg}));
+    }
+  }
+  return options;
+}
+
+const char* cli_help_text() {
+  return R"(Aufruf: kadrum-cli [OPTION...] [ARGUMENT...]
+
+Liest eine Textdatei, überspringt ihre Kopfzeilen und hängt für jede
+Datenzeile einen Datensatz mit drei Werten an eine Tabelle einer
+SQLite-Datenbank an. Werte ("Items") sind Folgen aus Ziffern, "-", "."
+und "/"; alles andere trennt sie.
+
+Argumente (Groß- und Kleinschreibung des Präfixes egal):
+  DB=PFAD     Datenbankdatei
+  RT=NAME     Zieltabelle
+  HD=N        Anzahl der Kopfzeilen (Vorgabe 1)
+  FN=DATEI    Textdatei; leer: Standardeingabe
+  IN=N        Einzelwertmodus: Item 1 (Jahr), Item 2 (Tag) und Item N
+  I?=N        Listenmodus: je Argument eine Item-Nummer für die nächste
+              Spalte (höchstens drei werden verwendet), z. B. I1=1 I2=2 I3=5
+  *           Tabelle vorher löschen und neu anlegen (drei double-Spalten:
+              yr, jday, sval im Einzelwertmodus; W1, W2, W3 im Listenmodus)
+  GO, !       werden angenommen und ändern hier nichts
+  Andere Argumente werden ignoriert.
+
+Optionen:
+  --dry-run          nichts speichern: jede Zeile als drei durch Tabulatoren
+                     getrennte Werte auf die Standardausgabe schreiben
+  --create-database  eine leere SQLite-Datenbank anlegen, wenn DB= auf
+                     keine vorhandene Datei zeigt
+  --help             diesen Text zeigen
+
+Beispiel:
+  kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'
+
+Exit-Status: 0 bei Erfolg, 1 bei einem Fehler (die Meldung steht auf der
+Standardfehlerausgabe, bei einer Datenzeile mit Datei und Zeilennummer),
+2 bei einer unbekannten Option.
+)";
+}
+
+}  // namespace kadrum

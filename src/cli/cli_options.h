@@ -1,0 +1,24 @@
+// The options of kadrum-cli. Options begin with "--" and may stand anywhere;
+// everything else goes, in order, to the argument grammar.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kadrum {
+
+struct CliOptions {
+  bool dry_run = false;          // print rows instead of storing them
+  bool create_database = false;  // create a missing database file first
+  bool help = false;
+  std::vector<std::string> arguments;  // for the argument grammar
+};
+
+// Sorts "argv" (without the program's name) into options and arguments.
+// Throws kadrum::Error naming an option that does not exist.
+CliOptions parse_cli_options(const std::vector<std::string>& argv);
+
+// The German help text.
+const char* cli_help_text();
+
+}  // namespace kadrum

@@ -1,0 +1,19 @@
+// The two jobs of kadrum-cli: the preview and the real import.
+#pragma once
+
+#include "import/import_run.h"
+#include "import/run_settings.h"
+
+namespace kadrum {
+
+// Runs the import with an append that prints each row to standard output.
+// Throws what the import run throws.
+void run_preview(const RunSettings& settings, ImportProgress& progress);
+
+// Creates the database file first when asked and none is there, then "db
+// connect" and "go", showing progress on a terminal and a summary line on
+// standard error. Throws what those actions throw.
+void run_import(RunSettings& settings, bool create_database,
+                ImportProgress& progress);
+
+}  // namespace kadrum

@@ -1,0 +1,179 @@
+// Runs kadrum-cli as a process and checks its exact output and exit status.
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kadrum-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return dir_ / name;
+  }
+
+  // Runs kadrum-cli with "args" in the test folder, "input" on its standard
+  // input, and collects both outputs.
+  Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
+    const fs::path in = write("stdin.txt", input);
+    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      dup2(open(in.c_str(), O_RDONLY), 0);
+      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(KADRUM_CLI, argv.data());
+      _exit(127);
+    }
+    Outcome result;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = slurp(out);
+    result.err = slurp(err);
+    return result;
+  }
+
+  // The number of records in "table" of the database "db".
+  long long count(const std::string& db, const std::string& table) {
+    sqlite3* handle = nullptr;
+    sqlite3_open_v2((dir_ / db).c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    long long n = -1;
+    const std::string sql = "select count(*) from " + table;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+      n = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return n;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliTest, PreviewPrintsEveryDayOfTheCo2Sample) {
+  const Outcome r = run({"--dry-run", "HD=34", std::string("FN=") + KADRUM_SAMPLE, "IN=5"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 15375);
+  EXPECT_TRUE(r.out.starts_with("1974\t5\t333.46\n1974\t5\t333.64\n"));
+  EXPECT_TRUE(r.out.ends_with("2024\t5\t426.93\n"));
+}
+
+TEST_F(CliTest, PreviewOptionsStandAnywhereAndNeverReachTheGrammar) {
+  write("d.txt", "h\n1 2 3 4\n");
+  const Outcome r = run({"FN=d.txt", "I1=4", "--dry-run", "I2=1"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "4\t1\t\n");
+}
+
+TEST_F(CliTest, PreviewReadsStandardInputForAnEmptyFileName) {
+  const Outcome r = run({"--dry-run", "HD=0", "FN=", "IN=3"}, "7 8 9\r\n1 2\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "7\t8\t9\n1\t2\t\n");
+}
+
+TEST_F(CliTest, PreviewOfAFileWithOnlyHeaderLinesPrintsNothing) {
+  write("h.txt", "a\nb\n");
+  const Outcome r = run({"--dry-run", "HD=2", "FN=h.txt", "IN=3"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
+  write("d.txt", "h\n1 2 3\n4 5 6\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "FN=d.txt", "IN=drei"}, "d.txt:2: 'drei' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "FN=fehlt.txt"}, "Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt/d.txt"}, "Ungültiger Dateiname - fehlt/d.txt.\n", ""},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = run(c.args);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, c.out);
+  }
+}
+
+TEST_F(CliTest, UnknownOptionIsAUsageError) {
+  const Outcome r = run({"--dryrun"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "kadrum-cli: Unbekannte Option '--dryrun' (kadrum-cli --help zeigt die Optionen).\n");
+  const Outcome help = run({"GO", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Aufruf: kadrum-cli"), std::string::npos);
+}
+
+TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {
+  const Outcome r = run({"--create-database", "DB=co2.db", "RT=co2", "HD=34",
+                         std::string("FN=") + KADRUM_SAMPLE, "IN=5", "*", "GO", "!"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("15375 Datensätze in [0-9.]+ s gespeichert\n")))
+      << r.err;
+  EXPECT_EQ(count("co2.db", "co2"), 15375);
+}
+
+TEST_F(CliTest, ImportStopsAtABadValueAndKeepsTheRecordsBefore) {
+  write("d.txt", "h\n1990 1 5.5\n1990 2 6\n1990 3 1.2.3\n1990 4 7\n");
+  const Outcome r = run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'.\n");
+  EXPECT_EQ(count("x.db", "t"), 2);
+}
+
+TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
+  write("d.txt", "h\n1 2 3\n");
+  const Outcome r = run({"DB=neu.db", "RT=t", "FN=d.txt", "IN=3", "*"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.err.empty());
+  EXPECT_FALSE(fs::exists(dir_ / "neu.db"));
+  const Outcome created = run({"--create-database", "DB=neu.db", "RT=t", "FN=d.txt", "IN=3", "*"});
+  EXPECT_EQ(created.status, 0) << created.err;
+  EXPECT_EQ(count("neu.db", "t"), 1);
+}
+
+}  // namespace
