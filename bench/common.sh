@@ -1,0 +1,37 @@
+# Shared by the benchmark scripts: data generation and measuring.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cli=${KADRUM_CLI:-$root/build/src/cli/kadrum-cli}
+[ -x "$cli" ] || { echo "build first: ./setup.sh" >&2; exit 1; }
+command -v /usr/bin/time >/dev/null || apt-get install -y -qq time >/dev/null
+work=$(mktemp -d /tmp/kadrum-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# generate N FILE: N lines shaped like the daily CO2 series (year, month,
+# day, decimal year, ppm), no header.
+generate() {
+  awk -v n="$1" 'BEGIN {
+    for (i = 0; i < n; i++) {
+      y = 1974 + int(i / 365); d = i % 365
+      printf "  %d  %2d  %2d  %.4f    %.2f\n", y, 1 + int(d / 31), 1 + d % 28, y + d / 365, 330 + (i % 9000) / 97
+    }
+  }' > "$2"
+}
+
+# measure CMD...: runs CMD three times, prints "best_seconds peak_kib".
+measure() {
+  local best="" peak=0 line
+  for _ in 1 2 3; do
+    local t0 t1 kib secs
+    t0=$(date +%s%N)
+    kib=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+    t1=$(date +%s%N)
+    secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+    if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs; fi
+    [ "$kib" -gt "$peak" ] && peak=$kib
+  done
+  echo "$best $peak"
+}
+
+rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# kadrum-cli importing 1,000,000 lines into a new table, beside a bare C loop
+# with one commit per row and the sqlite3 shell's .import (one transaction).
+source "$(dirname "$0")/common.sh"
+n=${1:-1000000}
+
+cc -O2 -o "$work/sqlite_loop" "$root/bench/sqlite_loop.c" -lsqlite3
+generate "$n" "$work/big.txt"
+generate 10000 "$work/small.txt"
+awk '{print $1 "," $2 "," $4}' "$work/big.txt" > "$work/big.csv"
+
+# once CMD...: one timed run, after removing the database; prints "seconds peak_kib".
+once() {
+  rm -f "$work"/db*
+  local t0 t1 kib
+  t0=$(date +%s%N)
+  kib=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+  t1=$(date +%s%N)
+  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }') $kib"
+}
+
+read -r k_s k_mem < <(once "$cli" --create-database DB="$work/db" RT=t HD=0 FN="$work/big.txt" IN=4 '*')
+stored=$(sqlite3 "$work/db" "select count(*) from t")
+read -r _ small_mem < <(once "$cli" --create-database DB="$work/db" RT=t HD=0 FN="$work/small.txt" IN=4 '*')
+read -r l_s l_mem < <(once "$work/sqlite_loop" "$work/db" "$work/big.txt")
+read -r i_s i_mem < <(once sqlite3 "$work/db" "create table t (yr double, jday double, sval double)" \
+  ".import --csv $work/big.csv t")
+
+printf '%-34s %9s %12s %10s\n' "$n lines" seconds records/s "peak KiB"
+printf '%-34s %9s %12s %10s\n' "kadrum-cli (stored: $stored)" "$k_s" "$(rate "$n" "$k_s")" "$k_mem"
+printf '%-34s %9s %12s %10s\n' "bare C loop, commit per row" "$l_s" "$(rate "$n" "$l_s")" "$l_mem"
+printf '%-34s %9s %12s %10s\n' "sqlite3 .import, one transaction" "$i_s" "$(rate "$n" "$i_s")" "$i_mem"
+echo "kadrum / bare loop:  $(ratio "$l_s" "$k_s")  (aim: 0.80 or more)"
+echo "kadrum / .import:    $(ratio "$i_s" "$k_s")"
+echo "peak memory kadrum:  10,000 lines ${small_mem} KiB, $n lines ${k_mem} KiB"
