@@ -1,0 +1,86 @@
+#include "file_byte_source.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "error.h"
+
+namespace kadrum {
+
+namespace {
+
+bool folder_exists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The folder that would hold "file_name"; "." for a bare name.
+std::string parent_folder(const std::string& file_name) {
+  const std::size_t slash = file_name.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return file_name.substr(0, slash);
+}
+
+[[noreturn]] void throw_file_error(int error, const std::string& file_name) {
+  throw Error(file_error_message(error, file_name));
+}
+
+}  // namespace
+
+std::string file_error_message(int error, const std::string& file_name) {
+  switch (error) {
+    case ENOENT:
+      // A missing file and a missing folder share one errno here.
+      if (folder_exists(parent_folder(file_name)))
+        return "Die angegebene Datei wurde nicht gefunden";
+      return fill_message("Ungültiger Dateiname - %s", {file_name});
+    case ENOTDIR:
+      return fill_message("Ungültiger Dateiname - %s", {file_name});
+    case EMFILE:
+    case ENFILE:
+      return "Zu viele geöffnete Dateien";
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return "Dateizugriff verweigert";
+    default:
+      return fill_message("E/A-Fehler %d", {std::to_string(error)});
+  }
+}
+
+FileByteSource::FileByteSource(const std::string& file_name)
+    : file_name_(file_name) {
+  if (file_name.empty()) return;  // standard input, fd 0
+  int fd;
+  do {
+    fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw_file_error(errno, file_name);
+  owned_.fd = fd;
+  fd_ = fd;
+  // Linux opens a folder for reading; elsewhere that is access denied.
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode))
+    throw_file_error(EISDIR, file_name);
+}
+
+FileByteSource::~FileByteSource() = default;
+
+FileByteSource::OwnedFd::~OwnedFd() {
+  if (fd >= 0) ::close(fd);
+}
+
+std::size_t FileByteSource::read(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t count = ::read(fd_, buffer, size);
+    if (count >= 0) return static_cast<std::size_t>(count);
+    if (errno == EINTR) continue;
+    if (errno == EPIPE) return 0;
+    throw_file_error(errno, file_name_);
+  }
+}
+
+}  // namespace kadrum

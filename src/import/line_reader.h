@@ -1,0 +1,44 @@
+// Reads a byte source line by line, in large blocks.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "byte_source.h"
+
+namespace kadrum {
+
+// Holds one buffer and nothing of lines already returned, so memory does not
+// grow with the data. Errors of the source pass through unchanged.
+class LineReader {
+ public:
+  // Reads "source" in blocks of "buffer_size" bytes (at least 1).
+  explicit LineReader(ByteSource& source,
+                      std::size_t buffer_size = 256 * 1024);
+
+  // Replaces "line" with the next line's bytes and passes over its end: a LF,
+  // a CR LF, a byte 26 or the end of the data. A CR not followed by LF is
+  // dropped and joins its neighbours. With no byte left, "line" becomes
+  // empty and the position stays at the end.
+  void read_line(std::string& line);
+
+  // True when no byte is left or the next byte is 26. Consumes nothing.
+  bool at_end();
+
+  // True only when no byte is left. Consumes nothing.
+  bool exhausted();
+
+ private:
+  // Makes at least one unread byte available; false at the end of the data.
+  bool fill();
+
+  ByteSource& source_;
+  std::size_t buffer_size_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool source_ended_ = false;
+};
+
+}  // namespace kadrum

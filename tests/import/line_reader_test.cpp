@@ -1,0 +1,199 @@
+#include "import/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "import/error.h"
+#include "import/memory_byte_source.h"
+
+namespace kadrum {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Small buffers put every line end, CR LF pair and byte 26 on a block edge.
+const std::size_t kBufferSizes[] = {1, 2, 3, 5, 256 * 1024};
+
+Lines all_lines(const std::string& data, std::size_t buffer_size) {
+  MemoryByteSource source(data);
+  LineReader reader(source, buffer_size);
+  Lines lines;
+  std::string line;
+  while (!reader.exhausted()) {
+    reader.read_line(line);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+struct LinesCase {
+  std::string data;
+  Lines expected;
+};
+
+void run_cases(const std::vector<LinesCase>& cases) {
+  for (const LinesCase& c : cases)
+    for (std::size_t size : kBufferSizes)
+      EXPECT_EQ(all_lines(c.data, size), c.expected)
+          << "data: [" << c.data << "] buffer " << size;
+}
+
+TEST(LineReader, LineEndsAtLfOrCrLfAndPassesOverIt) {
+  run_cases({
+      {"a\nb\n", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"ab\r\ncd\nef", {"ab", "cd", "ef"}},
+      {"\r\n", {""}},
+      {"a\r\r\nb", {"a", "b"}},
+  });
+}
+
+TEST(LineReader, LoneCrIsDroppedAndJoinsItsNeighbours) {
+  run_cases({
+      {"12\r34\n", {"1234"}},
+      {"a\rb\rc\r", {"abc"}},
+      {"\r", {""}},
+      {"\r\r\r\n\r", {"", ""}},
+      {"a\r\x1a" "b", {"a", "b"}},
+  });
+}
+
+TEST(LineReader, Byte26EndsItsLineAndIsPassedOver) {
+  run_cases({
+      {"ab\x1a" "cd\n", {"ab", "cd"}},
+      {"\x1a", {""}},
+      {"a\n\x1a" "b", {"a", "", "b"}},
+      {"\x1a\x1a", {"", ""}},
+  });
+}
+
+TEST(LineReader, EndOfDataEndsTheLastLine) {
+  run_cases({
+      {"", {}},
+      {"a", {"a"}},
+      {"a\nb", {"a", "b"}},
+      {"\n\n", {"", ""}},
+      {"a\n\nb\n\n", {"a", "", "b", ""}},
+  });
+}
+
+TEST(LineReader, OtherBytesAreKeptAsTheyAre) {
+  run_cases({
+      {"\xEF\xBB\xBF" "1 2\n", {"\xEF\xBB\xBF" "1 2"}},
+      {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+      {"\t\x0b\x0c\xff\n", {"\t\x0b\x0c\xff"}},
+  });
+}
+
+TEST(LineReader, VeryLongLineHasNoLimit) {
+  std::string long_line(1'000'003, '7');
+  long_line[500'000] = ' ';
+  std::string data = long_line.substr(0, 700'000) + "\r" +
+                     long_line.substr(700'000) + "\r\nx";
+  for (std::size_t size : {std::size_t{3}, std::size_t{4096}, std::size_t{256 * 1024}})
+    EXPECT_EQ(all_lines(data, size), (Lines{long_line, "x"})) << size;
+}
+
+TEST(LineReader, ReadingPastTheEndYieldsEmptyLines) {
+  for (std::size_t size : kBufferSizes) {
+    MemoryByteSource source("a");
+    LineReader reader(source, size);
+    std::string line = "stale";
+    reader.read_line(line);
+    EXPECT_EQ(line, "a");
+    for (int i = 0; i < 3; ++i) {
+      line = "stale";
+      reader.read_line(line);
+      EXPECT_EQ(line, "");
+      EXPECT_TRUE(reader.exhausted());
+      EXPECT_TRUE(reader.at_end());
+    }
+  }
+}
+
+struct EndCase {
+  std::string data;
+  int lines_read;
+  bool at_end;
+  bool exhausted;
+};
+
+TEST(LineReader, EndTestSeesNoByteLeftOrByte26) {
+  const EndCase cases[] = {
+      {"", 0, true, true},
+      {"a", 1, true, true},
+      {"a\n", 1, true, true},
+      {"a\r\n", 1, true, true},
+      {"a\nb", 1, false, false},
+      {"a\n\n", 1, false, false},
+      {"\x1a", 0, true, false},
+      {"a\n\x1a" "b", 1, true, false},
+      {"a\x1a\x1a", 1, true, false},
+      {"a\n\r\x1a", 1, false, false},
+  };
+  for (const EndCase& c : cases) {
+    for (std::size_t size : kBufferSizes) {
+      MemoryByteSource source(c.data);
+      LineReader reader(source, size);
+      std::string line;
+      for (int i = 0; i < c.lines_read; ++i) reader.read_line(line);
+      EXPECT_EQ(reader.at_end(), c.at_end) << "[" << c.data << "] " << size;
+      EXPECT_EQ(reader.exhausted(), c.exhausted) << "[" << c.data << "] " << size;
+    }
+  }
+}
+
+TEST(LineReader, EndTestConsumesNothing) {
+  for (std::size_t size : kBufferSizes) {
+    MemoryByteSource source("a\n\x1a" "b");
+    LineReader reader(source, size);
+    std::string line;
+    reader.read_line(line);
+    EXPECT_TRUE(reader.at_end());
+    EXPECT_TRUE(reader.at_end());
+    EXPECT_FALSE(reader.exhausted());
+    reader.read_line(line);
+    EXPECT_EQ(line, "");
+    reader.read_line(line);
+    EXPECT_EQ(line, "b");
+  }
+}
+
+TEST(LineReader, ReadFailureSurfacesAtTheLineItHitsAfterEarlierLines) {
+  for (std::size_t size : kBufferSizes) {
+    MemoryByteSource source("a\nb\nc\n", 3, "E/A-Fehler 5");
+    LineReader reader(source, size);
+    std::string line;
+    reader.read_line(line);
+    EXPECT_EQ(line, "a");
+    EXPECT_THROW(reader.read_line(line), Error) << size;
+  }
+}
+
+// Counts the reads so that a reader asking per byte or per line shows.
+class CountingSource : public MemoryByteSource {
+ public:
+  using MemoryByteSource::MemoryByteSource;
+  std::size_t read(char* buffer, std::size_t size) override {
+    ++reads;
+    return MemoryByteSource::read(buffer, size);
+  }
+  int reads = 0;
+};
+
+TEST(LineReader, ReadsInLargeBlocksNotPerLine) {
+  std::string data;
+  while (data.size() < 1'000'000) data += "1990 001 1.5\r\n";
+  CountingSource source(data);
+  LineReader reader(source);
+  std::string line;
+  std::size_t lines = 0;
+  while (!reader.exhausted()) {
+    reader.read_line(line);
+    ++lines;
+  }
+  EXPECT_EQ(lines, data.size() / 14);
+  EXPECT_LE(source.reads, 6);
+}
+
+}  // namespace
+}  // namespace kadrum
