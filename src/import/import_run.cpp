@@ -1,0 +1,72 @@
+#include "import_run.h"
+
+#include <algorithm>
+#include <string>
+
+#include "error.h"
+#include "file_byte_source.h"
+#include "integer_text.h"
+#include "item.h"
+#include "line_reader.h"
+#include "utf8.h"
+
+namespace kadrum {
+
+namespace {
+
+constexpr std::size_t kMaxFileNameLength = 259;
+
+// A row has three values: list mode takes at most the first three entries
+// of itemlist. Later entries are ignored, neither converted nor reported.
+constexpr std::size_t kRowValues = 3;
+
+Row build_row(const RunSettings& settings, std::string_view line) {
+  const ItemCharacters& characters = item_characters();
+  Row row{};
+  if (settings.multi) {
+    const std::size_t used = std::min(settings.itemlist.size(), kRowValues);
+    for (std::size_t p = 0; p < used; ++p)
+      row[p] = get_item(line, integer_text_value(settings.itemlist[p]),
+                        characters);
+  } else {
+    row[0] = get_item(line, 1, characters);
+    row[1] = get_item(line, 2, characters);
+    row[2] = get_item(line, integer_text_value(settings.itmnr), characters);
+  }
+  return row;
+}
+
+}  // namespace
+
+void import_run(const RunSettings& settings, const AppendOperation& append,
+                ImportProgress* progress) {
+  ImportProgress local;
+  ImportProgress& at = progress ? *progress : local;
+  at = ImportProgress{};
+
+  if (utf8_length(settings.imprtfile) > kMaxFileNameLength)
+    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.imprtfile}));
+  FileByteSource file(settings.imprtfile);
+  const std::int32_t header_lines = integer_text_value(settings.nhdl);
+
+  LineReader reader(file);
+  std::string line;
+  // Header lines past the end of the data would only be empty.
+  for (std::int32_t i = 0; i < header_lines && !reader.exhausted(); ++i) {
+    reader.read_line(line);
+    ++at.line;
+  }
+  // No data line at all: hand over nothing rather than one empty row.
+  if (reader.exhausted()) return;
+
+  do {
+    reader.read_line(line);
+    ++at.line;
+    at.in_data_line = true;
+    append(build_row(settings, line));
+    ++at.rows;
+    at.in_data_line = false;
+  } while (!reader.at_end());
+}
+
+}  // namespace kadrum
