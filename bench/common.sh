@@ -18,13 +18,43 @@ generate() {
   }' > "$2"
 }
 
+# timed CMD...: one run; prints "seconds peak_kib".
+timed() {
+  local t0 t1
+  t0=$(date +%s%N)
+  /usr/bin/time -o "$work/mem" -f "%M" "$@" >/dev/null 2>/dev/null || true
+  t1=$(date +%s%N)
+  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }') $(tail -n 1 "$work/mem")"
+}
+
+# measure CMD...: the best time of three runs and the highest peak memory.
+measure() {
+  local best="" peak=0 secs kib
+  for _ in 1 2 3; do
+    read -r secs kib < <(timed "$@")
+    if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs; fi
+    if [ "$kib" -gt "$peak" ]; then peak=$kib; fi
+  done
+  echo "$best $peak"
+}
+
+rate() {
+  awk -v n="$1" 'BEGIN {
+    for (i = 0; i < n; i++) {
+      y = 1974 + int(i / 365); d = i % 365
+      printf "  %d  %2d  %2d  %.4f    %.2f\n", y, 1 + int(d / 31), 1 + d % 28, y + d / 365, 330 + (i % 9000) / 97
+    }
+  }' > "$2"
+}
+
 # measure CMD...: runs CMD three times, prints "best_seconds peak_kib".
 measure() {
   local best="" peak=0 line
   for _ in 1 2 3; do
     local t0 t1 kib secs
     t0=$(date +%s%N)
-    kib=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
+    /usr/bin/time -o "$work/mem" -f "%M" "$@" >/dev/null 2>/dev/null || true
+    kib=$(tail -n 1 "$work/mem")
     t1=$(date +%s%N)
     secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
     if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs; fi

@@ -9,14 +9,10 @@ generate "$n" "$work/big.txt"
 generate 10000 "$work/small.txt"
 awk '{print $1 "," $2 "," $4}' "$work/big.txt" > "$work/big.csv"
 
-# once CMD...: one timed run, after removing the database; prints "seconds peak_kib".
+# once CMD...: one timed run after removing the database.
 once() {
   rm -f "$work"/db*
-  local t0 t1 kib
-  t0=$(date +%s%N)
-  kib=$( { /usr/bin/time -f "%M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
-  t1=$(date +%s%N)
-  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }') $kib"
+  timed "$@"
 }
 
 read -r k_s k_mem < <(once "$cli" --create-database DB="$work/db" RT=t HD=0 FN="$work/big.txt" IN=4 '*')

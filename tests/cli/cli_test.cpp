@@ -142,7 +142,7 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
 TEST_F(CliTest, UnknownOptionIsAUsageError) {
   const Outcome r = run({"--dryrun"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "kadrum-cli: Unbekannte Option '--dryrun' (kadrum-cli --help zeigt die Optionen).\n");
+  EXPECT_EQ(r.err, "kadrum-cli: Unbekannte Option '--dryrun' (kadrum-cli --help zeigt die Optionen)\n");
   const Outcome help = run({"GO", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Aufruf: kadrum-cli"), std::string::npos);
@@ -161,7 +161,7 @@ TEST_F(CliTest, ImportStopsAtABadValueAndKeepsTheRecordsBefore) {
   write("d.txt", "h\n1990 1 5.5\n1990 2 6\n1990 3 1.2.3\n1990 4 7\n");
   const Outcome r = run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'.\n");
+  EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n");
   EXPECT_EQ(count("x.db", "t"), 2);
 }
 
