@@ -1,0 +1,46 @@
+#include "connection.h"
+
+#include <algorithm>
+
+#include "../import/error.h"
+#include "table.h"
+
+namespace kadrum {
+
+Connection::~Connection() { close(); }
+
+void Connection::set_connection_string(std::string text) {
+  if (is_open())
+    throw Error("access_con: Operation bei geöffneter Verbindung nicht zulässig");
+  connection_string_ = std::move(text);
+}
+
+void Connection::open() {
+  if (is_open())
+    throw Error("access_con: Operation bei geöffneter Verbindung nicht zulässig");
+  engine_ = open_engine(connection_string_);
+}
+
+void Connection::close() {
+  if (!is_open()) return;
+  // The disconnect notice: a table's cursor never outlives its connection.
+  for (Table* table : tables_) table->close();
+  engine_.reset();
+}
+
+Engine& Connection::engine() {
+  if (!is_open())
+    throw Error("access_con: Operation bei geschlossener Verbindung nicht ausführbar");
+  return *engine_;
+}
+
+void Connection::attach(Table& table) {
+  if (std::find(tables_.begin(), tables_.end(), &table) == tables_.end())
+    tables_.push_back(&table);
+}
+
+void Connection::detach(Table& table) {
+  tables_.erase(std::remove(tables_.begin(), tables_.end(), &table), tables_.end());
+}
+
+}  // namespace kadrum

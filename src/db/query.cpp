@@ -1,0 +1,40 @@
+#include "query.h"
+
+#include "connection.h"
+#include "parameter_markers.h"
+
+namespace kadrum {
+
+void Query::clear() {
+  if (lines_.empty()) return;
+  lines_.clear();
+  set_text();
+}
+
+void Query::add(std::string line) {
+  lines_.push_back(std::move(line));
+  set_text();
+}
+
+void Query::set_text() {
+  text_.clear();
+  for (const auto& line : lines_) {
+    text_ += line;
+    text_ += "\r\n";
+  }
+  if (text_.empty()) {
+    command_text_.clear();
+    parameters_.clear();
+    return;
+  }
+  MarkedStatement marked = scan_parameter_markers(text_);
+  command_text_ = std::move(marked.text);
+  parameters_ = std::move(marked.names);
+}
+
+void Query::execute() {
+  if (!connection_.is_open()) connection_.open();
+  connection_.engine().execute(command_text_, parameters_.size());
+}
+
+}  // namespace kadrum

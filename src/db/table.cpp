@@ -1,0 +1,101 @@
+#include "table.h"
+
+#include "../import/error.h"
+#include "connection.h"
+#include "table_name.h"
+
+namespace kadrum {
+
+namespace {
+
+// The table object's name, put before the messages of its own checks.
+constexpr std::string_view object_name = "itab";
+
+[[noreturn]] void fail(std::string_view message) {
+  throw Error(fill_message("%s: %s", {object_name, message}));
+}
+
+constexpr std::string_view closed_message =
+    "Operation bei geschlossener Datenmenge nicht ausführbar";
+
+}  // namespace
+
+Table::Table(Connection& connection) : connection_(connection) {
+  connection_.attach(*this);
+}
+
+Table::~Table() {
+  close();
+  connection_.detach(*this);
+}
+
+void Table::set_table_name(std::string name) {
+  if (is_open()) fail("Operation bei geöffneter Datenmenge nicht ausführbar");
+  table_name_ = std::move(name);
+}
+
+void Table::open() {
+  if (is_open()) return;
+  if (!connection_.is_open()) connection_.open();
+  if (table_name_.empty()) fail(fill_message("Eigenschaft %s fehlt", {"TableName"}));
+  cursor_ = connection_.engine().open_table(open_form(table_name_));
+}
+
+void Table::close() {
+  inserting_ = false;
+  pending_positions_.clear();
+  pending_values_.clear();
+  cursor_.reset();
+}
+
+const std::vector<EngineField>& Table::fields() const {
+  if (!is_open()) fail(closed_message);
+  return cursor_->fields();
+}
+
+bool Table::supports_update() const {
+  if (!is_open()) fail(closed_message);
+  return cursor_->accepts_new_records();
+}
+
+void Table::add_new() {
+  if (!is_open()) fail(closed_message);
+  // Cleared, not released: the next record reuses the room.
+  pending_positions_.clear();
+  pending_values_.clear();
+  inserting_ = true;
+}
+
+void Table::set_value(std::size_t position, Value value) {
+  const auto& all = fields();
+  if (!inserting_) fail("Datenmenge befindet sich nicht im Einfügemodus");
+  if (position >= all.size()) throw Error("Argument außerhalb des Bereichs");
+  // A field the engine cannot write is passed over without a message.
+  if (!all[position].updatable) return;
+  for (std::size_t i = 0; i < pending_positions_.size(); ++i) {
+    if (pending_positions_[i] == position) {
+      pending_values_[i] = std::move(value);
+      return;
+    }
+  }
+  pending_positions_.push_back(position);
+  pending_values_.push_back(std::move(value));
+}
+
+void Table::update() {
+  if (!is_open()) fail(closed_message);
+  if (!inserting_) return;
+  // On failure the record stays pending until cancel_update drops it.
+  cursor_->insert(pending_positions_, pending_values_);
+  inserting_ = false;
+  pending_positions_.clear();
+  pending_values_.clear();
+}
+
+void Table::cancel_update() {
+  inserting_ = false;
+  pending_positions_.clear();
+  pending_values_.clear();
+}
+
+}  // namespace kadrum
