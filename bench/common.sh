@@ -38,30 +38,5 @@ measure() {
   echo "$best $peak"
 }
 
-rate() {
-  awk -v n="$1" 'BEGIN {
-    for (i = 0; i < n; i++) {
-      y = 1974 + int(i / 365); d = i % 365
-      printf "  %d  %2d  %2d  %.4f    %.2f\n", y, 1 + int(d / 31), 1 + d % 28, y + d / 365, 330 + (i % 9000) / 97
-    }
-  }' > "$2"
-}
-
-# measure CMD...: runs CMD three times, prints "best_seconds peak_kib".
-measure() {
-  local best="" peak=0 line
-  for _ in 1 2 3; do
-    local t0 t1 kib secs
-    t0=$(date +%s%N)
-    /usr/bin/time -o "$work/mem" -f "%M" "$@" >/dev/null 2>/dev/null || true
-    kib=$(tail -n 1 "$work/mem")
-    t1=$(date +%s%N)
-    secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-    if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs; fi
-    [ "$kib" -gt "$peak" ] && peak=$kib
-  done
-  echo "$best $peak"
-}
-
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
