@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   if (argc != 3) return 2;
   sqlite3* db;
   if (sqlite3_open(argv[1], &db) != SQLITE_OK) return 1;
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+  sqlite3_exec(db, "PRAGMA cache_size=-128; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
                "create table t (yr double, jday double, sval double)", 0, 0, 0);
   sqlite3_stmt* insert;
   if (sqlite3_prepare_v2(db, "insert into t values (?, ?, ?)", -1, &insert, 0) != SQLITE_OK)
