@@ -21,17 +21,16 @@ constexpr std::size_t kMaxFileNameLength = 259;
 constexpr std::size_t kRowValues = 3;
 
 Row build_row(const RunSettings& settings, std::string_view line) {
-  const ItemCharacters& characters = item_characters();
+  ItemWalk items(line, item_characters());
   Row row{};
   if (settings.multi) {
     const std::size_t used = std::min(settings.itemlist.size(), kRowValues);
     for (std::size_t p = 0; p < used; ++p)
-      row[p] = get_item(line, integer_text_value(settings.itemlist[p]),
-                        characters);
+      row[p] = items.item(integer_text_value(settings.itemlist[p]));
   } else {
-    row[0] = get_item(line, 1, characters);
-    row[1] = get_item(line, 2, characters);
-    row[2] = get_item(line, integer_text_value(settings.itmnr), characters);
+    row[0] = items.item(1);
+    row[1] = items.item(2);
+    row[2] = items.item(integer_text_value(settings.itmnr));
   }
   return row;
 }

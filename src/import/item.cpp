@@ -13,18 +13,30 @@ const ItemCharacters& item_characters() {
 
 std::string_view get_item(std::string_view line, std::int32_t n,
                           const ItemCharacters& set) {
+  return ItemWalk(line, set).item(n);
+}
+
+std::string_view ItemWalk::item(std::int32_t n) {
   if (n < 1) return {};
+  if (n <= count_) {  // behind the walk: start again
+    next_ = 0;
+    count_ = 0;
+  }
   const auto member = [&](std::size_t i) {
-    return set[static_cast<unsigned char>(line[i])];
+    return set_[static_cast<unsigned char>(line_[i])];
   };
-  const std::size_t size = line.size();
-  std::size_t i = 0;
-  for (std::int32_t count = 0;;) {
+  const std::size_t size = line_.size();
+  std::size_t i = next_;
+  for (;;) {
     while (i < size && !member(i)) ++i;
-    if (i == size) return {};
+    if (i == size) {
+      next_ = i;
+      return {};
+    }
     const std::size_t start = i;
     while (i < size && member(i)) ++i;
-    if (++count == n) return line.substr(start, i - start);
+    next_ = i;
+    if (++count_ == n) return line_.substr(start, i - start);
   }
 }
 

@@ -94,5 +94,16 @@ TEST(GetItem, ResultIsAViewIntoTheLine) {
   EXPECT_EQ(item.data(), line.data() + 2);
 }
 
+TEST(ItemWalk, AnyOrderOfNumbersGivesWhatGetItemGives) {
+  const std::string line = "  1974   5  19  1974.3781    333.46 x";
+  const std::int32_t orders[][3] = {
+      {1, 2, 5}, {5, 1, 2}, {3, 3, 3}, {4, 2, 6}, {0, 5, -1}, {6, 7, 1}};
+  for (const auto& order : orders) {
+    ItemWalk walk(line, item_characters());
+    for (std::int32_t n : order)
+      EXPECT_EQ(walk.item(n), get_item(line, n, item_characters())) << n;
+  }
+}
+
 }  // namespace
 }  // namespace kadrum
