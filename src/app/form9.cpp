@@ -1,0 +1,238 @@
+#include "form9.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <limits>
+#include <type_traits>
+
+#include "db/locale_formats.h"
+#include "db/row_append.h"
+#include "error_presenter.h"
+#include "import/argument_grammar.h"
+#include "import/import_run.h"
+
+namespace kadrum {
+namespace {
+
+// Tahoma ships with wine's fonts on Debian; elsewhere Qt substitutes.
+QFont window_font() {
+  static const QString family = [] {
+    const QString tahoma = "/usr/share/wine/fonts/tahoma.ttf";
+    if (QFile::exists(tahoma)) {
+      const int id = QFontDatabase::addApplicationFont(tahoma);
+      const QStringList families = QFontDatabase::applicationFontFamilies(id);
+      if (!families.isEmpty()) return families.first();
+    }
+    return QString("Tahoma");
+  }();
+  QFont font(family);
+  font.setPixelSize(11);
+  font.setWeight(QFont::Normal);
+  font.setStyle(QFont::StyleNormal);
+  return font;
+}
+
+// The list box shows its entries at the design's height of 13 pixels.
+class EntryHeightDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+  }
+};
+
+template <typename Control>
+Control* place(QWidget* parent, const char* name, const QString& text, int left,
+               int top, int width, int height) {
+  auto* control = new Control(parent);  // owned by "parent"
+  control->setObjectName(name);
+  if constexpr (!std::is_same_v<Control, QListWidget>) control->setText(text);
+  control->setGeometry(left, top, width, height);
+  return control;
+}
+
+}  // namespace
+
+TForm9::TForm9(std::vector<std::string> arguments, std::string& dbpath,
+               const ErrorPresenter& presenter)
+    : arguments_(std::move(arguments)), dbpath_(dbpath), presenter_(presenter) {
+  create_controls();
+  FormCreate();
+}
+
+TForm9::~TForm9() = default;
+
+void TForm9::create_controls() {
+  setWindowTitle("Kadrum");
+  resize(361, 348);
+  setFont(window_font());
+  QPalette colours = palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    colours.setColor(group, QPalette::Window, colours.color(group, QPalette::Button));
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  // Creation order is drawing order; positions are absolute and never change.
+  Label1 = place<QLabel>(this, "Label1", "headlines:", 248, 22, 49, 13);
+  Label2 = place<QLabel>(
+      this, "Label2",
+      "single item with year and day        or        list of max 3 items:", 24,
+      49, 288, 13);
+  Label3 = place<QLabel>(this, "Label3", "data base file", 24, 129, 65, 13);
+  Label4 = place<QLabel>(this, "Label4", "table name", 24, 172, 53, 13);
+  Label5 = place<QLabel>(this, "Label5", "txt filename", 24, 3, 57, 13);
+  tabname = place<QLineEdit>(this, "tabname", "tabname", 48, 191, 121, 21);
+  itmnr = place<QLineEdit>(this, "itmnr", "itmnr", 48, 68, 119, 21);
+  Button1 = place<QPushButton>(this, "Button1", "go", 48, 272, 121, 25);
+  Button2 = place<QPushButton>(this, "Button2", "db connect", 48, 241, 121, 25);
+  dbname = place<QLineEdit>(this, "dbname", "dbname", 47, 148, 298, 21);
+  imprtfile = place<QLineEdit>(this, "imprtfile", "imprtfile", 47, 19, 121, 21);
+  Button3 = place<QPushButton>(this, "Button3", "exit", 48, 303, 121, 25);
+  nhdl = place<QLineEdit>(this, "nhdl", "1", 311, 19, 26, 21);
+  itemlist = place<QListWidget>(this, "itemlist", QString(), 218, 68, 119, 65);
+  CheckBox1 = place<QCheckBox>(this, "CheckBox1", "recreate table", 48, 218, 97, 17);
+
+  for (QLabel* label : {Label1, Label2, Label3, Label4, Label5}) {
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setTextFormat(Qt::PlainText);
+    // Labels are as wide as their text in the design font; a substitute font
+    // may need more room, and a clipped caption helps nobody.
+    const int text_width = label->fontMetrics().horizontalAdvance(label->text());
+    if (text_width > label->width()) label->resize(text_width, label->height());
+  }
+  // Settings are texts of any length.
+  for (QLineEdit* field : {tabname, itmnr, dbname, imprtfile, nhdl})
+    field->setMaxLength(std::numeric_limits<int>::max());
+  for (QPushButton* button : {Button1, Button2, Button3}) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  itemlist->setItemDelegate(new EntryHeightDelegate(itemlist));
+  itemlist->setUniformItemSizes(true);
+
+  QWidget* const chain[] = {tabname, itmnr,     Button1, Button2,  dbname,
+                            imprtfile, Button3, nhdl,    itemlist, CheckBox1};
+  for (QWidget* control : chain) control->setFocusPolicy(Qt::StrongFocus);
+  for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
+    setTabOrder(chain[i], chain[i + 1]);
+  tabname->setFocus();
+
+  connect(Button1, &QPushButton::clicked, this, [this] { perform([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { perform([this] { Button2Click(); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { perform([this] { Button3Click(); }); });
+}
+
+void TForm9::FormCreate() { CheckBox1->setChecked(false); }
+
+void TForm9::FormShow() {
+  RunSettings settings = read_settings();
+  const ParseOutcome outcome = parse_arguments(arguments_, settings);
+  write_settings(settings);
+  if (!outcome.run) return;
+  Button2Click();
+  Button1Click();
+  if (!outcome.stay_open) Button3Click();
+}
+
+void TForm9::Button1Click() {
+  const RunSettings settings = read_settings();
+  import_run(settings, [this](const Row& row) {
+    append_row(db_.itab, row, locale_formats());
+  });
+}
+
+void TForm9::Button2Click() {
+  RunSettings settings = read_settings();
+  try {
+    db_connect(settings, db_);
+  } catch (...) {
+    dbpath_ = settings.dbpath;  // a settled "?" stays settled after a failure
+    throw;
+  }
+  dbpath_ = settings.dbpath;
+}
+
+void TForm9::Button3Click() {
+  // Closing a window that is about to appear would be undone by its showing;
+  // the close then waits until the showing is over.
+  if (first_showing_) {
+    close_after_showing_ = true;
+    return;
+  }
+  close();
+}
+
+// Every show() path ends here, before the window is visible or mapped: the
+// place for FormShow, so that the automatic run and its error box come before
+// the window appears (showEvent would be too late: the window already counts
+// as visible there and a close from inside it would be undone).
+void TForm9::setVisible(bool visible) {
+  if (visible && !shown_once_) {
+    shown_once_ = true;
+    first_showing_ = true;
+    perform([this] { FormShow(); });
+    first_showing_ = false;
+  }
+  QWidget::setVisible(visible);
+  if (close_after_showing_) {
+    close_after_showing_ = false;
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+  }
+}
+
+void TForm9::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LocaleChange) reload_locale_formats();
+  QWidget::changeEvent(event);
+}
+
+void TForm9::perform(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    presenter_.show_error(error, isVisible() ? this : nullptr);
+  }
+}
+
+RunSettings TForm9::read_settings() const {
+  RunSettings settings;
+  settings.imprtfile = imprtfile->text().toStdString();
+  settings.nhdl = nhdl->text().toStdString();
+  settings.itmnr = itmnr->text().toStdString();
+  for (int i = 0; i < itemlist->count(); ++i)
+    settings.itemlist.push_back(itemlist->item(i)->text().toStdString());
+  settings.dbname = dbname->text().toStdString();
+  settings.tabname = tabname->text().toStdString();
+  settings.recreate = CheckBox1->isChecked();
+  settings.multi = multi_;
+  settings.dbpath = dbpath_;
+  return settings;
+}
+
+void TForm9::write_settings(const RunSettings& settings) {
+  // A long path shows its beginning, as a freshly set edit field does.
+  const auto set = [](QLineEdit* field, const std::string& text) {
+    field->setText(QString::fromStdString(text));
+    field->setCursorPosition(0);
+  };
+  set(imprtfile, settings.imprtfile);
+  set(nhdl, settings.nhdl);
+  set(itmnr, settings.itmnr);
+  itemlist->clear();
+  for (const std::string& entry : settings.itemlist)
+    itemlist->addItem(QString::fromStdString(entry));
+  set(dbname, settings.dbname);
+  set(tabname, settings.tabname);
+  CheckBox1->setChecked(settings.recreate);
+  multi_ = settings.multi;
+  dbpath_ = settings.dbpath;
+}
+
+}  // namespace kadrum

@@ -1,0 +1,85 @@
+// TForm9: the main window. It binds its controls to the actions and holds
+// nothing of the import logic itself.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "db/db_connect.h"
+#include "import/run_settings.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace kadrum {
+
+class ErrorPresenter;
+
+class TForm9 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Creates the window with its controls at their design values, then runs
+  // FormCreate. "arguments" (without the program's name) are parsed at the
+  // first showing; "dbpath" is the program-wide database path and must
+  // outlive the window. Nothing is shown and nothing is opened here.
+  TForm9(std::vector<std::string> arguments, std::string& dbpath,
+         const ErrorPresenter& presenter);
+  ~TForm9() override;
+
+  // The handlers. Each throws what its action throws; the callers show it.
+  void FormCreate();
+  void FormShow();
+  void Button1Click();  // go
+  void Button2Click();  // db connect
+  void Button3Click();  // exit
+
+  DatabaseObjects& database() { return db_; }
+  bool multi() const { return multi_; }
+
+  void setVisible(bool visible) override;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void create_controls();
+  // Runs "action" and shows its error; the one place where actions' errors
+  // are caught.
+  void perform(const std::function<void()>& action);
+  RunSettings read_settings() const;
+  void write_settings(const RunSettings& settings);
+
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLineEdit* tabname = nullptr;
+  QLineEdit* itmnr = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QLineEdit* dbname = nullptr;
+  QLineEdit* imprtfile = nullptr;
+  QPushButton* Button3 = nullptr;
+  QLineEdit* nhdl = nullptr;
+  QListWidget* itemlist = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+
+  std::vector<std::string> arguments_;
+  std::string& dbpath_;
+  const ErrorPresenter& presenter_;
+  bool multi_ = true;
+  DatabaseObjects db_;
+
+  bool shown_once_ = false;
+  bool first_showing_ = false;
+  bool close_after_showing_ = false;
+};
+
+}  // namespace kadrum

@@ -1,0 +1,14 @@
+// The program title: the caption of every message box.
+#pragma once
+
+#include <QString>
+
+namespace kadrum {
+
+// The title made from the path of the program's own file "program_path":
+// the folder ("/" or "\" separated) is dropped, everything from the first "."
+// on is dropped, and every character after the first is lower-cased (the
+// first keeps its case). MYTOOL.V2.EXE gives Mytool. Never throws.
+QString program_title(const QString& program_path);
+
+}  // namespace kadrum

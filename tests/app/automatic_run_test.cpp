@@ -1,0 +1,117 @@
+// GO and ! at start-up: in-process, and the real kadrum program as a process.
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <memory>
+
+#include "app/form9.h"
+#include "test_support.h"
+
+namespace kadrum::test {
+namespace {
+
+class AutomaticRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void goAndExitRunUnattendedAndEndWithStatusZero();
+  void goAloneImportsBeforeTheWindowAppearsAndStaysOpen();
+  void goAndExitCloseRightAfterTheShowing();
+  void unopenableDatabaseSkipsGoAndExit();
+  void exitWithoutGoDoesNothing();
+};
+
+struct Window {
+  explicit Window(std::vector<std::string> arguments)
+      : form(std::move(arguments), dbpath, boxes.presenter) {
+    boxes.watched = &form;
+  }
+  BoxRecorder boxes;
+  std::string dbpath;
+  TForm9 form;
+};
+
+void AutomaticRunTest::goAndExitRunUnattendedAndEndWithStatusZero() {
+  TempDatabase db;
+  QProcess kadrum;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  kadrum.setProcessEnvironment(environment);
+  kadrum.start(KADRUM_PROGRAM,
+               {"DB=" + QString::fromStdString(db.path()), "RT=t", "HD=34",
+                QString("FN=") + KADRUM_SAMPLE, "IN=5", "*", "GO", "!"});
+  // A program that does not end by itself is the fault; the bound only keeps
+  // the test from hanging.
+  if (!kadrum.waitForFinished(120'000)) {
+    kadrum.kill();
+    kadrum.waitForFinished();
+    QFAIL("kadrum did not end after GO and !");
+  }
+  QCOMPARE(kadrum.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(kadrum.exitCode(), 0);
+  QCOMPARE(count_rows(db.path(), "t"), 15375);
+}
+
+void AutomaticRunTest::goAloneImportsBeforeTheWindowAppearsAndStaysOpen() {
+  TempDatabase db;
+  const std::string text = db.write("small.txt", "head\n1999 1 5.5\n1999 2 6.5\n");
+  Window window({"DB=" + db.path(), "RT=t", "FN=" + text, "IN=3", "*", "GO"});
+  window.form.show();
+  // The rows were stored during the showing itself.
+  QCOMPARE(count_rows(db.path(), "t"), 2);
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  QVERIFY(window.form.isVisible());
+  QVERIFY(window.boxes.boxes.empty());
+  QVERIFY(window.form.database().itab.is_open());
+}
+
+void AutomaticRunTest::goAndExitCloseRightAfterTheShowing() {
+  TempDatabase db;
+  const std::string text = db.write("small.txt", "head\n1999 1 5.5\n");
+  Window window({"DB=" + db.path(), "RT=t", "FN=" + text, "IN=3", "*", "GO", "!"});
+  window.form.show();
+  QVERIFY(window.form.isVisible());
+  QCoreApplication::processEvents();
+  QVERIFY(!window.form.isVisible());
+  QCOMPARE(count_rows(db.path(), "t"), 1);
+  QVERIFY(window.boxes.boxes.empty());
+}
+
+void AutomaticRunTest::unopenableDatabaseSkipsGoAndExit() {
+  TempDatabase db;
+  const std::string text = db.write("small.txt", "head\n1999 1 5.5\n");
+  Window window({"DB=" + db.file("missing/x.db"), "RT=t", "FN=" + text, "IN=3",
+                 "*", "GO", "!"});
+  window.form.show();
+  QCOMPARE(window.boxes.boxes.size(), std::size_t(1));
+  QVERIFY(!window.boxes.watched_was_visible.front());  // shown before the window
+  QVERIFY(!window.boxes.boxes.front().text.isEmpty());
+  QCOMPARE(window.boxes.boxes.front().title, QString("Kadrum_tests"));
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  QVERIFY(window.form.isVisible());  // exit was skipped
+  QVERIFY(!window.form.database().access_con.is_open());
+  // The window shows the settings that led to the error.
+  QCOMPARE(window.form.findChild<QLineEdit*>("dbname")->text().toStdString(),
+           db.file("missing/x.db"));
+}
+
+void AutomaticRunTest::exitWithoutGoDoesNothing() {
+  TempDatabase db;
+  Window window({"DB=" + db.path(), "RT=t", "*", "!"});
+  window.form.show();
+  QCoreApplication::processEvents();
+  QVERIFY(window.form.isVisible());
+  QVERIFY(!window.form.database().access_con.is_open());
+}
+
+}  // namespace
+
+std::unique_ptr<QObject> make_automatic_run_test() {
+  return std::make_unique<AutomaticRunTest>();
+}
+
+}  // namespace kadrum::test
+
+#include "automatic_run_test.moc"

@@ -1,0 +1,52 @@
+// Shared pieces of the window tests: recorded boxes, temporary databases,
+// row counts read straight from the SQLite file.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <string>
+#include <vector>
+
+#include "app/error_presenter.h"
+
+class QWidget;
+
+namespace kadrum::test {
+
+// A presenter whose boxes are recorded instead of opened. "watched", when
+// set, has its visibility noted at the moment each box is shown.
+class BoxRecorder {
+ public:
+  BoxRecorder();
+  BoxRecorder(const BoxRecorder&) = delete;
+  BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+  ErrorPresenter presenter{"Kadrum_tests"};
+  std::vector<MessageBoxRequest> boxes;
+  std::vector<bool> watched_was_visible;
+  QWidget* watched = nullptr;
+
+  QStringList texts() const;
+};
+
+// A temporary folder that holds an empty (0-byte) SQLite database file.
+class TempDatabase {
+ public:
+  TempDatabase();
+  std::string path() const;                   // the database file
+  std::string file(const QString& name) const;  // another file in the folder
+  // Writes "text" to "name" in the folder and returns its path.
+  std::string write(const QString& name, const QByteArray& text) const;
+
+ private:
+  QTemporaryDir dir_;
+};
+
+// Number of rows of "table" in the SQLite file "path"; -1 when the table
+// does not exist or the file cannot be read.
+long long count_rows(const std::string& path, const std::string& table);
+
+// The first row of "table", its columns joined by "|"; empty when none.
+std::string first_row(const std::string& path, const std::string& table);
+
+}  // namespace kadrum::test
