@@ -37,15 +37,10 @@ constexpr std::string_view kOverflowMessage = "Gleitkommaüberlauf";
   throw Error(fill_message(format, {text, field_name}));
 }
 
-// The range message writes its numbers with %g; they are whole numbers here,
-// so they go in as decimal text.
+// The range message's numbers are whole numbers, written as decimal text.
 [[noreturn]] void fail_range(std::int32_t value, std::string_view field_name,
                              std::int32_t low, std::int32_t high) {
-  std::string format(kRangeMessage);
-  for (std::size_t at = format.find("%g"); at != std::string::npos;
-       at = format.find("%g", at))
-    format[at + 1] = 's';
-  throw Error(fill_message(format, {std::to_string(value), field_name,
+  throw Error(fill_message(kRangeMessage, {std::to_string(value), field_name,
                                     std::to_string(low),
                                     std::to_string(high)}));
 }

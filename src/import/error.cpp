@@ -9,7 +9,8 @@ std::string fill_message(std::string_view format,
   auto next = args.begin();
   for (std::size_t i = 0; i < format.size(); ++i) {
     const bool placeholder = format[i] == '%' && i + 1 < format.size() &&
-                             (format[i + 1] == 's' || format[i + 1] == 'd');
+                             (format[i + 1] == 's' || format[i + 1] == 'd' ||
+                              format[i + 1] == 'g');
     if (placeholder && next != args.end()) {
       out += *next++;
       ++i;

@@ -17,8 +17,8 @@ class Error : public std::runtime_error {
   explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
-// Fills the placeholders of a message format in order: each "%s" or "%d"
-// takes the next argument as it is. Extra arguments are ignored; a
+// Fills the placeholders of a message format in order: each "%s", "%d" or
+// "%g" takes the next argument as it is (numbers come already written). Extra arguments are ignored; a
 // placeholder without an argument stays as it is.
 std::string fill_message(std::string_view format,
                          std::initializer_list<std::string_view> args);
