@@ -1,9 +1,9 @@
-#include "error_presenter.h"
+#include "app/error_presenter.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "import/error.h"
+#include "base/error.h"
 
 namespace kadrum {
 

@@ -1,4 +1,4 @@
-#include "form9.h"
+#include "app/form9.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -12,9 +12,9 @@
 #include <limits>
 #include <type_traits>
 
-#include "db/locale_formats.h"
-#include "db/row_append.h"
-#include "error_presenter.h"
+#include "convert/locale_formats.h"
+#include "actions/row_append.h"
+#include "app/error_presenter.h"
 #include "import/argument_grammar.h"
 #include "import/import_run.h"
 

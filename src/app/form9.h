@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "db/db_connect.h"
-#include "import/run_settings.h"
+#include "actions/db_connect.h"
+#include "base/run_settings.h"
 
 class QCheckBox;
 class QLabel;

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "error_presenter.h"
-#include "form9.h"
-#include "program_title.h"
-#include "theme.h"
+#include "app/error_presenter.h"
+#include "app/form9.h"
+#include "app/program_title.h"
+#include "app/theme.h"
 
 int main(int argc, char* argv[]) {
   // Taken before QApplication removes its own options: every argument counts

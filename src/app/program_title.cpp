@@ -1,4 +1,4 @@
-#include "program_title.h"
+#include "app/program_title.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "theme.h"
+#include "app/theme.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "error_presenter.h"
-#include "import/error.h"
+#include "app/error_presenter.h"
+#include "base/error.h"
 
 // The resource lives in a static library: nothing would pull it in otherwise.
 // Q_INIT_RESOURCE must stand outside any namespace.

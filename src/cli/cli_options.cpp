@@ -1,6 +1,6 @@
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
-#include "import/error.h"
+#include "base/error.h"
 
 namespace kadrum {
 

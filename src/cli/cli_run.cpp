@@ -1,4 +1,4 @@
-#include "cli_run.h"
+#include "cli/cli_run.h"
 
 #include <unistd.h>
 
@@ -6,11 +6,11 @@
 #include <cstdio>
 
 #include "db/database_file.h"
-#include "db/db_connect.h"
-#include "db/locale_formats.h"
-#include "db/row_append.h"
-#include "progress_display.h"
-#include "row_printer.h"
+#include "actions/db_connect.h"
+#include "convert/locale_formats.h"
+#include "actions/row_append.h"
+#include "cli/progress_display.h"
+#include "cli/row_printer.h"
 
 namespace kadrum {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "import/import_run.h"
-#include "import/run_settings.h"
+#include "base/run_settings.h"
 
 namespace kadrum {
 

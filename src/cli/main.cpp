@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_options.h"
-#include "cli_run.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "import/argument_grammar.h"
-#include "import/error.h"
+#include "base/error.h"
 
 namespace {
 

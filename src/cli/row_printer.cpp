@@ -1,11 +1,11 @@
-#include "row_printer.h"
+#include "cli/row_printer.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 
-#include "import/error.h"
+#include "base/error.h"
 
 namespace kadrum {
 

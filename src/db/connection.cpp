@@ -1,9 +1,9 @@
-#include "connection.h"
+#include "db/connection.h"
 
 #include <algorithm>
 
-#include "../import/error.h"
-#include "table.h"
+#include "base/error.h"
+#include "db/table.h"
 
 namespace kadrum {
 

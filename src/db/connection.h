@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
+#include "db/engine.h"
 
 namespace kadrum {
 

@@ -1,8 +1,8 @@
-#include "connection_string.h"
+#include "db/connection_string.h"
 
 #include <algorithm>
 
-#include "db_connect.h"
+#include "actions/db_connect.h"
 
 namespace kadrum {
 

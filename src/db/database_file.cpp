@@ -1,11 +1,11 @@
-#include "database_file.h"
+#include "db/database_file.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <memory>
 
-#include "provider_error.h"
+#include "base/provider_error.h"
 
 namespace kadrum {
 

@@ -1,7 +1,7 @@
-#include "engine.h"
+#include "db/engine.h"
 
-#include "connection_string.h"
-#include "sqlite/sqlite_engine.h"
+#include "db/connection_string.h"
+#include "db/sqlite/engine.h"
 
 namespace kadrum {
 

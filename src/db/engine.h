@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "field_kind.h"
-#include "value.h"
+#include "convert/field_kind.h"
+#include "convert/value.h"
 
 namespace kadrum {
 

@@ -1,4 +1,4 @@
-#include "parameter_markers.h"
+#include "db/parameter_markers.h"
 
 namespace kadrum {
 

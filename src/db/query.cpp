@@ -1,7 +1,7 @@
-#include "query.h"
+#include "db/query.h"
 
-#include "connection.h"
-#include "parameter_markers.h"
+#include "db/connection.h"
+#include "db/parameter_markers.h"
 
 namespace kadrum {
 

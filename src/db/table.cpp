@@ -1,8 +1,8 @@
-#include "table.h"
+#include "db/table.h"
 
-#include "../import/error.h"
-#include "connection.h"
-#include "table_name.h"
+#include "base/error.h"
+#include "db/connection.h"
+#include "db/table_name.h"
 
 namespace kadrum {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine.h"
-#include "value.h"
+#include "db/engine.h"
+#include "convert/value.h"
 
 namespace kadrum {
 

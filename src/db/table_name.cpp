@@ -1,4 +1,4 @@
-#include "table_name.h"
+#include "db/table_name.h"
 
 namespace kadrum {
 

@@ -1,6 +1,6 @@
-#include "argument_grammar.h"
+#include "import/argument_grammar.h"
 
-#include "utf8.h"
+#include "base/utf8.h"
 
 namespace kadrum {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run_settings.h"
+#include "base/run_settings.h"
 
 namespace kadrum {
 

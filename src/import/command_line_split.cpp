@@ -1,4 +1,4 @@
-#include "argument_grammar.h"
+#include "import/argument_grammar.h"
 
 namespace kadrum {
 

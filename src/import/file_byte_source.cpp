@@ -1,11 +1,11 @@
-#include "file_byte_source.h"
+#include "import/file_byte_source.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "error.h"
+#include "base/error.h"
 
 namespace kadrum {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "byte_source.h"
+#include "import/byte_source.h"
 
 namespace kadrum {
 

@@ -1,14 +1,14 @@
-#include "import_run.h"
+#include "import/import_run.h"
 
 #include <algorithm>
 #include <string>
 
-#include "error.h"
-#include "file_byte_source.h"
-#include "integer_text.h"
-#include "item.h"
-#include "line_reader.h"
-#include "utf8.h"
+#include "base/error.h"
+#include "import/file_byte_source.h"
+#include "base/integer_text.h"
+#include "import/item.h"
+#include "import/line_reader.h"
+#include "base/utf8.h"
 
 namespace kadrum {
 

@@ -1,21 +1,12 @@
 // The "go" action: reads the text file and hands one row per data line on.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <functional>
-#include <string_view>
 
-#include "run_settings.h"
+#include "base/row.h"
+#include "base/run_settings.h"
 
 namespace kadrum {
-
-// Three value texts in column order. They point into the line being read and
-// stay valid only until the append operation returns.
-using Row = std::array<std::string_view, 3>;
-
-// Stores one row before it returns, or throws.
-using AppendOperation = std::function<void(const Row&)>;
 
 // Where the run stands; the caller may read it after the run has ended,
 // whether by success or by an error.

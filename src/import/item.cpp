@@ -1,4 +1,4 @@
-#include "item.h"
+#include "import/item.h"
 
 namespace kadrum {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "byte_source.h"
+#include "import/byte_source.h"
 
 namespace kadrum {
 

@@ -9,7 +9,7 @@
 
 #include "app/error_presenter.h"
 #include "app/program_title.h"
-#include "import/error.h"
+#include "base/error.h"
 
 namespace kadrum::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/form9.h"
-#include "db/locale_formats.h"
+#include "convert/locale_formats.h"
 #include "test_support.h"
 
 namespace kadrum::test {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/db_connect.h"
+#include "actions/db_connect.h"
 
 namespace kadrum {
 namespace {

@@ -10,13 +10,14 @@
 #include <filesystem>
 #include <functional>
 
-#include "import/error.h"
+#include "base/error.h"
 #include "open_files.h"
 #include "standard_input.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kadrum {
 namespace {
+using testing::TempFolder;
 
 std::string read_all(ByteSource& source) {
   std::string data;
@@ -58,23 +59,23 @@ TEST(FileByteSource, OpenFailuresGiveTheirGermanMessages) {
   };
   const OpenCase cases[] = {
       {"missing file in existing folder",
-       [](const TempFolder& f) { return f.path("missing.txt"); },
+       [](const TempFolder& f) { return f.file("missing.txt"); },
        fixed("Die angegebene Datei wurde nicht gefunden")},
       {"missing folder",
-       [](const TempFolder& f) { return f.path("nofolder/data.txt"); },
+       [](const TempFolder& f) { return f.file("nofolder/data.txt"); },
        invalid_name},
       {"file used as folder",
        [](const TempFolder& f) { return f.write("plain.txt", "x") + "/data.txt"; },
        invalid_name},
       {"folder named as file",
-       [](const TempFolder& f) { return f.path(""); },
+       [](const TempFolder& f) { return f.path(); },
        fixed("Dateizugriff verweigert")},
       {"name component too long",
-       [](const TempFolder& f) { return f.path(std::string(300, 'n')); },
+       [](const TempFolder& f) { return f.file(std::string(300, 'n')); },
        fixed("E/A-Fehler 36")},
       {"symbolic link loop",
        [](const TempFolder& f) {
-         const std::string link = f.path("loop");
+         const std::string link = f.file("loop");
          std::filesystem::create_symlink(link, link);
          return link;
        },
@@ -89,7 +90,7 @@ TEST(FileByteSource, OpenFailuresGiveTheirGermanMessages) {
 
 TEST(FileByteSource, MissingFileIsNeverCreated) {
   TempFolder folder;
-  const std::string name = folder.path("missing.txt");
+  const std::string name = folder.file("missing.txt");
   open_message(name);
   EXPECT_FALSE(std::filesystem::exists(name));
 }
@@ -137,7 +138,7 @@ TEST(FileByteSource, FileIsClosedWhenDoneAndWhenRefused) {
     EXPECT_EQ(open_descriptor_count(), before + 1);
   }
   EXPECT_EQ(open_descriptor_count(), before);
-  open_message(folder.path(""));
+  open_message(folder.path());
   EXPECT_EQ(open_descriptor_count(), before);
 }
 
@@ -166,7 +167,7 @@ std::string stdin_read_message() {
 TEST(FileByteSource, ReadFailuresGiveTheirGermanMessages) {
   TempFolder folder;
   {
-    const int dir = ::open(folder.path("").c_str(), O_RDONLY | O_CLOEXEC);
+    const int dir = ::open(folder.path().c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(dir, 0);
     StandardInputSwap swap(dir);
     ::close(dir);

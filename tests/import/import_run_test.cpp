@@ -9,13 +9,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "import/error.h"
+#include "base/error.h"
 #include "open_files.h"
 #include "standard_input.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace kadrum {
 namespace {
+using testing::TempFolder;
 
 using Values = std::array<std::string, 3>;
 using Rows = std::vector<Values>;
@@ -196,7 +197,7 @@ TEST(ImportRun, InvalidHeaderCountStopsAfterOpenBeforeAnyRead) {
             "'1.5' ist kein gültiger Integerwert");
   EXPECT_EQ(open_descriptor_count(), before);
   // The open comes first: a missing file wins over the header count.
-  EXPECT_EQ(failure(single_item(folder.path("missing.txt"), "x", "3")),
+  EXPECT_EQ(failure(single_item(folder.file("missing.txt"), "x", "3")),
             "Die angegebene Datei wurde nicht gefunden");
 
   Pipe pipe;
@@ -215,7 +216,7 @@ TEST(ImportRun, InvalidHeaderCountStopsAfterOpenBeforeAnyRead) {
 // two bytes long, spread over folders so that no name exceeds the system's
 // limit per name.
 std::string existing_file_of_length(const TempFolder& folder, std::size_t length) {
-  std::string path = folder.path("");
+  std::string path = folder.path();
   std::size_t characters = path.size();
   while (length - characters > 61) {
     for (int i = 0; i < 60; ++i) path += "ä";
@@ -240,12 +241,12 @@ TEST(ImportRun, FileNameOver259CharactersIsRefusedBeforeOpening) {
 
 TEST(ImportRun, FileFailuresGiveTheirMessages) {
   TempFolder folder;
-  const std::string missing_folder = folder.path("nofolder/data.txt");
-  EXPECT_EQ(failure(single_item(folder.path("missing.txt"), "1", "3")),
+  const std::string missing_folder = folder.file("nofolder/data.txt");
+  EXPECT_EQ(failure(single_item(folder.file("missing.txt"), "1", "3")),
             "Die angegebene Datei wurde nicht gefunden");
   EXPECT_EQ(failure(single_item(missing_folder, "1", "3")),
             "Ungültiger Dateiname - " + missing_folder);
-  EXPECT_EQ(failure(single_item(folder.path(""), "1", "3")),
+  EXPECT_EQ(failure(single_item(folder.path(), "1", "3")),
             "Dateizugriff verweigert");
 }
 

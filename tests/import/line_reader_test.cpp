@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "import/error.h"
-#include "import/memory_byte_source.h"
+#include "base/error.h"
+#include "memory_byte_source.h"
 
 namespace kadrum {
 namespace {

@@ -1,4 +1,4 @@
-#include "column_kinds.h"
+#include "db/sqlite/column_kinds.h"
 
 #include <array>
 #include <charconv>

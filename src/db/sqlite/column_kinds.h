@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "../field_kind.h"
+#include "convert/field_kind.h"
 
 namespace kadrum::sqlite {
 

@@ -1,0 +1,31 @@
+// The "db connect" action and the objects it works on.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/run_settings.h"
+#include "db/connection.h"
+#include "db/query.h"
+#include "db/table.h"
+
+namespace kadrum {
+
+// The three database objects and the connection string last built. Created
+// once and kept for the program's whole life; creating them opens nothing.
+struct DatabaseObjects {
+  Connection access_con;
+  Query qry{access_con};
+  Table itab{access_con};
+  std::string connstr;
+};
+
+// The connection string around "dbpath", exactly as the engine expects it.
+std::string build_connection_string(std::string_view dbpath);
+
+// Settles dbpath ("?" takes dbname), builds connstr, reopens access_con,
+// drops and creates the table when settings.recreate is set, and opens itab
+// on settings.tabname. Throws on failure, leaving what was done done.
+void db_connect(RunSettings& settings, DatabaseObjects& db);
+
+}  // namespace kadrum

@@ -1,0 +1,40 @@
+#include "actions/row_append.h"
+
+#include <array>
+
+#include "base/error.h"
+#include "convert/value_conversion.h"
+
+namespace kadrum {
+
+void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
+  if (!itab.is_open())
+    throw Error("itab: Operation bei geschlossener Datenmenge nicht ausführbar");
+  if (!itab.supports_update())
+    throw Error(
+        "itab: Eine Datenmenge, die nur zum Lesen ist, kann nicht geändert werden");
+
+  // Every value is converted before anything reaches the table, so a bad text
+  // leaves no trace of its row.
+  const auto& fields = itab.fields();
+  std::array<Value, 3> slots;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i >= fields.size()) throw Error("Argument außerhalb des Bereichs");
+    const EngineField& field = fields[i];
+    slots[i] = convert_value(row[i], field.kind, field.name, field.declared_size, formats);
+    if (!field.updatable || field.kind == FieldKind::autoincrement)
+      throw Error(fill_message("Feld '%s' kann nicht verändert werden", {field.name}));
+  }
+
+  itab.add_new();
+  try {
+    for (std::size_t i = 0; i < slots.size(); ++i) itab.set_value(i, std::move(slots[i]));
+    itab.update();
+  } catch (...) {
+    // The begun record is dropped; the engine's message goes on unchanged.
+    itab.cancel_update();
+    throw;
+  }
+}
+
+}  // namespace kadrum

@@ -1,0 +1,98 @@
+#include "db/sqlite/engine.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "base/provider_error.h"
+#include "db/sqlite/table.h"
+
+namespace kadrum::sqlite {
+
+namespace {
+
+[[noreturn]] void refuse(std::string_view format, const std::string& path, int code) {
+  throw ProviderError(fill_message(format, {path}), code);
+}
+
+// Looks at the first bytes, so that an Access file or a stray text file is
+// named as such instead of failing later with a vague engine message.
+void check_file_format(const std::string& path, off_t size) {
+  // SQLite takes an empty file as an empty database.
+  if (size == 0) return;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) refuse("Die Datenbankdatei '%s' kann nicht gelesen werden", path, SQLITE_CANTOPEN);
+  char head[20] = {};
+  file.read(head, sizeof head);
+  const auto got = static_cast<std::size_t>(file.gcount());
+  if (got >= 19 && (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 ||
+                    std::memcmp(head + 4, "Standard ACE DB", 15) == 0))
+    refuse("Die Datei '%s' ist eine Access-Datenbank; das Access-Format wird "
+           "nicht unterstützt, nur SQLite-Datenbanken",
+           path, SQLITE_NOTADB);
+  if (got < 16 || std::memcmp(head, "SQLite format 3", 16) != 0)
+    refuse("Die Datei '%s' ist keine SQLite-Datenbank", path, SQLITE_NOTADB);
+}
+
+void run(sqlite3* db, std::string_view sql) {
+  Statement statement = Statement::prepare_single(db, sql);
+  while (statement.step()) {
+  }
+}
+
+}  // namespace
+
+SqliteEngine::SqliteEngine(const std::string& path) {
+  if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben", SQLITE_CANTOPEN);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      refuse("Die Datenbankdatei '%s' wurde nicht gefunden", path, SQLITE_CANTOPEN);
+    refuse("Auf die Datenbankdatei '%s' kann nicht zugegriffen werden", path, SQLITE_CANTOPEN);
+  }
+  if (S_ISDIR(info.st_mode))
+    refuse("'%s' ist ein Ordner und keine Datenbankdatei", path, SQLITE_CANTOPEN);
+  if (!S_ISREG(info.st_mode))
+    refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path, SQLITE_CANTOPEN);
+  check_file_format(path, info.st_size);
+
+  // Decided by the permission bits, so that a write-protected file stays
+  // read-only even for root. No SQLITE_OPEN_CREATE: a database is never made
+  // here by accident.
+  const bool read_only = (info.st_mode & 0222) == 0;
+  const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  // This SQLite reads names beginning with "file:" as URIs; "./" keeps such
+  // a relative path a plain file name.
+  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
+  db_ = adopt_database(raw);
+  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc), rc);
+
+  // Another writer (or a reader taking a checkpoint) is waited for, not failed.
+  sqlite3_busy_timeout(db_.get(), 5000);
+  // Appends touch only the right edge of the table's tree, so a small page
+  // cache is as fast as a big one and keeps memory flat for any file size.
+  run(db_.get(), "PRAGMA cache_size=-128");
+  if (!read_only) {
+    // Every record commits by itself; WAL with synchronous=NORMAL makes that
+    // cheap: no fsync per commit. A killed program loses nothing committed;
+    // a power failure may lose the last commits but never damages the file.
+    run(db_.get(), "PRAGMA journal_mode=WAL");
+    run(db_.get(), "PRAGMA synchronous=NORMAL");
+  }
+}
+
+void SqliteEngine::execute(std::string_view statement, std::size_t /*parameter_count*/) {
+  // Parameters are left unbound, which SQLite takes as NULL.
+  run(db_.get(), statement);
+}
+
+std::unique_ptr<EngineTable> SqliteEngine::open_table(std::string_view open_name) {
+  return std::make_unique<SqliteTable>(db_, open_name);
+}
+
+}  // namespace kadrum::sqlite

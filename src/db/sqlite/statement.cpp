@@ -1,0 +1,98 @@
+#include "db/sqlite/statement.h"
+
+#include <sqlite3.h>
+
+#include "base/provider_error.h"
+
+namespace kadrum::sqlite {
+
+void CloseDatabase::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+DatabaseHandle adopt_database(sqlite3* db) {
+  return DatabaseHandle(db, CloseDatabase{});
+}
+
+void throw_last_error(sqlite3* db) {
+  throw ProviderError(sqlite3_errmsg(db), sqlite3_errcode(db));
+}
+
+void Statement::Finalize::operator()(sqlite3_stmt* stmt) const {
+  sqlite3_finalize(stmt);
+}
+
+Statement Statement::prepare(sqlite3* db, std::string_view sql,
+                             std::string_view* rest) {
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()),
+                                    &raw, &tail);
+  Statement statement;
+  statement.stmt_.reset(raw);
+  if (rc != SQLITE_OK) throw_last_error(db);
+  if (rest) {
+    const auto used = tail ? static_cast<std::size_t>(tail - sql.data()) : sql.size();
+    *rest = sql.substr(used);
+  }
+  return statement;
+}
+
+namespace {
+
+bool only_separators(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n\f\v;") == std::string_view::npos;
+}
+
+}  // namespace
+
+Statement Statement::prepare_single(sqlite3* db, std::string_view sql) {
+  std::string_view rest;
+  Statement statement = prepare(db, sql, &rest);
+  if (!statement)
+    throw ProviderError("Der Befehlstext enthält keine Anweisung", SQLITE_MISUSE);
+  // One command runs one statement, so a name that carries "; drop table"
+  // can never add a second one.
+  if (!only_separators(rest))
+    throw ProviderError(
+        "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur "
+        "eine Anweisung enthalten",
+        SQLITE_MISUSE);
+  return statement;
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(stmt_.get());
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  sqlite3* db = sqlite3_db_handle(stmt_.get());
+  ProviderError error(sqlite3_errmsg(db), rc);
+  sqlite3_reset(stmt_.get());
+  throw error;
+}
+
+void Statement::reset() {
+  sqlite3_reset(stmt_.get());
+  sqlite3_clear_bindings(stmt_.get());
+}
+
+std::string Statement::text(int index) const {
+  const auto* bytes = sqlite3_column_text(stmt_.get(), index);
+  if (!bytes) return {};
+  return std::string(reinterpret_cast<const char*>(bytes),
+                     static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), index)));
+}
+
+int Statement::integer(int index) const {
+  return sqlite3_column_int(stmt_.get(), index);
+}
+
+std::string quote_identifier(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+}  // namespace kadrum::sqlite

@@ -1,0 +1,217 @@
+#include "db/sqlite/table.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <utility>
+
+#include "base/provider_error.h"
+#include "db/sqlite/column_kinds.h"
+
+namespace kadrum::sqlite {
+
+namespace {
+
+// The objects a statement reads directly, as SQLite resolved its names:
+// reads made on behalf of a view carry the view's name and are left out.
+struct ReadObjects {
+  std::string schema;
+  std::string object;
+  bool several = false;
+};
+
+int record_read(void* data, int action, const char* object, const char*,
+                const char* schema, const char* on_behalf_of) {
+  if (action != SQLITE_READ || on_behalf_of || !object || !schema) return SQLITE_OK;
+  auto& read = *static_cast<ReadObjects*>(data);
+  if (read.object.empty()) {
+    read.schema = schema;
+    read.object = object;
+  } else if (read.schema != schema || read.object != object) {
+    read.several = true;
+  }
+  return SQLITE_OK;
+}
+
+class AuthorizerScope {
+ public:
+  AuthorizerScope(sqlite3* db, ReadObjects& read) : db_(db) {
+    sqlite3_set_authorizer(db_, record_read, &read);
+  }
+  AuthorizerScope(const AuthorizerScope&) = delete;
+  AuthorizerScope& operator=(const AuthorizerScope&) = delete;
+  ~AuthorizerScope() { sqlite3_set_authorizer(db_, nullptr, nullptr); }
+
+ private:
+  sqlite3* db_;
+};
+
+bool same_name(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+void bind_text(sqlite3_stmt* stmt, int index, const std::string& text) {
+  if (sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                        SQLITE_STATIC) != SQLITE_OK)
+    throw_last_error(sqlite3_db_handle(stmt));
+}
+
+}  // namespace
+
+SqliteTable::SqliteTable(DatabaseHandle db, std::string_view open_name)
+    : db_(std::move(db)) {
+  ReadObjects read;
+  Statement select;
+  {
+    AuthorizerScope scope(db_.get(), read);
+    // Preparing resolves the name and yields the columns; no row is read.
+    select = Statement::prepare_single(db_.get(), "SELECT * FROM " + std::string(open_name));
+  }
+  read_columns(select.get());
+  if (!read.several) {
+    schema_ = std::move(read.schema);
+    object_ = std::move(read.object);
+  }
+  read_table_details();
+  mark_rowid_alias();
+  // A view takes no new records here, even one with INSTEAD OF triggers.
+  accepts_new_records_ = !object_.empty() && !type_.empty() && type_ != "view" &&
+                         sqlite3_db_readonly(db_.get(), schema_.c_str()) == 0;
+}
+
+void SqliteTable::read_columns(sqlite3_stmt* select) {
+  const int count = sqlite3_column_count(select);
+  fields_.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const char* name = sqlite3_column_name(select, i);
+    const char* declared = sqlite3_column_decltype(select, i);
+    const ColumnKind kind = column_kind(declared ? declared : "");
+    fields_.push_back({name ? name : "", kind.kind, kind.declared_size, true});
+  }
+}
+
+void SqliteTable::read_table_details() {
+  if (object_.empty()) return;
+  Statement list = Statement::prepare(
+      db_.get(), "SELECT type, wr FROM pragma_table_list(?1) WHERE schema = ?2");
+  bind_text(list.get(), 1, object_);
+  bind_text(list.get(), 2, schema_);
+  if (list.step()) {
+    type_ = list.text(0);
+    without_rowid_ = list.integer(1) != 0;
+  }
+
+  // Generated columns (hidden 2 and 3) are computed, never written; hidden 1
+  // marks virtual-table columns that SELECT * leaves out.
+  Statement columns = Statement::prepare(
+      db_.get(),
+      "SELECT hidden FROM pragma_table_xinfo(?1, ?2) WHERE hidden <> 1 ORDER BY cid");
+  bind_text(columns.get(), 1, object_);
+  bind_text(columns.get(), 2, schema_);
+  std::vector<int> hidden;
+  while (columns.step()) hidden.push_back(columns.integer(0));
+  if (hidden.size() != fields_.size()) return;
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    if (hidden[i] == 2 || hidden[i] == 3) fields_[i].updatable = false;
+}
+
+void SqliteTable::mark_rowid_alias() {
+  if (type_ != "table" || without_rowid_) return;
+  // SQLite reports the alias column as the origin of "rowid", unless a real
+  // column takes that name; then one of its other two names is asked.
+  const std::array<std::string_view, 3> rowid_names{"rowid", "_rowid_", "oid"};
+  const auto free_name = std::find_if(rowid_names.begin(), rowid_names.end(), [&](auto n) {
+    return std::none_of(fields_.begin(), fields_.end(),
+                        [&](const EngineField& f) { return same_name(f.name, n); });
+  });
+  if (free_name == rowid_names.end()) return;
+  const Statement probe = Statement::prepare(
+      db_.get(), "SELECT " + std::string(*free_name) + " FROM " +
+                     quote_identifier(schema_) + "." + quote_identifier(object_));
+  const char* origin = sqlite3_column_origin_name(probe.get(), 0);
+  if (!origin) return;
+  for (auto& field : fields_) {
+    if (field.name == origin) {
+      field.kind = FieldKind::autoincrement;
+      field.declared_size = 0;
+      field.updatable = false;
+    }
+  }
+}
+
+void SqliteTable::prepare_insert(std::span<const std::size_t> positions) {
+  std::string sql = "INSERT INTO " + quote_identifier(schema_) + "." + quote_identifier(object_);
+  if (positions.empty()) {
+    sql += " DEFAULT VALUES";
+  } else {
+    std::string columns, markers;
+    for (const std::size_t position : positions) {
+      if (!columns.empty()) {
+        columns += ',';
+        markers += ',';
+      }
+      columns += quote_identifier(fields_.at(position).name);
+      markers += '?';
+    }
+    sql += " (" + columns + ") VALUES (" + markers + ")";
+  }
+  insert_ = Statement::prepare(db_.get(), sql);
+  insert_positions_.assign(positions.begin(), positions.end());
+}
+
+void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
+  sqlite3_stmt* stmt = insert_.get();
+  int rc = SQLITE_OK;
+  if (const auto* number = std::get_if<double>(&value)) {
+    rc = sqlite3_bind_double(stmt, index, *number);
+  } else if (const auto* whole = std::get_if<std::int32_t>(&value)) {
+    rc = sqlite3_bind_int(stmt, index, *whole);
+  } else if (const auto* amount = std::get_if<Currency>(&value)) {
+    rc = sqlite3_bind_double(stmt, index, static_cast<double>(amount->scaled) / 10000.0);
+  } else if (const auto* yes = std::get_if<bool>(&value)) {
+    rc = sqlite3_bind_int(stmt, index, *yes ? 1 : 0);
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    bind_text(stmt, index, *text);
+  } else if (const auto* moment = std::get_if<DateTime>(&value)) {
+    // ISO texts, which SQLite's date and time functions read.
+    char buffer[64];
+    const DateTime& t = *moment;
+    if (kind == FieldKind::date)
+      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
+    else if (kind == FieldKind::time)
+      std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    else
+      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
+                    t.month, t.day, t.hour, t.minute, t.second);
+    rc = sqlite3_bind_text(stmt, index, buffer, -1, SQLITE_TRANSIENT);
+  } else {
+    rc = sqlite3_bind_null(stmt, index);
+  }
+  if (rc != SQLITE_OK) throw_last_error(sqlite3_db_handle(stmt));
+}
+
+void SqliteTable::insert(std::span<const std::size_t> positions,
+                         std::span<const Value> values) {
+  if (!accepts_new_records_)
+    throw ProviderError("Die Datenmenge nimmt keine neuen Datensätze auf", SQLITE_READONLY);
+  if (!insert_ || !std::equal(positions.begin(), positions.end(),
+                              insert_positions_.begin(), insert_positions_.end()))
+    prepare_insert(positions);
+
+  struct ResetAfterwards {
+    Statement& statement;
+    ~ResetAfterwards() { statement.reset(); }
+  } reset{insert_};
+  const std::size_t count = std::min(positions.size(), values.size());
+  for (std::size_t i = 0; i < count; ++i)
+    bind(static_cast<int>(i + 1), values[i], fields_[positions[i]].kind);
+  // Autocommit: the record is committed when the step returns.
+  insert_.step();
+}
+
+}  // namespace kadrum::sqlite

@@ -1,0 +1,50 @@
+// An open SQLite table: its fields and one prepared INSERT, no rows.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine.h"
+#include "db/sqlite/statement.h"
+
+namespace kadrum::sqlite {
+
+class SqliteTable final : public EngineTable {
+ public:
+  // Opens what "open_name" names on "db": reads its columns in table order and
+  // whether it takes new records. Throws ProviderError with the engine's
+  // description when the name is missing, unreadable or holds a second
+  // statement.
+  SqliteTable(DatabaseHandle db, std::string_view open_name);
+
+  const std::vector<EngineField>& fields() const override { return fields_; }
+  bool accepts_new_records() const override { return accepts_new_records_; }
+  // One INSERT in autocommit mode: committed when it returns.
+  void insert(std::span<const std::size_t> positions,
+              std::span<const Value> values) override;
+
+ private:
+  void read_columns(sqlite3_stmt* select);
+  void read_table_details();
+  void mark_rowid_alias();
+  void prepare_insert(std::span<const std::size_t> positions);
+  void bind(int index, const Value& value, FieldKind kind);
+
+  DatabaseHandle db_;
+  std::vector<EngineField> fields_;
+  // The one table or view the name resolves to; empty schema when the name
+  // reads more than one object.
+  std::string schema_;
+  std::string object_;
+  std::string type_;  // "table", "view", "virtual" or "shadow"
+  bool without_rowid_ = false;
+  bool accepts_new_records_ = false;
+  // Prepared once and reused for every record with the same positions.
+  Statement insert_;
+  std::vector<std::size_t> insert_positions_;
+};
+
+}  // namespace kadrum::sqlite

@@ -1,0 +1,320 @@
+#include "actions/db_connect.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "support/sqlite_inspector.h"
+
+namespace kadrum {
+namespace {
+
+using testing::Inspector;
+using testing::TempFolder;
+
+// A connect that must fail: its message.
+std::string failure_of(RunSettings& settings, DatabaseObjects& db) {
+  try {
+    db_connect(settings, db);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+std::vector<std::string> column_names(const Table& itab) {
+  std::vector<std::string> names;
+  for (const auto& field : itab.fields()) names.push_back(field.name);
+  return names;
+}
+
+class DbConnect : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::make_database(path);
+    settings.dbpath = path;
+    settings.tabname = "T";
+    settings.recreate = true;
+    settings.multi = true;
+  }
+
+  TempFolder folder;
+  std::string path = folder.file("test.db");
+  RunSettings settings;
+  DatabaseObjects db;
+};
+
+TEST_F(DbConnect, QuestionMarkPathIsTakenFromDbnameOnlyOnce) {
+  settings.dbpath = "?";
+  settings.dbname = path;
+  db_connect(settings, db);
+  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_EQ(db.connstr, build_connection_string(path));
+  EXPECT_EQ(db.access_con.connection_string(), db.connstr);
+
+  settings.dbname = folder.file("elsewhere.db");
+  db_connect(settings, db);
+  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_TRUE(db.itab.is_open());
+}
+
+TEST_F(DbConnect, DbnameQuestionMarkKeepsQuestionMarkAndIsReadAgainNextTime) {
+  settings.dbpath = "?";
+  settings.dbname = "?";
+  EXPECT_EQ(failure_of(settings, db), "Die Datenbankdatei '?' wurde nicht gefunden");
+  EXPECT_EQ(settings.dbpath, "?");
+  EXPECT_NE(db.connstr.find("Data Source=? ;Mode="), std::string::npos);
+
+  settings.dbname = path;
+  db_connect(settings, db);
+  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_TRUE(db.itab.is_open());
+}
+
+TEST_F(DbConnect, RecreateGivesTheLayoutOfTheCurrentMode) {
+  struct Case {
+    bool multi;
+    bool table_there;
+    std::vector<std::string> columns;
+  };
+  const Case cases[] = {
+      {true, false, {"W1", "W2", "W3"}},
+      {true, true, {"W1", "W2", "W3"}},
+      {false, false, {"yr", "jday", "sval"}},
+      {false, true, {"yr", "jday", "sval"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.multi) + std::to_string(c.table_there));
+    {
+      Inspector look(path);
+      look.exec("DROP TABLE IF EXISTS T");
+      if (c.table_there) look.exec("CREATE TABLE T (a text, b text); INSERT INTO T VALUES ('x','y')");
+    }
+    settings.multi = c.multi;
+    db_connect(settings, db);
+    ASSERT_TRUE(db.itab.is_open());
+    EXPECT_EQ(column_names(db.itab), c.columns);
+    Inspector look(path);
+    EXPECT_EQ(look.value("SELECT count(*) FROM T"), "0");
+    const auto columns = look.rows("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info('T')");
+    ASSERT_EQ(columns.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+      EXPECT_EQ(columns[i], (std::vector<std::string>{c.columns[i], "double", "0", "NULL", "0"}));
+    for (const auto& field : db.itab.fields()) EXPECT_EQ(field.kind, FieldKind::floating);
+  }
+}
+
+TEST_F(DbConnect, StatementsCarryLeadingBlankAndCrLf) {
+  settings.multi = false;
+  db_connect(settings, db);
+  EXPECT_EQ(db.qry.text(), " create table T ( yr double, jday double, sval double )\r\n");
+  EXPECT_TRUE(db.qry.parameters().empty());
+}
+
+TEST_F(DbConnect, WithoutRecreateAnExistingTableOpensUnchecked) {
+  testing::make_database(path, "CREATE TABLE T (name text, n integer)");
+  settings.recreate = false;
+  db_connect(settings, db);
+  EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"name", "n"}));
+}
+
+TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
+  struct Case {
+    const char* tabname;
+    bool recreate;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"", false, "itab: Eigenschaft TableName fehlt"},
+      {"", true, "near \"(\": syntax error"},
+      {"missing", false, "no such table: missing"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tabname);
+    settings.tabname = c.tabname;
+    settings.recreate = c.recreate;
+    EXPECT_EQ(failure_of(settings, db), c.message);
+    EXPECT_TRUE(db.access_con.is_open());
+    EXPECT_FALSE(db.itab.is_open());
+  }
+  EXPECT_EQ(display_text(Error("itab: Eigenschaft TableName fehlt")),
+            "itab: Eigenschaft TableName fehlt.");
+}
+
+TEST_F(DbConnect, EmptyNameCreateStatementHasTwoBlanksBeforeTheLayout) {
+  settings.tabname = "";
+  failure_of(settings, db);
+  EXPECT_EQ(db.qry.text(), " create table  ( W1 double, W2 double, W3 double )\r\n");
+}
+
+TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
+  const std::string folder_path = folder.file("sub");
+  std::filesystem::create_directory(folder_path);
+  const std::string text_file = folder.file("notes.txt");
+  testing::write_file(text_file, "1990 001 12.5\r\n");
+  const std::string access_file = folder.file("old.mdb");
+  testing::write_file(access_file, std::string("\0\1\0\0Standard Jet DB\0", 20) + std::string(2000, '\0'));
+  const std::string ace_file = folder.file("new.accdb");
+  testing::write_file(ace_file, std::string("\0\1\0\0Standard ACE DB\0", 20) + std::string(2000, '\0'));
+  const std::string short_file = folder.file("short.db");
+  testing::write_file(short_file, "SQLite");
+  const std::string missing = folder.file("missing.db");
+
+  struct Case {
+    std::string dbpath;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"", "Keine Datenbankdatei angegeben"},
+      {missing, "Die Datenbankdatei '" + missing + "' wurde nicht gefunden"},
+      {missing + "/x.db", "Die Datenbankdatei '" + missing + "/x.db' wurde nicht gefunden"},
+      {folder_path, "'" + folder_path + "' ist ein Ordner und keine Datenbankdatei"},
+      {text_file, "Die Datei '" + text_file + "' ist keine SQLite-Datenbank"},
+      {short_file, "Die Datei '" + short_file + "' ist keine SQLite-Datenbank"},
+      {access_file, "Die Datei '" + access_file +
+                        "' ist eine Access-Datenbank; das Access-Format wird nicht "
+                        "unterstützt, nur SQLite-Datenbanken"},
+      {ace_file, "Die Datei '" + ace_file +
+                     "' ist eine Access-Datenbank; das Access-Format wird nicht "
+                     "unterstützt, nur SQLite-Datenbanken"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dbpath);
+    settings.dbpath = path;
+    db_connect(settings, db);
+    ASSERT_TRUE(db.itab.is_open());
+
+    settings.dbpath = c.dbpath;
+    EXPECT_EQ(failure_of(settings, db), c.message);
+    EXPECT_FALSE(db.access_con.is_open());
+    EXPECT_FALSE(db.itab.is_open());
+    EXPECT_EQ(db.connstr, build_connection_string(c.dbpath));
+    EXPECT_EQ(settings.dbpath, c.dbpath);
+  }
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+TEST_F(DbConnect, EmptyFileIsAnEmptyDatabase) {
+  const std::string empty = folder.file("empty.db");
+  testing::write_file(empty, "");
+  settings.dbpath = empty;
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_TRUE(Inspector(empty).has_table("T"));
+}
+
+TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  testing::make_database("./file:x.db");
+  settings.dbpath = "file:x.db";
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_TRUE(Inspector("./file:x.db").has_table("T"));
+  std::filesystem::current_path(cwd);
+}
+
+TEST_F(DbConnect, NameWithBlankOpensInBrackets) {
+  testing::make_database(path, "CREATE TABLE \"my data\" (W1 double, W2 double, W3 double)");
+  settings.tabname = "my data";
+  settings.recreate = false;
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_EQ(db.itab.table_name(), "my data");
+
+  // The statements carry the name as typed, which SQLite cannot parse.
+  settings.recreate = true;
+  EXPECT_EQ(failure_of(settings, db), "near \"data\": syntax error");
+  EXPECT_EQ(db.qry.text(), " create table my data ( W1 double, W2 double, W3 double )\r\n");
+  EXPECT_TRUE(Inspector(path).has_table("my data"));
+}
+
+TEST_F(DbConnect, BracketedNameIsUsedUnchanged) {
+  settings.tabname = "[my data]";
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_EQ(db.qry.text(), " create table [my data] ( W1 double, W2 double, W3 double )\r\n");
+  EXPECT_TRUE(Inspector(path).has_table("my data"));
+}
+
+TEST_F(DbConnect, ColonInNameBecomesUnboundParameter) {
+  settings.tabname = "t:1";
+  EXPECT_EQ(failure_of(settings, db), "near \"?\": syntax error");
+  EXPECT_EQ(db.qry.text(), " create table t:1 ( W1 double, W2 double, W3 double )\r\n");
+  EXPECT_EQ(db.qry.command_text(), " create table t? ( W1 double, W2 double, W3 double )\r\n");
+  EXPECT_EQ(db.qry.parameters(), std::vector<std::string>{"1"});
+  EXPECT_TRUE(db.access_con.is_open());
+  EXPECT_FALSE(db.itab.is_open());
+}
+
+TEST_F(DbConnect, SecondStatementInNameIsNeverRun) {
+  testing::make_database(path, "CREATE TABLE x (a); CREATE TABLE y (b); INSERT INTO y VALUES (1)");
+  const std::string refused =
+      "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur eine "
+      "Anweisung enthalten";
+  for (const char* name : {"x; drop table y", "x;drop table y"}) {
+    SCOPED_TRACE(name);
+    settings.tabname = name;
+    // The drop is refused as a whole; the create fails at its first ";".
+    settings.recreate = true;
+    EXPECT_EQ(failure_of(settings, db), "near \";\": syntax error");
+    settings.recreate = false;
+    EXPECT_EQ(failure_of(settings, db), refused);
+    Inspector look(path);
+    EXPECT_TRUE(look.has_table("x"));
+    EXPECT_EQ(look.value("SELECT count(*) FROM y"), "1");
+  }
+}
+
+TEST_F(DbConnect, CommandRunsExactlyOneStatement) {
+  testing::make_database(path, "CREATE TABLE y (b)");
+  db.access_con.set_connection_string(build_connection_string(path));
+  struct Case {
+    const char* statement;
+    const char* message;  // nullptr: runs
+  };
+  const Case cases[] = {
+      {" create table z (a); drop table y\r\n",
+       "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur eine "
+       "Anweisung enthalten"},
+      {" create table z (a) -- note; drop table y\r\n", nullptr},
+      {" \r\n", "Der Befehlstext enthält keine Anweisung"},
+      {" drop table z;\r\n ;\r\n", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statement);
+    db.qry.clear();
+    db.qry.add(c.statement);
+    try {
+      db.qry.execute();
+      EXPECT_EQ(c.message, nullptr);
+    } catch (const Error& e) {
+      ASSERT_NE(c.message, nullptr) << e.what();
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+    EXPECT_TRUE(db.access_con.is_open());
+    EXPECT_TRUE(Inspector(path).has_table("y"));
+  }
+}
+
+TEST_F(DbConnect, SecondConnectReopensAndKeepsRowsUnlessRecreated) {
+  db_connect(settings, db);
+  Inspector look(path);
+  look.exec("INSERT INTO T VALUES (1, 2, 3)");
+
+  settings.recreate = false;
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_EQ(look.value("SELECT count(*) FROM T"), "1");
+
+  settings.recreate = true;
+  settings.multi = false;
+  db_connect(settings, db);
+  EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"yr", "jday", "sval"}));
+  EXPECT_EQ(look.value("SELECT count(*) FROM T"), "0");
+}
+
+}  // namespace
+}  // namespace kadrum

@@ -1,0 +1,223 @@
+#include "actions/row_append.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "actions/db_connect.h"
+#include "base/error.h"
+#include "support/sqlite_inspector.h"
+
+namespace kadrum {
+namespace {
+
+using testing::Inspector;
+using testing::TempFolder;
+using Rows = std::vector<std::vector<std::string>>;
+
+class RowAppend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::make_database(path);
+    settings.dbpath = path;
+    settings.tabname = "T";
+    settings.recreate = false;
+  }
+
+  // Connects to table T made by "create".
+  void connect_to(const std::string& create) {
+    testing::make_database(path, create);
+    db_connect(settings, db);
+  }
+
+  std::string failure_of(const Row& row) {
+    try {
+      append_row(db.itab, row, formats);
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "(no error)";
+  }
+
+  Rows stored(const std::string& columns = "*") {
+    return Inspector(path).rows("SELECT " + columns + " FROM T ORDER BY rowid");
+  }
+
+  TempFolder folder;
+  std::string path = folder.file("test.db");
+  RunSettings settings;
+  DatabaseObjects db;
+  LocaleFormats formats;
+};
+
+TEST_F(RowAppend, BeforeConnectTheTableIsClosed) {
+  EXPECT_EQ(failure_of({"1", "2", "3"}),
+            "itab: Operation bei geschlossener Datenmenge nicht ausführbar");
+}
+
+TEST_F(RowAppend, AfterFailedConnectTheTableIsClosed) {
+  connect_to("CREATE TABLE T (W1 double, W2 double, W3 double)");
+  settings.tabname = "missing";
+  EXPECT_THROW(db_connect(settings, db), Error);
+  EXPECT_EQ(failure_of({"1", "2", "3"}),
+            "itab: Operation bei geschlossener Datenmenge nicht ausführbar");
+}
+
+TEST_F(RowAppend, EmptyTextsGiveNullsAndValuesGoByPosition) {
+  connect_to("CREATE TABLE T (W1 double, W2 double, W3 double)");
+  append_row(db.itab, {"", "", ""}, formats);
+  append_row(db.itab, {"12.5", "", ""}, formats);
+  append_row(db.itab, {"-03", ".5", "1.5E-03"}, formats);
+  EXPECT_EQ(stored(), (Rows{{"NULL", "NULL", "NULL"},
+                            {"12.5", "NULL", "NULL"},
+                            {"-3.0", "0.5", "0.0015"}}));
+  EXPECT_FALSE(db.itab.in_insert_state());
+}
+
+TEST_F(RowAppend, EachRecordIsVisibleToAnotherConnectionOnReturn) {
+  settings.recreate = true;
+  db_connect(settings, db);
+  Inspector other(path);
+  for (int i = 1; i <= 20; ++i) {
+    const std::string n = std::to_string(i);
+    append_row(db.itab, {n, n, n}, formats);
+    EXPECT_EQ(other.value("SELECT count(*) FROM T"), n);
+    EXPECT_EQ(other.value("SELECT max(W1) FROM T"), n + ".0");
+  }
+}
+
+TEST_F(RowAppend, TwoColumnTableFailsAtTheThirdValueAfterConverting) {
+  connect_to("CREATE TABLE T (a double, b double)");
+  EXPECT_EQ(failure_of({"1", "2", "3"}), "Argument außerhalb des Bereichs");
+  EXPECT_EQ(failure_of({"1", "x", "3"}), "'x' ist kein gültiger Fließkommawert für Feld 'b'");
+  EXPECT_TRUE(stored().empty());
+  EXPECT_TRUE(db.itab.is_open());
+}
+
+TEST_F(RowAppend, FourthColumnGetsItsDefault) {
+  connect_to("CREATE TABLE T (a double, b double, c double, d double DEFAULT 7, e text)");
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(stored(), (Rows{{"1.0", "2.0", "3.0", "7.0", "NULL"}}));
+}
+
+TEST_F(RowAppend, RowidAliasFirstColumnIsRefusedEvenForEmptyText) {
+  connect_to("CREATE TABLE T (id INTEGER PRIMARY KEY, a double, b double)");
+  EXPECT_EQ(failure_of({"5", "1", "2"}), "Feld 'id' kann nicht verändert werden");
+  EXPECT_EQ(failure_of({"", "1", "2"}), "Feld 'id' kann nicht verändert werden");
+  EXPECT_TRUE(stored().empty());
+}
+
+TEST_F(RowAppend, OnlyTrueRowidAliasesAreReadOnly) {
+  struct Case {
+    const char* create;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"CREATE TABLE T (id integer primary key autoincrement, a, b)",
+       "Feld 'id' kann nicht verändert werden"},
+      {"CREATE TABLE T (rowid text, id INTEGER PRIMARY KEY, b)",
+       "Feld 'id' kann nicht verändert werden"},
+      // DESC keeps the column out of the rowid; a non-INTEGER key too.
+      {"CREATE TABLE T (id INTEGER PRIMARY KEY DESC, a, b)", "(no error)"},
+      {"CREATE TABLE T (id INT PRIMARY KEY, a, b)", "(no error)"},
+      {"CREATE TABLE T (id INTEGER PRIMARY KEY, a, b) WITHOUT ROWID", "(no error)"},
+      {"CREATE TABLE T (id INTEGER, a, b, PRIMARY KEY (id, a))", "(no error)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.create);
+    Inspector(path).exec("DROP TABLE IF EXISTS T");
+    connect_to(c.create);
+    EXPECT_EQ(failure_of({"7", "1", "2"}), c.message);
+  }
+}
+
+TEST_F(RowAppend, GeneratedColumnIsReadOnlyAfterConversion) {
+  connect_to("CREATE TABLE T (a double, g double AS (a * 2), c double)");
+  EXPECT_EQ(failure_of({"1", "2", "3"}), "Feld 'g' kann nicht verändert werden");
+  EXPECT_EQ(failure_of({"1", "", "3"}), "Feld 'g' kann nicht verändert werden");
+  EXPECT_EQ(failure_of({"1", "x", "3"}), "'x' ist kein gültiger Fließkommawert für Feld 'g'");
+  EXPECT_TRUE(stored().empty());
+}
+
+TEST_F(RowAppend, GeneratedColumnBeyondTheThirdIsComputed) {
+  connect_to("CREATE TABLE T (a double, b double, c double, s double AS (a + b + c) STORED)");
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(stored(), (Rows{{"1.0", "2.0", "3.0", "6.0"}}));
+}
+
+TEST_F(RowAppend, ViewTakesNoRecords) {
+  testing::make_database(path, "CREATE TABLE base (a double, b double, c double)");
+  connect_to("CREATE VIEW T AS SELECT * FROM base");
+  EXPECT_EQ(failure_of({"1", "2", "3"}),
+            "itab: Eine Datenmenge, die nur zum Lesen ist, kann nicht geändert werden");
+  EXPECT_EQ(Inspector(path).value("SELECT count(*) FROM base"), "0");
+}
+
+TEST_F(RowAppend, NameReadingSeveralTablesTakesNoRecords) {
+  testing::make_database(path, "CREATE TABLE a (x double); CREATE TABLE b (y double, z double)");
+  settings.tabname = "a,b";
+  db_connect(settings, db);
+  EXPECT_EQ(db.itab.fields().size(), 3u);
+  EXPECT_EQ(failure_of({"1", "2", "3"}),
+            "itab: Eine Datenmenge, die nur zum Lesen ist, kann nicht geändert werden");
+}
+
+TEST_F(RowAppend, TablePassesOverFieldsTheEngineCannotWrite) {
+  connect_to("CREATE TABLE T (a double, g double AS (a * 2), c double)");
+  db.itab.add_new();
+  db.itab.set_value(0, 1.5);
+  db.itab.set_value(1, 99.0);
+  db.itab.set_value(2, 3.0);
+  db.itab.update();
+  EXPECT_EQ(stored(), (Rows{{"1.5", "3.0", "3.0"}}));
+}
+
+TEST_F(RowAppend, WriteProtectedFileOpensReadOnly) {
+  testing::make_database(path, "CREATE TABLE T (W1 double, W2 double, W3 double)");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_EQ(failure_of({"1", "2", "3"}),
+            "itab: Eine Datenmenge, die nur zum Lesen ist, kann nicht geändert werden");
+  chmod(path.c_str(), 0644);
+  EXPECT_TRUE(stored().empty());
+}
+
+TEST_F(RowAppend, EngineRefusalComesUnchangedAndStoresNothing) {
+  connect_to("CREATE TABLE T (a double CHECK (a > 0), b double NOT NULL, c double)");
+  EXPECT_EQ(failure_of({"-1", "2", "3"}), "CHECK constraint failed: a > 0");
+  EXPECT_EQ(failure_of({"1", "", "3"}), "NOT NULL constraint failed: T.b");
+  EXPECT_FALSE(db.itab.in_insert_state());
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(stored(), (Rows{{"1.0", "2.0", "3.0"}}));
+}
+
+TEST_F(RowAppend, CommaSeparatorRefusesDotAndKeepsEarlierRecords) {
+  settings.recreate = true;
+  db_connect(settings, db);
+  formats.decimal_separator = ",";
+  append_row(db.itab, {"12", "-03", "1,5"}, formats);
+  EXPECT_EQ(failure_of({"12.5", "1", "2"}),
+            "'12.5' ist kein gültiger Fließkommawert für Feld 'W1'");
+  EXPECT_EQ(stored(), (Rows{{"12.0", "-3.0", "1.5"}}));
+  // The table stays usable.
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(stored().size(), 2u);
+}
+
+TEST_F(RowAppend, ValuesAreStoredByTheirColumnKinds) {
+  connect_to("CREATE TABLE T (i integer, s varchar(3), t text)");
+  append_row(db.itab, {"42", "12345", "12345"}, formats);
+  append_row(db.itab, {"", "", ""}, formats);
+  EXPECT_EQ(stored("i, typeof(i), s, t, typeof(s)"),
+            (Rows{{"42", "integer", "123", "12345", "text"},
+                  {"NULL", "null", "", "", "text"}}));
+}
+
+TEST_F(RowAppend, MoneyAndBooleanColumns) {
+  connect_to("CREATE TABLE T (m money, b boolean, x smallint)");
+  append_row(db.itab, {"1.23456", "w", "-7"}, formats);
+  EXPECT_EQ(stored("m, b, x"), (Rows{{"1.2346", "1", "-7"}}));
+}
+
+}  // namespace
+}  // namespace kadrum
