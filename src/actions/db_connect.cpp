@@ -1,11 +1,27 @@
 #include "actions/db_connect.h"
 
+#include "db/connection_string.h"
+
 namespace kadrum {
 
 namespace {
 
-constexpr std::string_view list_layout = " ( W1 double, W2 double, W3 double )";
-constexpr std::string_view single_layout = " ( yr double, jday double, sval double )";
+// " ( yr double, jday double, sval double )" on SQLite; the engine names the
+// number type.
+std::string column_layout(bool multi, std::string_view number_type) {
+  const char* const list[] = {"W1", "W2", "W3"};
+  const char* const single[] = {"yr", "jday", "sval"};
+  const char* const* names = multi ? list : single;
+  std::string layout = " ( ";
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) layout += ", ";
+    layout += names[i];
+    layout += ' ';
+    layout += number_type;
+  }
+  layout += " )";
+  return layout;
+}
 
 }  // namespace
 
@@ -29,7 +45,7 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
     }
     db.qry.clear();
     db.qry.add(" create table " + settings.tabname +
-               std::string(settings.multi ? list_layout : single_layout));
+               column_layout(settings.multi, db.access_con.engine().number_type()));
     db.qry.execute();
   }
 

@@ -20,9 +20,6 @@ struct DatabaseObjects {
   std::string connstr;
 };
 
-// The connection string around "dbpath", exactly as the engine expects it.
-std::string build_connection_string(std::string_view dbpath);
-
 // Settles dbpath ("?" takes dbname), builds connstr, reopens access_con,
 // drops and creates the table when settings.recreate is set, and opens itab
 // on settings.tabname. Throws on failure, leaving what was done done.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/error_presenter.h"
-#include "app/form9.h"
+#include "app/main_window.h"
 #include "app/program_title.h"
 #include "app/theme.h"
 
@@ -14,18 +14,16 @@ int main(int argc, char* argv[]) {
   // as given, and the grammar ignores what it does not know.
   const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
 
-  // The database engine needs no per-thread initialisation.
   QApplication app(argc, argv);
-  // A top-level Qt window has its own task-bar button already: nothing to mark.
 
   const kadrum::ErrorPresenter presenter(
       kadrum::program_title(QCoreApplication::applicationFilePath()));
   kadrum::apply_theme(app, kadrum::kThemeName, presenter);
 
   std::string dbpath;
-  kadrum::TForm9 Form9(arguments, dbpath, presenter);
-  Form9.setObjectName("Form9");
-  Form9.show();
+  kadrum::MainWindow window(arguments, dbpath, presenter);
+  window.setObjectName("Form9");
+  window.show();
   app.exec();
   // However the window was closed, the program ends well.
   return 0;

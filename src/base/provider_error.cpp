@@ -12,6 +12,13 @@ std::string trim_description(std::string_view description) {
   return std::string(description.substr(0, end));
 }
 
+std::string described(std::string_view german, std::string_view engine_text) {
+  std::string text(german);
+  const std::string own = trim_description(engine_text);
+  if (!own.empty()) text += " (" + own + ")";
+  return text;
+}
+
 namespace {
 
 std::string message_for(std::string_view description, std::string_view fallback) {
@@ -21,8 +28,7 @@ std::string message_for(std::string_view description, std::string_view fallback)
 
 }  // namespace
 
-ProviderError::ProviderError(std::string_view description, int engine_code,
-                             std::string_view fallback)
-    : Error(message_for(description, fallback)), engine_code_(engine_code) {}
+ProviderError::ProviderError(std::string_view description, std::string_view fallback)
+    : Error(message_for(description, fallback)) {}
 
 }  // namespace kadrum

@@ -12,16 +12,16 @@ namespace kadrum {
 // of an engine's description, repeatedly.
 std::string trim_description(std::string_view description);
 
+// "german (engine_text)": Kadrum's description of a failure with the
+// engine's own words after it. "engine_text" is trimmed first.
+std::string described(std::string_view german, std::string_view engine_text);
+
 // The message is the engine's description after trim_description; when that
 // leaves nothing, "fallback" (a German text naming the failure) stands instead.
 class ProviderError : public Error {
  public:
-  ProviderError(std::string_view description, int engine_code,
-                std::string_view fallback = "Unbekannter Datenbankfehler");
-  int engine_code() const { return engine_code_; }
-
- private:
-  int engine_code_;
+  explicit ProviderError(std::string_view description,
+                         std::string_view fallback = "Unbekannter Datenbankfehler");
 };
 
 }  // namespace kadrum

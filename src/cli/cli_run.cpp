@@ -5,10 +5,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "db/database_file.h"
 #include "actions/db_connect.h"
-#include "convert/locale_formats.h"
-#include "actions/row_append.h"
+#include "actions/go.h"
+#include "db/engine.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
 
@@ -21,25 +20,22 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
   printer.flush();
 }
 
-void run_import(RunSettings& settings, bool create_database,
+void run_import(RunSettings& settings, bool create_missing,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
-  if (create_database && !settings.dbpath.empty() && settings.dbpath != "?")
-    create_database_file(settings.dbpath);
+  if (create_missing && !settings.dbpath.empty() && settings.dbpath != "?")
+    create_database(settings.dbpath);
 
   DatabaseObjects db;
   db_connect(settings, db);
 
-  const LocaleFormats& formats = locale_formats();
   std::uint64_t stored = 0;
   {
     ProgressDisplay display(STDERR_FILENO);
-    import_run(settings,
-               [&](const Row& row) {
-                 append_row(db.itab, row, formats);
-                 display.record_stored(++stored);
-               },
-               &progress);
+    go(settings, db.itab, &progress, [&](std::uint64_t count) {
+      stored = count;
+      display.record_stored(count);
+    });
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -13,7 +13,7 @@ void run_preview(const RunSettings& settings, ImportProgress& progress);
 // Creates the database file first when asked and none is there, then "db
 // connect" and "go", showing progress on a terminal and a summary line on
 // standard error. Throws what those actions throw.
-void run_import(RunSettings& settings, bool create_database,
+void run_import(RunSettings& settings, bool create_missing,
                 ImportProgress& progress);
 
 }  // namespace kadrum

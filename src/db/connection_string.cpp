@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "actions/db_connect.h"
 
 namespace kadrum {
 

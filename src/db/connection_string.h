@@ -9,6 +9,9 @@
 
 namespace kadrum {
 
+// Kadrum's fixed connection string with "dbpath" as its data source.
+std::string build_connection_string(std::string_view dbpath);
+
 using ConnectionSetting = std::pair<std::string, std::string>;
 
 // The "key=value" pairs of "text", in order, split at ";". Keys are trimmed

@@ -5,13 +5,26 @@
 
 namespace kadrum {
 
-std::unique_ptr<Engine> open_engine(std::string_view connection_string) {
-  // Every connection string leads to SQLite today; its provider and the
-  // other settings are kept only for the string's fixed form.
+namespace {
+
+// The data source of "connection_string"; the string puts one blank after
+// it, which is no part of the name.
+std::string data_source(std::string_view connection_string) {
   std::string source = connection_setting(connection_string, "Data Source").value_or("");
-  // The string puts one blank after the path; it is no part of the name.
   if (!source.empty() && source.back() == ' ') source.pop_back();
-  return std::make_unique<sqlite::SqliteEngine>(source);
+  return source;
+}
+
+}  // namespace
+
+std::unique_ptr<Engine> open_engine(std::string_view connection_string) {
+  // The provider and the other settings are kept only for the string's
+  // fixed form; the data source alone chooses the engine.
+  return std::make_unique<sqlite::SqliteEngine>(data_source(connection_string));
+}
+
+bool create_database(const std::string& data_source) {
+  return sqlite::create_database(data_source);
 }
 
 }  // namespace kadrum

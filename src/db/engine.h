@@ -1,5 +1,7 @@
 // The narrow interface every database engine implements. The component layer
-// (Connection, Query, Table) is written against it alone.
+// (Connection, Query, Table) is written against it alone; everything an
+// engine's SQL dialect decides (column types, parameter markers, how a table
+// name is written, how a database is made) lives behind it.
 #pragma once
 
 #include <cstddef>
@@ -31,8 +33,9 @@ class EngineTable {
   // False for views and read-only databases.
   virtual bool accepts_new_records() const = 0;
   // Stores one new record: values[i] goes to the field at 0-based
-  // positions[i]; other columns get the engine's default. The record is
-  // committed before this returns. Throws ProviderError; nothing is stored then.
+  // positions[i]; other columns get the engine's default. Outside a
+  // transaction the record is committed before this returns. Throws
+  // ProviderError; nothing of the record is stored then.
   virtual void insert(std::span<const std::size_t> positions,
                       std::span<const Value> values) = 0;
 };
@@ -41,17 +44,41 @@ class EngineTable {
 class Engine {
  public:
   virtual ~Engine() = default;
-  // Executes exactly one statement with "parameter_count" parameters that have
-  // no value. Text after the first statement is refused. Throws ProviderError.
+
+  // The column type of the recreated table's three number columns.
+  virtual std::string_view number_type() const = 0;
+  // How the engine writes parameter marker "index" (0-based) in a statement.
+  virtual std::string parameter_marker(std::size_t index) const = 0;
+
+  // Executes exactly one statement with "parameter_count" parameters, written
+  // with parameter_marker, that have no value. Text after the first statement
+  // is refused. Throws ProviderError; inside a transaction a failed statement
+  // leaves the transaction usable, undoing only that statement.
   virtual void execute(std::string_view statement,
                        std::size_t parameter_count) = 0;
-  // Opens the table that "open_name" names (brackets allowed around names).
-  // Throws ProviderError when it is missing or cannot be read.
-  virtual std::unique_ptr<EngineTable> open_table(std::string_view open_name) = 0;
+  // Opens the table "name", as typed by the user; a name with a blank is
+  // taken as one name. Throws ProviderError when it is missing or cannot be
+  // read.
+  virtual std::unique_ptr<EngineTable> open_table(std::string_view name) = 0;
+
+  // One transaction at a time: everything executed or inserted between begin
+  // and commit becomes visible to others at once on commit, and is gone
+  // after rollback. Each throws ProviderError; rollback never throws and
+  // does nothing without a transaction.
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() noexcept = 0;
 };
 
-// Opens the engine and database that "connection_string" names. Throws
+// Opens the engine and database that "connection_string" names: a data
+// source beginning with "postgresql://" or "postgres://" is a PostgreSQL
+// server, anything else the path of a SQLite database file. Throws
 // ProviderError with a German description when the data source is unusable.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
+
+// Creates the empty database that "data_source" names when it does not exist
+// yet and returns true; returns false, changing nothing, when it exists.
+// Throws ProviderError when it cannot be created.
+bool create_database(const std::string& data_source);
 
 }  // namespace kadrum

@@ -10,7 +10,8 @@ constexpr std::string_view name_ends = "\n\r ),;";
 
 }  // namespace
 
-MarkedStatement scan_parameter_markers(std::string_view statement) {
+MarkedStatement scan_parameter_markers(std::string_view statement,
+                                       const MarkerForm& marker) {
   MarkedStatement marked;
   marked.text.reserve(statement.size());
   const std::size_t size = statement.size();
@@ -38,7 +39,7 @@ MarkedStatement scan_parameter_markers(std::string_view statement) {
         name_end = std::min(statement.find_first_of(name_ends, name_start), size);
         next = name_end;
       }
-      marked.text += '?';
+      marked.text += marker ? marker(marked.names.size()) : std::string("?");
       marked.names.emplace_back(statement.substr(name_start, name_end - name_start));
       at = next;
     } else {

@@ -2,7 +2,6 @@
 
 #include "base/error.h"
 #include "db/connection.h"
-#include "db/table_name.h"
 
 namespace kadrum {
 
@@ -38,7 +37,7 @@ void Table::open() {
   if (is_open()) return;
   if (!connection_.is_open()) connection_.open();
   if (table_name_.empty()) fail(fill_message("Eigenschaft %s fehlt", {"TableName"}));
-  cursor_ = connection_.engine().open_table(open_form(table_name_));
+  cursor_ = connection_.engine().open_table(table_name_);
 }
 
 void Table::close() {

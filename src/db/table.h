@@ -25,7 +25,7 @@ class Table {
   void set_table_name(std::string name);
 
   bool is_open() const { return cursor_ != nullptr; }
-  // Opens the table under the open form of its name. Throws "itab: Eigenschaft
+  // Opens the table by its name, as typed. Throws "itab: Eigenschaft
   // TableName fehlt" for an empty name, ProviderError when the engine fails.
   void open();
   // Nothing happens when already closed.

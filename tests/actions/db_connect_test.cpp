@@ -1,4 +1,5 @@
 #include "actions/db_connect.h"
+#include "db/connection_string.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -129,7 +130,7 @@ TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
   const Case cases[] = {
       {"", false, "itab: Eigenschaft TableName fehlt"},
       {"", true, "near \"(\": syntax error"},
-      {"missing", false, "no such table: missing"},
+      {"missing", false, "Die Tabelle gibt es in der Datenbank nicht (no such table: missing)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tabname);

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/form9.h"
+#include "app/main_window.h"
 #include "test_support.h"
 
 namespace kadrum::test {
@@ -28,7 +28,7 @@ struct Window {
   }
   BoxRecorder boxes;
   std::string dbpath;
-  TForm9 form;
+  MainWindow form;
 };
 
 void AutomaticRunTest::goAndExitRunUnattendedAndEndWithStatusZero() {

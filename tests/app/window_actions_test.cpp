@@ -8,7 +8,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/form9.h"
+#include "app/main_window.h"
 #include "convert/locale_formats.h"
 #include "test_support.h"
 
@@ -43,7 +43,7 @@ struct Window {
 
   BoxRecorder boxes;
   std::string dbpath;
-  TForm9 form;
+  MainWindow form;
 };
 
 const QByteArray kSmallFile =

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/form9.h"
+#include "app/main_window.h"
 #include "test_support.h"
 
 namespace kadrum::test {
@@ -33,7 +33,7 @@ class WindowLayoutTest : public QObject {
 struct Window {
   BoxRecorder boxes;
   std::string dbpath;
-  TForm9 form{{}, dbpath, boxes.presenter};
+  MainWindow form{{}, dbpath, boxes.presenter};
 };
 
 void WindowLayoutTest::controlsKeepTheirDesign_data() {

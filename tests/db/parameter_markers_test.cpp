@@ -4,7 +4,7 @@
 
 #include "db/connection.h"
 #include "db/query.h"
-#include "db/table_name.h"
+#include "db/sqlite/statement.h"
 
 namespace kadrum {
 namespace {
@@ -64,7 +64,7 @@ TEST(OpenForm, BlankNamesGetBracketsAtTheirFirstDotAndSemicolon) {
       {"[a] b", "[a] b"},        {"t:1", "t:1"},           {"plain", "plain"},
       {"x;y", "x;y"},            {" ", "[ ]"},             {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(open_form(c.name), c.form) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(sqlite::open_form(c.name), c.form) << c.name;
 }
 
 }  // namespace

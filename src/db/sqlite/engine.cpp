@@ -14,8 +14,8 @@ namespace kadrum::sqlite {
 
 namespace {
 
-[[noreturn]] void refuse(std::string_view format, const std::string& path, int code) {
-  throw ProviderError(fill_message(format, {path}), code);
+[[noreturn]] void refuse(std::string_view format, const std::string& path) {
+  throw ProviderError(fill_message(format, {path}));
 }
 
 // Looks at the first bytes, so that an Access file or a stray text file is
@@ -24,7 +24,7 @@ void check_file_format(const std::string& path, off_t size) {
   // SQLite takes an empty file as an empty database.
   if (size == 0) return;
   std::ifstream file(path, std::ios::binary);
-  if (!file) refuse("Die Datenbankdatei '%s' kann nicht gelesen werden", path, SQLITE_CANTOPEN);
+  if (!file) refuse("Die Datenbankdatei '%s' kann nicht gelesen werden", path);
   char head[20] = {};
   file.read(head, sizeof head);
   const auto got = static_cast<std::size_t>(file.gcount());
@@ -32,9 +32,9 @@ void check_file_format(const std::string& path, off_t size) {
                     std::memcmp(head + 4, "Standard ACE DB", 15) == 0))
     refuse("Die Datei '%s' ist eine Access-Datenbank; das Access-Format wird "
            "nicht unterstützt, nur SQLite-Datenbanken",
-           path, SQLITE_NOTADB);
+           path);
   if (got < 16 || std::memcmp(head, "SQLite format 3", 16) != 0)
-    refuse("Die Datei '%s' ist keine SQLite-Datenbank", path, SQLITE_NOTADB);
+    refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
 }
 
 void run(sqlite3* db, std::string_view sql) {
@@ -46,17 +46,17 @@ void run(sqlite3* db, std::string_view sql) {
 }  // namespace
 
 SqliteEngine::SqliteEngine(const std::string& path) {
-  if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben", SQLITE_CANTOPEN);
+  if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     if (errno == ENOENT || errno == ENOTDIR)
-      refuse("Die Datenbankdatei '%s' wurde nicht gefunden", path, SQLITE_CANTOPEN);
-    refuse("Auf die Datenbankdatei '%s' kann nicht zugegriffen werden", path, SQLITE_CANTOPEN);
+      refuse("Die Datenbankdatei '%s' wurde nicht gefunden", path);
+    refuse("Auf die Datenbankdatei '%s' kann nicht zugegriffen werden", path);
   }
   if (S_ISDIR(info.st_mode))
-    refuse("'%s' ist ein Ordner und keine Datenbankdatei", path, SQLITE_CANTOPEN);
+    refuse("'%s' ist ein Ordner und keine Datenbankdatei", path);
   if (!S_ISREG(info.st_mode))
-    refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path, SQLITE_CANTOPEN);
+    refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path);
   check_file_format(path, info.st_size);
 
   // Decided by the permission bits, so that a write-protected file stays
@@ -70,7 +70,7 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
   db_ = adopt_database(raw);
-  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc), rc);
+  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
 
   // Another writer (or a reader taking a checkpoint) is waited for, not failed.
   sqlite3_busy_timeout(db_.get(), 5000);
@@ -87,12 +87,41 @@ SqliteEngine::SqliteEngine(const std::string& path) {
 }
 
 void SqliteEngine::execute(std::string_view statement, std::size_t /*parameter_count*/) {
-  // Parameters are left unbound, which SQLite takes as NULL.
+  // Parameters are left unbound, which SQLite takes as NULL. Inside a
+  // transaction SQLite undoes a failed statement alone and keeps the rest.
   run(db_.get(), statement);
 }
 
-std::unique_ptr<EngineTable> SqliteEngine::open_table(std::string_view open_name) {
-  return std::make_unique<SqliteTable>(db_, open_name);
+std::unique_ptr<EngineTable> SqliteEngine::open_table(std::string_view name) {
+  return std::make_unique<SqliteTable>(db_, open_form(name));
+}
+
+void SqliteEngine::begin() {
+  // IMMEDIATE takes the write lock now, so that a concurrent writer is found
+  // (and waited for) before any work is done rather than at the commit.
+  run(db_.get(), "BEGIN IMMEDIATE");
+}
+
+void SqliteEngine::commit() { run(db_.get(), "COMMIT"); }
+
+void SqliteEngine::rollback() noexcept {
+  if (sqlite3_get_autocommit(db_.get()) == 0)
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool create_database(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return false;
+  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(name.c_str(), &raw,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  DatabaseHandle db = adopt_database(raw);
+  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  // SQLite writes nothing until asked to; switching to write-ahead logging
+  // writes the header, so the file is a real database from now on.
+  run(db.get(), "PRAGMA journal_mode=WAL");
+  return true;
 }
 
 }  // namespace kadrum::sqlite

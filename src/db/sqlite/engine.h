@@ -18,11 +18,21 @@ class SqliteEngine final : public Engine {
   // database, and with the engine's description when SQLite refuses it.
   explicit SqliteEngine(const std::string& path);
 
+  std::string_view number_type() const override { return "double"; }
+  std::string parameter_marker(std::size_t) const override { return "?"; }
   void execute(std::string_view statement, std::size_t parameter_count) override;
-  std::unique_ptr<EngineTable> open_table(std::string_view open_name) override;
+  std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  void begin() override;
+  void commit() override;
+  void rollback() noexcept override;
 
  private:
   DatabaseHandle db_;
 };
+
+// Creates an empty SQLite database at "path" when no file is there and
+// returns true; returns false, changing nothing, when a file exists. Throws
+// ProviderError when the file cannot be created.
+bool create_database(const std::string& path);
 
 }  // namespace kadrum::sqlite

@@ -12,9 +12,25 @@ DatabaseHandle adopt_database(sqlite3* db) {
   return DatabaseHandle(db, CloseDatabase{});
 }
 
-void throw_last_error(sqlite3* db) {
-  throw ProviderError(sqlite3_errmsg(db), sqlite3_errcode(db));
+ProviderError last_error(sqlite3* db) {
+  const int code = sqlite3_errcode(db) & 0xff;
+  const std::string_view text = sqlite3_errmsg(db);
+  // The everyday failures get a German description; SQLite's own words
+  // follow it, so nothing of the cause is lost.
+  std::string_view german;
+  if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+    german = "Die Datenbank ist von einem anderen Programm gesperrt";
+  else if (code == SQLITE_FULL)
+    german = "Der Datenträger oder die Datenbank ist voll";
+  else if (code == SQLITE_READONLY)
+    german = "In die Datenbank kann nicht geschrieben werden";
+  else if (code == SQLITE_ERROR && text.rfind("no such table", 0) == 0)
+    german = "Die Tabelle gibt es in der Datenbank nicht";
+  if (german.empty()) return ProviderError(text);
+  return ProviderError(described(german, text));
 }
+
+void throw_last_error(sqlite3* db) { throw last_error(db); }
 
 void Statement::Finalize::operator()(sqlite3_stmt* stmt) const {
   sqlite3_finalize(stmt);
@@ -48,14 +64,13 @@ Statement Statement::prepare_single(sqlite3* db, std::string_view sql) {
   std::string_view rest;
   Statement statement = prepare(db, sql, &rest);
   if (!statement)
-    throw ProviderError("Der Befehlstext enthält keine Anweisung", SQLITE_MISUSE);
+    throw ProviderError("Der Befehlstext enthält keine Anweisung");
   // One command runs one statement, so a name that carries "; drop table"
   // can never add a second one.
   if (!only_separators(rest))
     throw ProviderError(
         "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur "
-        "eine Anweisung enthalten",
-        SQLITE_MISUSE);
+        "eine Anweisung enthalten");
   return statement;
 }
 
@@ -64,7 +79,7 @@ bool Statement::step() {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   sqlite3* db = sqlite3_db_handle(stmt_.get());
-  ProviderError error(sqlite3_errmsg(db), rc);
+  ProviderError error = last_error(db);
   sqlite3_reset(stmt_.get());
   throw error;
 }
@@ -93,6 +108,26 @@ std::string quote_identifier(std::string_view name) {
   }
   quoted += '"';
   return quoted;
+}
+
+std::string open_form(std::string_view name) {
+  if (name.find(' ') == std::string_view::npos || name.front() == '[')
+    return std::string(name);
+  std::string form;
+  form.reserve(name.size() + 2);
+  if (const auto dot = name.find('.'); dot != std::string_view::npos) {
+    form.append(name.substr(0, dot + 1));
+    form += '[';
+    form.append(name.substr(dot + 1));
+  } else {
+    form += '[';
+    form.append(name);
+  }
+  if (const auto semicolon = form.find(';'); semicolon != std::string::npos)
+    form.insert(semicolon, 1, ']');
+  else
+    form += ']';
+  return form;
 }
 
 }  // namespace kadrum::sqlite

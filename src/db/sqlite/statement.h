@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/provider_error.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -22,7 +24,9 @@ using DatabaseHandle = std::shared_ptr<sqlite3>;
 // Wraps an open connection; "db" may be null.
 DatabaseHandle adopt_database(sqlite3* db);
 
-// The engine's description of the last failure on "db", as a ProviderError.
+// The engine's description of the last failure on "db", behind a German one
+// for the everyday failures (locked, full, read-only, missing table).
+ProviderError last_error(sqlite3* db);
 [[noreturn]] void throw_last_error(sqlite3* db);
 
 // One prepared statement. Moves, never copies; finalizes on destruction.
@@ -61,5 +65,12 @@ class Statement {
 
 // "name" as a quoted identifier: in double quotes, each one inside doubled.
 std::string quote_identifier(std::string_view name);
+
+// How a table name typed by the user is written in a statement: brackets go
+// around its part after the first "." (or the whole name) when it holds a
+// blank and does not begin with "[": "my data" gives "[my data]", "a.b c"
+// gives "a.[b c]", "x y;z" gives "[x y];z". Any other name comes back
+// unchanged. Never throws.
+std::string open_form(std::string_view name);
 
 }  // namespace kadrum::sqlite

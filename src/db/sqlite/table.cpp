@@ -198,7 +198,7 @@ void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
 void SqliteTable::insert(std::span<const std::size_t> positions,
                          std::span<const Value> values) {
   if (!accepts_new_records_)
-    throw ProviderError("Die Datenmenge nimmt keine neuen Datensätze auf", SQLITE_READONLY);
+    throw ProviderError("Die Datenmenge nimmt keine neuen Datensätze auf");
   if (!insert_ || !std::equal(positions.begin(), positions.end(),
                               insert_positions_.begin(), insert_positions_.end()))
     prepare_insert(positions);

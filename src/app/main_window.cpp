@@ -1,4 +1,4 @@
-#include "app/form9.h"
+#include "app/main_window.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -13,10 +13,9 @@
 #include <type_traits>
 
 #include "convert/locale_formats.h"
-#include "actions/row_append.h"
+#include "actions/go.h"
 #include "app/error_presenter.h"
 #include "import/argument_grammar.h"
-#include "import/import_run.h"
 
 namespace kadrum {
 namespace {
@@ -61,16 +60,16 @@ Control* place(QWidget* parent, const char* name, const QString& text, int left,
 
 }  // namespace
 
-TForm9::TForm9(std::vector<std::string> arguments, std::string& dbpath,
+MainWindow::MainWindow(std::vector<std::string> arguments, std::string& dbpath,
                const ErrorPresenter& presenter)
     : arguments_(std::move(arguments)), dbpath_(dbpath), presenter_(presenter) {
   create_controls();
-  FormCreate();
+  on_create();
 }
 
-TForm9::~TForm9() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm9::create_controls() {
+void MainWindow::create_controls() {
   setWindowTitle("Kadrum");
   resize(361, 348);
   setFont(window_font());
@@ -125,31 +124,28 @@ void TForm9::create_controls() {
     setTabOrder(chain[i], chain[i + 1]);
   tabname->setFocus();
 
-  connect(Button1, &QPushButton::clicked, this, [this] { perform([this] { Button1Click(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { perform([this] { Button2Click(); }); });
-  connect(Button3, &QPushButton::clicked, this, [this] { perform([this] { Button3Click(); }); });
+  connect(Button1, &QPushButton::clicked, this, [this] { perform([this] { on_go(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { perform([this] { on_connect(); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { perform([this] { on_exit(); }); });
 }
 
-void TForm9::FormCreate() { CheckBox1->setChecked(false); }
+void MainWindow::on_create() { CheckBox1->setChecked(false); }
 
-void TForm9::FormShow() {
+void MainWindow::on_show() {
   RunSettings settings = read_settings();
   const ParseOutcome outcome = parse_arguments(arguments_, settings);
   write_settings(settings);
   if (!outcome.run) return;
-  Button2Click();
-  Button1Click();
-  if (!outcome.stay_open) Button3Click();
+  on_connect();
+  on_go();
+  if (!outcome.stay_open) on_exit();
 }
 
-void TForm9::Button1Click() {
-  const RunSettings settings = read_settings();
-  import_run(settings, [this](const Row& row) {
-    append_row(db_.itab, row, locale_formats());
-  });
+void MainWindow::on_go() {
+  go(read_settings(), db_.itab);
 }
 
-void TForm9::Button2Click() {
+void MainWindow::on_connect() {
   RunSettings settings = read_settings();
   try {
     db_connect(settings, db_);
@@ -160,7 +156,7 @@ void TForm9::Button2Click() {
   dbpath_ = settings.dbpath;
 }
 
-void TForm9::Button3Click() {
+void MainWindow::on_exit() {
   // Closing a window that is about to appear would be undone by its showing;
   // the close then waits until the showing is over.
   if (first_showing_) {
@@ -171,14 +167,14 @@ void TForm9::Button3Click() {
 }
 
 // Every show() path ends here, before the window is visible or mapped: the
-// place for FormShow, so that the automatic run and its error box come before
+// place for on_show, so that the automatic run and its error box come before
 // the window appears (showEvent would be too late: the window already counts
 // as visible there and a close from inside it would be undone).
-void TForm9::setVisible(bool visible) {
+void MainWindow::setVisible(bool visible) {
   if (visible && !shown_once_) {
     shown_once_ = true;
     first_showing_ = true;
-    perform([this] { FormShow(); });
+    perform([this] { on_show(); });
     first_showing_ = false;
   }
   QWidget::setVisible(visible);
@@ -188,12 +184,12 @@ void TForm9::setVisible(bool visible) {
   }
 }
 
-void TForm9::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LocaleChange) reload_locale_formats();
   QWidget::changeEvent(event);
 }
 
-void TForm9::perform(const std::function<void()>& action) {
+void MainWindow::perform(const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& error) {
@@ -201,7 +197,7 @@ void TForm9::perform(const std::function<void()>& action) {
   }
 }
 
-RunSettings TForm9::read_settings() const {
+RunSettings MainWindow::read_settings() const {
   RunSettings settings;
   settings.imprtfile = imprtfile->text().toStdString();
   settings.nhdl = nhdl->text().toStdString();
@@ -216,7 +212,7 @@ RunSettings TForm9::read_settings() const {
   return settings;
 }
 
-void TForm9::write_settings(const RunSettings& settings) {
+void MainWindow::write_settings(const RunSettings& settings) {
   // A long path shows its beginning, as a freshly set edit field does.
   const auto set = [](QLineEdit* field, const std::string& text) {
     field->setText(QString::fromStdString(text));

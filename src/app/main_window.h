@@ -1,4 +1,4 @@
-// TForm9: the main window. It binds its controls to the actions and holds
+// MainWindow: Kadrum's one window. It binds its controls to the actions and holds
 // nothing of the import logic itself.
 #pragma once
 
@@ -20,24 +20,24 @@ namespace kadrum {
 
 class ErrorPresenter;
 
-class TForm9 : public QWidget {
+class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
   // Creates the window with its controls at their design values, then runs
-  // FormCreate. "arguments" (without the program's name) are parsed at the
+  // on_create. "arguments" (without the program's name) are parsed at the
   // first showing; "dbpath" is the program-wide database path and must
   // outlive the window. Nothing is shown and nothing is opened here.
-  TForm9(std::vector<std::string> arguments, std::string& dbpath,
+  MainWindow(std::vector<std::string> arguments, std::string& dbpath,
          const ErrorPresenter& presenter);
-  ~TForm9() override;
+  ~MainWindow() override;
 
   // The handlers. Each throws what its action throws; the callers show it.
-  void FormCreate();
-  void FormShow();
-  void Button1Click();  // go
-  void Button2Click();  // db connect
-  void Button3Click();  // exit
+  void on_create();
+  void on_show();
+  void on_go();       // the "go" button
+  void on_connect();  // the "db connect" button
+  void on_exit();     // the "exit" button
 
   DatabaseObjects& database() { return db_; }
   bool multi() const { return multi_; }

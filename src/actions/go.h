@@ -1,0 +1,23 @@
+// The "go" action: the import run, each row appended to the open table.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "base/run_settings.h"
+#include "db/table.h"
+#include "import/import_run.h"
+
+namespace kadrum {
+
+// Called after each stored record with the number stored so far.
+using StoredNotice = std::function<void(std::uint64_t stored)>;
+
+// Reads the text file of "settings" and appends one record per data line to
+// "itab", converting values with the current locale formats. Throws with the
+// German message of the first failure; records stored before it stay.
+// "progress", when given, tells where the run stood, also after a failure.
+void go(const RunSettings& settings, Table& itab,
+        ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+
+}  // namespace kadrum
