@@ -26,8 +26,8 @@ std::string column_layout(bool multi, std::string_view number_type) {
 }  // namespace
 
 void db_connect(RunSettings& settings, DatabaseObjects& db) {
-  if (settings.dbpath == "?") settings.dbpath = settings.dbname;
-  db.connstr = build_connection_string(settings.dbpath);
+  if (settings.database_path == "?") settings.database_path = settings.database_name;
+  db.connstr = build_connection_string(settings.database_path);
 
   db.access_con.close();
   if (db.access_con.connection_string() != db.connstr)
@@ -39,18 +39,18 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
     // and any other reason shows up at the create.
     try {
       db.qry.clear();
-      db.qry.add(" drop table " + settings.tabname);
+      db.qry.add(" drop table " + settings.table_name);
       db.qry.execute();
     } catch (...) {
     }
     db.qry.clear();
-    db.qry.add(" create table " + settings.tabname +
-               column_layout(settings.multi, db.access_con.engine().number_type()));
+    db.qry.add(" create table " + settings.table_name +
+               column_layout(settings.list_mode, db.access_con.engine().number_type()));
     db.qry.execute();
   }
 
   db.itab.close();
-  db.itab.set_table_name(settings.tabname);
+  db.itab.set_table_name(settings.table_name);
   db.itab.open();
 }
 

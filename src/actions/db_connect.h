@@ -22,7 +22,7 @@ struct DatabaseObjects {
 
 // Settles dbpath ("?" takes dbname), builds connstr, reopens access_con,
 // drops and creates the table when settings.recreate is set, and opens itab
-// on settings.tabname. Throws on failure, leaving what was done done.
+// on settings.table_name. Throws on failure, leaving what was done done.
 void db_connect(RunSettings& settings, DatabaseObjects& db);
 
 }  // namespace kadrum

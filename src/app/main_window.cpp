@@ -150,10 +150,10 @@ void MainWindow::on_connect() {
   try {
     db_connect(settings, db_);
   } catch (...) {
-    dbpath_ = settings.dbpath;  // a settled "?" stays settled after a failure
+    dbpath_ = settings.database_path;  // a settled "?" stays settled after a failure
     throw;
   }
-  dbpath_ = settings.dbpath;
+  dbpath_ = settings.database_path;
 }
 
 void MainWindow::on_exit() {
@@ -199,16 +199,16 @@ void MainWindow::perform(const std::function<void()>& action) {
 
 RunSettings MainWindow::read_settings() const {
   RunSettings settings;
-  settings.imprtfile = imprtfile->text().toStdString();
-  settings.nhdl = nhdl->text().toStdString();
-  settings.itmnr = itmnr->text().toStdString();
+  settings.text_file = imprtfile->text().toStdString();
+  settings.header_lines = nhdl->text().toStdString();
+  settings.item_number = itmnr->text().toStdString();
   for (int i = 0; i < itemlist->count(); ++i)
-    settings.itemlist.push_back(itemlist->item(i)->text().toStdString());
-  settings.dbname = dbname->text().toStdString();
-  settings.tabname = tabname->text().toStdString();
+    settings.item_list.push_back(itemlist->item(i)->text().toStdString());
+  settings.database_name = dbname->text().toStdString();
+  settings.table_name = tabname->text().toStdString();
   settings.recreate = CheckBox1->isChecked();
-  settings.multi = multi_;
-  settings.dbpath = dbpath_;
+  settings.list_mode = multi_;
+  settings.database_path = dbpath_;
   return settings;
 }
 
@@ -218,17 +218,17 @@ void MainWindow::write_settings(const RunSettings& settings) {
     field->setText(QString::fromStdString(text));
     field->setCursorPosition(0);
   };
-  set(imprtfile, settings.imprtfile);
-  set(nhdl, settings.nhdl);
-  set(itmnr, settings.itmnr);
+  set(imprtfile, settings.text_file);
+  set(nhdl, settings.header_lines);
+  set(itmnr, settings.item_number);
   itemlist->clear();
-  for (const std::string& entry : settings.itemlist)
+  for (const std::string& entry : settings.item_list)
     itemlist->addItem(QString::fromStdString(entry));
-  set(dbname, settings.dbname);
-  set(tabname, settings.tabname);
+  set(dbname, settings.database_name);
+  set(tabname, settings.table_name);
   CheckBox1->setChecked(settings.recreate);
-  multi_ = settings.multi;
-  dbpath_ = settings.dbpath;
+  multi_ = settings.list_mode;
+  dbpath_ = settings.database_path;
 }
 
 }  // namespace kadrum

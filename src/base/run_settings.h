@@ -9,15 +9,15 @@ namespace kadrum {
 
 // Texts are kept exactly as typed; only the action that uses one converts it.
 struct RunSettings {
-  std::string imprtfile = "imprtfile";  // text file name
-  std::string nhdl = "1";               // number of header lines, as text
-  std::string itmnr = "itmnr";          // item number of the value (single-item mode)
-  std::vector<std::string> itemlist;    // item numbers per column (list mode)
-  std::string dbname = "dbname";        // database file as shown
-  std::string tabname = "tabname";      // target table name
-  bool recreate = false;                // "recreate table" check box
-  bool multi = true;                    // list mode when true
-  std::string dbpath;                   // database path; "?" takes dbname
+  std::string text_file = "imprtfile";  // the text file; empty for standard input
+  std::string header_lines = "1";       // how many header lines to skip
+  std::string item_number = "itmnr";    // the value's item (single-item mode)
+  std::vector<std::string> item_list;   // the items per column (list mode)
+  std::string database_name = "dbname"; // the database as shown in the window
+  std::string table_name = "tabname";   // the target table
+  bool recreate = false;                // drop and create the table first
+  bool list_mode = true;                // list mode, else single-item mode
+  std::string database_path;            // the data source; "?" takes database_name
 };
 
 }  // namespace kadrum

@@ -23,8 +23,8 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
 void run_import(RunSettings& settings, bool create_missing,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
-  if (create_missing && !settings.dbpath.empty() && settings.dbpath != "?")
-    create_database(settings.dbpath);
+  if (create_missing && !settings.database_path.empty() && settings.database_path != "?")
+    create_database(settings.database_path);
 
   DatabaseObjects db;
   db_connect(settings, db);

@@ -17,7 +17,7 @@ void report(const std::exception& error, const kadrum::RunSettings& settings,
             const kadrum::ImportProgress& progress) {
   std::string where;
   if (progress.in_data_line) {
-    where = settings.imprtfile.empty() ? "(Standardeingabe)" : settings.imprtfile;
+    where = settings.text_file.empty() ? "(Standardeingabe)" : settings.text_file;
     where += ':' + std::to_string(progress.line) + ": ";
   }
   std::fprintf(stderr, "%s%s\n", where.c_str(),

@@ -21,18 +21,18 @@ bool is_item_form(std::string_view arg) {
 void apply_argument(const std::string& arg, RunSettings& settings,
                     ParseOutcome& outcome) {
   const std::string rest(utf8_after(arg, 3));
-  if (prefix_is(arg, "DB=")) settings.dbpath = rest;
+  if (prefix_is(arg, "DB=")) settings.database_path = rest;
   if (arg == "!") outcome.stay_open = false;
   if (ascii_upper(arg) == "GO") outcome.run = true;
-  if (prefix_is(arg, "RT=")) settings.tabname = rest;
-  if (prefix_is(arg, "HD=")) settings.nhdl = rest;
+  if (prefix_is(arg, "RT=")) settings.table_name = rest;
+  if (prefix_is(arg, "HD=")) settings.header_lines = rest;
   if (arg == "*") settings.recreate = true;
-  if (is_item_form(arg)) settings.itemlist.push_back(rest);
+  if (is_item_form(arg)) settings.item_list.push_back(rest);
   if (prefix_is(arg, "IN=")) {
-    settings.multi = false;
-    settings.itmnr = rest;
+    settings.list_mode = false;
+    settings.item_number = rest;
   }
-  if (prefix_is(arg, "FN=")) settings.imprtfile = rest;
+  if (prefix_is(arg, "FN=")) settings.text_file = rest;
 }
 
 }  // namespace
@@ -40,9 +40,9 @@ void apply_argument(const std::string& arg, RunSettings& settings,
 ParseOutcome parse_arguments(std::span<const std::string> args,
                              RunSettings& settings) {
   ParseOutcome outcome;
-  settings.multi = true;
+  settings.list_mode = true;
   for (const std::string& arg : args) apply_argument(arg, settings, outcome);
-  settings.dbname = settings.dbpath;
+  settings.database_name = settings.database_path;
   return outcome;
 }
 

@@ -16,7 +16,7 @@ struct ParseOutcome {
   bool stay_open = true;
 };
 
-// Sets "settings.multi" to true, applies every argument of "args" in order
+// Sets "settings.list_mode" to true, applies every argument of "args" in order
 // (each tested against all nine forms; unmatched ones are ignored), then copies
 // dbpath into dbname. Never throws. "args" excludes the program's own name.
 ParseOutcome parse_arguments(std::span<const std::string> args,

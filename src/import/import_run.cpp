@@ -23,14 +23,14 @@ constexpr std::size_t kRowValues = 3;
 Row build_row(const RunSettings& settings, std::string_view line) {
   ItemWalk items(line, item_characters());
   Row row{};
-  if (settings.multi) {
-    const std::size_t used = std::min(settings.itemlist.size(), kRowValues);
+  if (settings.list_mode) {
+    const std::size_t used = std::min(settings.item_list.size(), kRowValues);
     for (std::size_t p = 0; p < used; ++p)
-      row[p] = items.item(integer_text_value(settings.itemlist[p]));
+      row[p] = items.item(integer_text_value(settings.item_list[p]));
   } else {
     row[0] = items.item(1);
     row[1] = items.item(2);
-    row[2] = items.item(integer_text_value(settings.itmnr));
+    row[2] = items.item(integer_text_value(settings.item_number));
   }
   return row;
 }
@@ -43,10 +43,10 @@ void import_run(const RunSettings& settings, const AppendOperation& append,
   ImportProgress& at = progress ? *progress : local;
   at = ImportProgress{};
 
-  if (utf8_length(settings.imprtfile) > kMaxFileNameLength)
-    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.imprtfile}));
-  FileByteSource file(settings.imprtfile);
-  const std::int32_t header_lines = integer_text_value(settings.nhdl);
+  if (utf8_length(settings.text_file) > kMaxFileNameLength)
+    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.text_file}));
+  FileByteSource file(settings.text_file);
+  const std::int32_t header_lines = integer_text_value(settings.header_lines);
 
   LineReader reader(file);
   std::string line;

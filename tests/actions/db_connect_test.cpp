@@ -35,10 +35,10 @@ class DbConnect : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::make_database(path);
-    settings.dbpath = path;
-    settings.tabname = "T";
+    settings.database_path = path;
+    settings.table_name = "T";
     settings.recreate = true;
-    settings.multi = true;
+    settings.list_mode = true;
   }
 
   TempFolder folder;
@@ -48,35 +48,35 @@ class DbConnect : public ::testing::Test {
 };
 
 TEST_F(DbConnect, QuestionMarkPathIsTakenFromDbnameOnlyOnce) {
-  settings.dbpath = "?";
-  settings.dbname = path;
+  settings.database_path = "?";
+  settings.database_name = path;
   db_connect(settings, db);
-  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_EQ(settings.database_path, path);
   EXPECT_EQ(db.connstr, build_connection_string(path));
   EXPECT_EQ(db.access_con.connection_string(), db.connstr);
 
-  settings.dbname = folder.file("elsewhere.db");
+  settings.database_name = folder.file("elsewhere.db");
   db_connect(settings, db);
-  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_EQ(settings.database_path, path);
   EXPECT_TRUE(db.itab.is_open());
 }
 
 TEST_F(DbConnect, DbnameQuestionMarkKeepsQuestionMarkAndIsReadAgainNextTime) {
-  settings.dbpath = "?";
-  settings.dbname = "?";
+  settings.database_path = "?";
+  settings.database_name = "?";
   EXPECT_EQ(failure_of(settings, db), "Die Datenbankdatei '?' wurde nicht gefunden");
-  EXPECT_EQ(settings.dbpath, "?");
+  EXPECT_EQ(settings.database_path, "?");
   EXPECT_NE(db.connstr.find("Data Source=? ;Mode="), std::string::npos);
 
-  settings.dbname = path;
+  settings.database_name = path;
   db_connect(settings, db);
-  EXPECT_EQ(settings.dbpath, path);
+  EXPECT_EQ(settings.database_path, path);
   EXPECT_TRUE(db.itab.is_open());
 }
 
 TEST_F(DbConnect, RecreateGivesTheLayoutOfTheCurrentMode) {
   struct Case {
-    bool multi;
+    bool list_mode;
     bool table_there;
     std::vector<std::string> columns;
   };
@@ -87,13 +87,13 @@ TEST_F(DbConnect, RecreateGivesTheLayoutOfTheCurrentMode) {
       {false, true, {"yr", "jday", "sval"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.multi) + std::to_string(c.table_there));
+    SCOPED_TRACE(std::to_string(c.list_mode) + std::to_string(c.table_there));
     {
       Inspector look(path);
       look.exec("DROP TABLE IF EXISTS T");
       if (c.table_there) look.exec("CREATE TABLE T (a text, b text); INSERT INTO T VALUES ('x','y')");
     }
-    settings.multi = c.multi;
+    settings.list_mode = c.list_mode;
     db_connect(settings, db);
     ASSERT_TRUE(db.itab.is_open());
     EXPECT_EQ(column_names(db.itab), c.columns);
@@ -108,7 +108,7 @@ TEST_F(DbConnect, RecreateGivesTheLayoutOfTheCurrentMode) {
 }
 
 TEST_F(DbConnect, StatementsCarryLeadingBlankAndCrLf) {
-  settings.multi = false;
+  settings.list_mode = false;
   db_connect(settings, db);
   EXPECT_EQ(db.qry.text(), " create table T ( yr double, jday double, sval double )\r\n");
   EXPECT_TRUE(db.qry.parameters().empty());
@@ -123,7 +123,7 @@ TEST_F(DbConnect, WithoutRecreateAnExistingTableOpensUnchecked) {
 
 TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
   struct Case {
-    const char* tabname;
+    const char* table_name;
     bool recreate;
     const char* message;
   };
@@ -133,8 +133,8 @@ TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
       {"missing", false, "Die Tabelle gibt es in der Datenbank nicht (no such table: missing)"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.tabname);
-    settings.tabname = c.tabname;
+    SCOPED_TRACE(c.table_name);
+    settings.table_name = c.table_name;
     settings.recreate = c.recreate;
     EXPECT_EQ(failure_of(settings, db), c.message);
     EXPECT_TRUE(db.access_con.is_open());
@@ -145,7 +145,7 @@ TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
 }
 
 TEST_F(DbConnect, EmptyNameCreateStatementHasTwoBlanksBeforeTheLayout) {
-  settings.tabname = "";
+  settings.table_name = "";
   failure_of(settings, db);
   EXPECT_EQ(db.qry.text(), " create table  ( W1 double, W2 double, W3 double )\r\n");
 }
@@ -164,7 +164,7 @@ TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
   const std::string missing = folder.file("missing.db");
 
   struct Case {
-    std::string dbpath;
+    std::string database_path;
     std::string message;
   };
   const Case cases[] = {
@@ -182,17 +182,17 @@ TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
                      "unterstützt, nur SQLite-Datenbanken"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.dbpath);
-    settings.dbpath = path;
+    SCOPED_TRACE(c.database_path);
+    settings.database_path = path;
     db_connect(settings, db);
     ASSERT_TRUE(db.itab.is_open());
 
-    settings.dbpath = c.dbpath;
+    settings.database_path = c.database_path;
     EXPECT_EQ(failure_of(settings, db), c.message);
     EXPECT_FALSE(db.access_con.is_open());
     EXPECT_FALSE(db.itab.is_open());
-    EXPECT_EQ(db.connstr, build_connection_string(c.dbpath));
-    EXPECT_EQ(settings.dbpath, c.dbpath);
+    EXPECT_EQ(db.connstr, build_connection_string(c.database_path));
+    EXPECT_EQ(settings.database_path, c.database_path);
   }
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
@@ -200,7 +200,7 @@ TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
 TEST_F(DbConnect, EmptyFileIsAnEmptyDatabase) {
   const std::string empty = folder.file("empty.db");
   testing::write_file(empty, "");
-  settings.dbpath = empty;
+  settings.database_path = empty;
   db_connect(settings, db);
   EXPECT_TRUE(db.itab.is_open());
   EXPECT_TRUE(Inspector(empty).has_table("T"));
@@ -210,7 +210,7 @@ TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
   testing::make_database("./file:x.db");
-  settings.dbpath = "file:x.db";
+  settings.database_path = "file:x.db";
   db_connect(settings, db);
   EXPECT_TRUE(db.itab.is_open());
   EXPECT_TRUE(Inspector("./file:x.db").has_table("T"));
@@ -219,7 +219,7 @@ TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
 
 TEST_F(DbConnect, NameWithBlankOpensInBrackets) {
   testing::make_database(path, "CREATE TABLE \"my data\" (W1 double, W2 double, W3 double)");
-  settings.tabname = "my data";
+  settings.table_name = "my data";
   settings.recreate = false;
   db_connect(settings, db);
   EXPECT_TRUE(db.itab.is_open());
@@ -233,7 +233,7 @@ TEST_F(DbConnect, NameWithBlankOpensInBrackets) {
 }
 
 TEST_F(DbConnect, BracketedNameIsUsedUnchanged) {
-  settings.tabname = "[my data]";
+  settings.table_name = "[my data]";
   db_connect(settings, db);
   EXPECT_TRUE(db.itab.is_open());
   EXPECT_EQ(db.qry.text(), " create table [my data] ( W1 double, W2 double, W3 double )\r\n");
@@ -241,7 +241,7 @@ TEST_F(DbConnect, BracketedNameIsUsedUnchanged) {
 }
 
 TEST_F(DbConnect, ColonInNameBecomesUnboundParameter) {
-  settings.tabname = "t:1";
+  settings.table_name = "t:1";
   EXPECT_EQ(failure_of(settings, db), "near \"?\": syntax error");
   EXPECT_EQ(db.qry.text(), " create table t:1 ( W1 double, W2 double, W3 double )\r\n");
   EXPECT_EQ(db.qry.command_text(), " create table t? ( W1 double, W2 double, W3 double )\r\n");
@@ -257,7 +257,7 @@ TEST_F(DbConnect, SecondStatementInNameIsNeverRun) {
       "Anweisung enthalten";
   for (const char* name : {"x; drop table y", "x;drop table y"}) {
     SCOPED_TRACE(name);
-    settings.tabname = name;
+    settings.table_name = name;
     // The drop is refused as a whole; the create fails at its first ";".
     settings.recreate = true;
     EXPECT_EQ(failure_of(settings, db), "near \";\": syntax error");
@@ -311,7 +311,7 @@ TEST_F(DbConnect, SecondConnectReopensAndKeepsRowsUnlessRecreated) {
   EXPECT_EQ(look.value("SELECT count(*) FROM T"), "1");
 
   settings.recreate = true;
-  settings.multi = false;
+  settings.list_mode = false;
   db_connect(settings, db);
   EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"yr", "jday", "sval"}));
   EXPECT_EQ(look.value("SELECT count(*) FROM T"), "0");

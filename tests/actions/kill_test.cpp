@@ -74,13 +74,13 @@ TEST(KilledImport, LosesNothingThatWasCommittedAndNeverDamagesTheFile) {
   testing::write_file(path, "");
 
   RunSettings settings;
-  settings.dbpath = path;
-  settings.tabname = "T";
+  settings.database_path = path;
+  settings.table_name = "T";
   settings.recreate = true;
-  settings.multi = true;
-  settings.itemlist = {"1", "2", "3"};
-  settings.nhdl = "0";
-  settings.imprtfile = data;
+  settings.list_mode = true;
+  settings.item_list = {"1", "2", "3"};
+  settings.header_lines = "0";
+  settings.text_file = data;
 
   SharedCounter returned;
   const pid_t child = fork();

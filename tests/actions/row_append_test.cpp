@@ -18,8 +18,8 @@ class RowAppend : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::make_database(path);
-    settings.dbpath = path;
-    settings.tabname = "T";
+    settings.database_path = path;
+    settings.table_name = "T";
     settings.recreate = false;
   }
 
@@ -56,7 +56,7 @@ TEST_F(RowAppend, BeforeConnectTheTableIsClosed) {
 
 TEST_F(RowAppend, AfterFailedConnectTheTableIsClosed) {
   connect_to("CREATE TABLE T (W1 double, W2 double, W3 double)");
-  settings.tabname = "missing";
+  settings.table_name = "missing";
   EXPECT_THROW(db_connect(settings, db), Error);
   EXPECT_EQ(failure_of({"1", "2", "3"}),
             "itab: Operation bei geschlossener Datenmenge nicht ausführbar");
@@ -154,7 +154,7 @@ TEST_F(RowAppend, ViewTakesNoRecords) {
 
 TEST_F(RowAppend, NameReadingSeveralTablesTakesNoRecords) {
   testing::make_database(path, "CREATE TABLE a (x double); CREATE TABLE b (y double, z double)");
-  settings.tabname = "a,b";
+  settings.table_name = "a,b";
   db_connect(settings, db);
   EXPECT_EQ(db.itab.fields().size(), 3u);
   EXPECT_EQ(failure_of({"1", "2", "3"}),

@@ -23,11 +23,11 @@ class AutomaticRunTest : public QObject {
 
 struct Window {
   explicit Window(std::vector<std::string> arguments)
-      : form(std::move(arguments), dbpath, boxes.presenter) {
+      : form(std::move(arguments), database_path, boxes.presenter) {
     boxes.watched = &form;
   }
   BoxRecorder boxes;
-  std::string dbpath;
+  std::string database_path;
   MainWindow form;
 };
 

@@ -34,7 +34,7 @@ class WindowActionsTest : public QObject {
 
 struct Window {
   explicit Window(std::vector<std::string> arguments)
-      : form(std::move(arguments), dbpath, boxes.presenter) {
+      : form(std::move(arguments), database_path, boxes.presenter) {
     boxes.watched = &form;
   }
   QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(name); }
@@ -42,7 +42,7 @@ struct Window {
   void click(const char* name) { form.findChild<QPushButton*>(name)->click(); }
 
   BoxRecorder boxes;
-  std::string dbpath;
+  std::string database_path;
   MainWindow form;
 };
 
@@ -58,7 +58,7 @@ void WindowActionsTest::parseFillsTheFields() {
   window.form.show();
   QCOMPARE(window.field("itmnr")->text(), QString("5"));
   QCOMPARE(window.field("dbname")->text(), QString("/some/where.db"));
-  QCOMPARE(window.dbpath, std::string("/some/where.db"));
+  QCOMPARE(window.database_path, std::string("/some/where.db"));
   QCOMPARE(window.field("tabname")->text(), QString("co2"));
   QCOMPARE(window.field("nhdl")->text(), QString("34"));
   QCOMPARE(window.field("imprtfile")->text(), QString("data file.txt"));
@@ -150,7 +150,7 @@ void WindowActionsTest::connectFailureKeepsTheSettledPath() {
   window.field("dbname")->setText(QString::fromStdString(missing));
   window.click("Button2");
   QCOMPARE(window.boxes.boxes.size(), std::size_t(1));
-  QCOMPARE(window.dbpath, missing);
+  QCOMPARE(window.database_path, missing);
   QVERIFY(!window.form.database().access_con.is_open());
   QVERIFY(window.form.isVisible());
   // Later edits of dbname no longer count: the path was settled.

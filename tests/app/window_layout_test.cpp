@@ -32,8 +32,8 @@ class WindowLayoutTest : public QObject {
 
 struct Window {
   BoxRecorder boxes;
-  std::string dbpath;
-  MainWindow form{{}, dbpath, boxes.presenter};
+  std::string database_path;
+  MainWindow form{{}, database_path, boxes.presenter};
 };
 
 void WindowLayoutTest::controlsKeepTheirDesign_data() {

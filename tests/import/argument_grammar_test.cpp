@@ -18,7 +18,7 @@ struct Parsed {
 // that a parse which forgets to set it shows.
 Parsed parse(const std::vector<std::string>& args) {
   Parsed p;
-  p.settings.multi = false;
+  p.settings.list_mode = false;
   p.outcome = parse_arguments(args, p.settings);
   return p;
 }
@@ -26,14 +26,14 @@ Parsed parse(const std::vector<std::string>& args) {
 // What a parse of no arguments yields: the initial texts, dbname emptied.
 Parsed untouched() {
   Parsed p;
-  p.settings.dbname.clear();
+  p.settings.database_name.clear();
   return p;
 }
 
 // DB= sets dbpath, and the end of the parse shows it in dbname.
 void set_dbpath(Parsed& p, std::string path) {
-  p.settings.dbname = path;
-  p.settings.dbpath = std::move(path);
+  p.settings.database_name = path;
+  p.settings.database_path = std::move(path);
 }
 
 void expect_same(const Parsed& actual, const Parsed& expected,
@@ -41,15 +41,15 @@ void expect_same(const Parsed& actual, const Parsed& expected,
   SCOPED_TRACE(label);
   const RunSettings& a = actual.settings;
   const RunSettings& e = expected.settings;
-  EXPECT_EQ(a.imprtfile, e.imprtfile);
-  EXPECT_EQ(a.nhdl, e.nhdl);
-  EXPECT_EQ(a.itmnr, e.itmnr);
-  EXPECT_EQ(a.itemlist, e.itemlist);
-  EXPECT_EQ(a.dbname, e.dbname);
-  EXPECT_EQ(a.tabname, e.tabname);
+  EXPECT_EQ(a.text_file, e.text_file);
+  EXPECT_EQ(a.header_lines, e.header_lines);
+  EXPECT_EQ(a.item_number, e.item_number);
+  EXPECT_EQ(a.item_list, e.item_list);
+  EXPECT_EQ(a.database_name, e.database_name);
+  EXPECT_EQ(a.table_name, e.table_name);
   EXPECT_EQ(a.recreate, e.recreate);
-  EXPECT_EQ(a.multi, e.multi);
-  EXPECT_EQ(a.dbpath, e.dbpath);
+  EXPECT_EQ(a.list_mode, e.list_mode);
+  EXPECT_EQ(a.database_path, e.database_path);
   EXPECT_EQ(actual.outcome.run, expected.outcome.run);
   EXPECT_EQ(actual.outcome.stay_open, expected.outcome.stay_open);
 }
@@ -78,20 +78,20 @@ TEST(ArgumentGrammar, EachFormSetsItsOwnSettingOnly) {
       {{"DB=C:\\x.mdb"}, [](Parsed& p) { set_dbpath(p, "C:\\x.mdb"); }},
       {{"!"}, [](Parsed& p) { p.outcome.stay_open = false; }},
       {{"GO"}, [](Parsed& p) { p.outcome.run = true; }},
-      {{"RT=co2"}, [](Parsed& p) { p.settings.tabname = "co2"s; }},
-      {{"HD=2"}, [](Parsed& p) { p.settings.nhdl = "2"s; }},
+      {{"RT=co2"}, [](Parsed& p) { p.settings.table_name = "co2"s; }},
+      {{"HD=2"}, [](Parsed& p) { p.settings.header_lines = "2"s; }},
       {{"*"}, [](Parsed& p) { p.settings.recreate = true; }},
-      {{"I1=3"}, [](Parsed& p) { p.settings.itemlist = {"3"}; }},
-      {{"FN=data.txt"}, [](Parsed& p) { p.settings.imprtfile = "data.txt"s; }},
+      {{"I1=3"}, [](Parsed& p) { p.settings.item_list = {"3"}; }},
+      {{"FN=data.txt"}, [](Parsed& p) { p.settings.text_file = "data.txt"s; }},
   });
 }
 
 TEST(ArgumentGrammar, PrefixIgnoresCaseButRestKeepsIt) {
   run_cases({
       {{"db=C:\\Data\\x.mdb"}, [](Parsed& p) { set_dbpath(p, "C:\\Data\\x.mdb"); }},
-      {{"Rt=Tab"}, [](Parsed& p) { p.settings.tabname = "Tab"s; }},
-      {{"hD=x Y"}, [](Parsed& p) { p.settings.nhdl = "x Y"s; }},
-      {{"fN= a b "}, [](Parsed& p) { p.settings.imprtfile = " a b "s; }},
+      {{"Rt=Tab"}, [](Parsed& p) { p.settings.table_name = "Tab"s; }},
+      {{"hD=x Y"}, [](Parsed& p) { p.settings.header_lines = "x Y"s; }},
+      {{"fN= a b "}, [](Parsed& p) { p.settings.text_file = " a b "s; }},
       {{"DB="}, [](Parsed& p) { set_dbpath(p, ""); }},
       {{"DB=?"}, [](Parsed& p) { set_dbpath(p, "?"); }},
   });
@@ -112,14 +112,14 @@ TEST(ArgumentGrammar, GoMatchesOnlyTheWholeWordInAnyCase) {
 TEST(ArgumentGrammar, InMatchesBothItemFormAndSingleItemMode) {
   run_cases({
       {{"IN=5"}, [](Parsed& p) {
-         p.settings.itemlist = {"5"};
-         p.settings.multi = false;
-         p.settings.itmnr = "5"s;
+         p.settings.item_list = {"5"};
+         p.settings.list_mode = false;
+         p.settings.item_number = "5"s;
        }},
       {{"in="}, [](Parsed& p) {
-         p.settings.itemlist = {""};
-         p.settings.multi = false;
-         p.settings.itmnr = ""s;
+         p.settings.item_list = {""};
+         p.settings.list_mode = false;
+         p.settings.item_number = ""s;
        }},
   });
 }
@@ -127,11 +127,11 @@ TEST(ArgumentGrammar, InMatchesBothItemFormAndSingleItemMode) {
 TEST(ArgumentGrammar, ItemFormTakesAnySecondCharacter) {
   run_cases({
       {{"I1=3", "i2=4", "Ix=6", "I==7"},
-       [](Parsed& p) { p.settings.itemlist = {"3", "4", "6", "7"}; }},
-      {{"I1="}, [](Parsed& p) { p.settings.itemlist = {""}; }},
-      {{"Iä=5"}, [](Parsed& p) { p.settings.itemlist = {"5"}; }},
-      {{"i€=€"}, [](Parsed& p) { p.settings.itemlist = {"€"}; }},
-      {{"I\xFF=9"}, [](Parsed& p) { p.settings.itemlist = {"9"}; }},
+       [](Parsed& p) { p.settings.item_list = {"3", "4", "6", "7"}; }},
+      {{"I1="}, [](Parsed& p) { p.settings.item_list = {""}; }},
+      {{"Iä=5"}, [](Parsed& p) { p.settings.item_list = {"5"}; }},
+      {{"i€=€"}, [](Parsed& p) { p.settings.item_list = {"€"}; }},
+      {{"I\xFF=9"}, [](Parsed& p) { p.settings.item_list = {"9"}; }},
       {{"Iää=5"}, [](Parsed&) {}},
       {{"İ1=5"}, [](Parsed&) {}},
   });
@@ -153,14 +153,14 @@ TEST(ArgumentGrammar, ShortAndEmptyArgumentsMatchNothing) {
 
 TEST(ArgumentGrammar, LaterValueArgumentOverridesEarlierOne) {
   run_cases({
-      {{"RT=a", "RT=b"}, [](Parsed& p) { p.settings.tabname = "b"s; }},
+      {{"RT=a", "RT=b"}, [](Parsed& p) { p.settings.table_name = "b"s; }},
       {{"IN=4", "IN=5"}, [](Parsed& p) {
-         p.settings.itemlist = {"4", "5"};
-         p.settings.multi = false;
-         p.settings.itmnr = "5"s;
+         p.settings.item_list = {"4", "5"};
+         p.settings.list_mode = false;
+         p.settings.item_number = "5"s;
        }},
       {{"I1=3", "I2=1", "I3=2"},
-       [](Parsed& p) { p.settings.itemlist = {"3", "1", "2"}; }},
+       [](Parsed& p) { p.settings.item_list = {"3", "1", "2"}; }},
       {{"*", "*"}, [](Parsed& p) { p.settings.recreate = true; }},
   });
 }
@@ -170,12 +170,12 @@ TEST(ArgumentGrammar, TypicalUnattendedRun) {
                "GO", "!"},
               [](Parsed& p) {
                 set_dbpath(p, "c:\\a b.mdb");
-                p.settings.tabname = "co2"s;
-                p.settings.nhdl = "2"s;
-                p.settings.imprtfile = "data.txt"s;
-                p.settings.itemlist = {"4"};
-                p.settings.multi = false;
-                p.settings.itmnr = "4"s;
+                p.settings.table_name = "co2"s;
+                p.settings.header_lines = "2"s;
+                p.settings.text_file = "data.txt"s;
+                p.settings.item_list = {"4"};
+                p.settings.list_mode = false;
+                p.settings.item_number = "4"s;
                 p.settings.recreate = true;
                 p.outcome.run = true;
                 p.outcome.stay_open = false;

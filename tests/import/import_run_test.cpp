@@ -24,20 +24,20 @@ const Values kEmpty{"", "", ""};
 
 RunSettings single_item(std::string file, std::string nhdl, std::string itmnr) {
   RunSettings s;
-  s.imprtfile = std::move(file);
-  s.nhdl = std::move(nhdl);
-  s.multi = false;
-  s.itmnr = std::move(itmnr);
+  s.text_file = std::move(file);
+  s.header_lines = std::move(nhdl);
+  s.list_mode = false;
+  s.item_number = std::move(itmnr);
   return s;
 }
 
 RunSettings list_mode(std::string file, std::string nhdl,
                       std::vector<std::string> itemlist) {
   RunSettings s;
-  s.imprtfile = std::move(file);
-  s.nhdl = std::move(nhdl);
-  s.multi = true;
-  s.itemlist = std::move(itemlist);
+  s.text_file = std::move(file);
+  s.header_lines = std::move(nhdl);
+  s.list_mode = true;
+  s.item_list = std::move(itemlist);
   return s;
 }
 
@@ -83,7 +83,7 @@ void run_cases(const std::vector<RunCase>& cases) {
   for (const RunCase& c : cases) {
     TempFolder folder;
     RunSettings settings = c.settings;
-    settings.imprtfile = folder.write("data.txt", c.data);
+    settings.text_file = folder.write("data.txt", c.data);
     EXPECT_EQ(run(settings), c.expected) << c.label;
   }
 }
@@ -178,7 +178,7 @@ TEST(ImportRun, InvalidItemNumberStopsAtFirstDataLineBeforeAnyRow) {
   for (const Case& c : cases) {
     TempFolder folder;
     RunSettings settings = c.settings;
-    settings.imprtfile = folder.write("data.txt", "h1\nh2\n1 2 3\n4 5 6\n");
+    settings.text_file = folder.write("data.txt", "h1\nh2\n1 2 3\n4 5 6\n");
     Rows rows;
     ImportProgress progress;
     EXPECT_EQ(failure(settings, &rows, &progress), c.message);
