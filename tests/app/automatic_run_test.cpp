@@ -42,7 +42,7 @@ void AutomaticRunTest::goAndExitRunUnattendedAndEndWithStatusZero() {
                 QString("FN=") + KADRUM_SAMPLE, "IN=5", "*", "GO", "!"});
   // A program that does not end by itself is the fault; the bound only keeps
   // the test from hanging.
-  if (!kadrum.waitForFinished(120'000)) {
+  if (!kadrum.waitForFinished(20'000)) {
     kadrum.kill();
     kadrum.waitForFinished();
     QFAIL("kadrum did not end after GO and !");
