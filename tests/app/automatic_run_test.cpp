@@ -21,16 +21,6 @@ class AutomaticRunTest : public QObject {
   void exitWithoutGoDoesNothing();
 };
 
-struct Window {
-  explicit Window(std::vector<std::string> arguments)
-      : form(std::move(arguments), database_path, boxes.presenter) {
-    boxes.watched = &form;
-  }
-  BoxRecorder boxes;
-  std::string database_path;
-  MainWindow form;
-};
-
 void AutomaticRunTest::goAndExitRunUnattendedAndEndWithStatusZero() {
   TempDatabase db;
   QProcess kadrum;

@@ -33,20 +33,6 @@ class WindowActionsTest : public QObject {
   void localeChangeRereadsTheDecimalSeparator();
 };
 
-struct Window {
-  explicit Window(std::vector<std::string> arguments)
-      : form(std::move(arguments), database_path, boxes.presenter) {
-    boxes.watched = &form;
-  }
-  QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(name); }
-  QListWidget* list() { return form.findChild<QListWidget*>("itemlist"); }
-  void click(const char* name) { form.findChild<QPushButton*>(name)->click(); }
-
-  BoxRecorder boxes;
-  std::string database_path;
-  MainWindow form;
-};
-
 const QByteArray kSmallFile =
     "year day ppm\n"
     "2001 12 370.5\n"
@@ -177,7 +163,7 @@ void WindowActionsTest::editedFieldsAreReadWhenTheActionRuns() {
 }
 
 void WindowActionsTest::exitClosesTheWindow() {
-  Window window({});
+  Window window;
   window.form.show();
   window.click("Button3");
   QVERIFY(!window.form.isVisible());
@@ -187,7 +173,7 @@ void WindowActionsTest::exitClosesTheWindow() {
 void WindowActionsTest::localeChangeRereadsTheDecimalSeparator() {
   const QString locales = QString::fromStdString(kadrum::testing::german_locale_folder());
   if (locales.isEmpty()) QSKIP("no German locale was built for the tests");
-  Window window({});
+  Window window;
   const std::string before = locale_formats().decimal_separator;
   const auto restore = [](const char* name) {
     const bool was_set = qEnvironmentVariableIsSet(name);
