@@ -246,6 +246,61 @@ TEST_P(EngineTest, KilledImportLosesNothingThatWasCommittedAndLeavesTheDatabaseS
   EXPECT_EQ(summary[4], "0");
 }
 
+TEST_P(EngineTest, OneTransactionKeepsTheTableAsItWasWhenALineFails) {
+  settings.text_file = folder.write("data.txt", "h\n1 2 3\n4 5 6\n7 1..2 9\n");
+  settings.item_list = {"1", "2", "3"};
+  for (const bool recreate : {true, false}) {
+    SCOPED_TRACE(recreate);
+    database->exec("DROP TABLE IF EXISTS t");
+    database->exec("CREATE TABLE t (W1 double precision, W2 double precision, W3 double precision, "
+                   "note text); INSERT INTO t VALUES (9, 9, 9, 'old')");
+    settings.recreate = recreate;
+    EXPECT_THROW(connect_and_go_in_one_transaction(settings, db), Error);
+    EXPECT_EQ(database->rows("SELECT note FROM t"), (Rows{{"old"}}));
+  }
+  // The same file without its bad line lands whole.
+  settings.text_file = folder.write("data.txt", "h\n1 2 3\n4 5 6\n");
+  connect_and_go_in_one_transaction(settings, db);
+  EXPECT_EQ(database->numbers("t", "W1, W2, W3"),
+            (Rows{{"9", "9", "9"}, {"1", "2", "3"}, {"4", "5", "6"}}));
+}
+
+TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThroughout) {
+  settings.text_file = folder.file("data.txt");
+  {
+    std::ofstream out(settings.text_file);
+    for (int i = 1; i <= 1000000; ++i) out << i << ' ' << i << " 7\n";
+  }
+  settings.item_list = {"1", "2", "3"};
+  settings.header_lines = "0";
+  database->exec("CREATE TABLE t (old text); INSERT INTO t VALUES ('kept')");
+
+  SharedCounter returned;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      DatabaseObjects child_db;
+      connect_and_go_in_one_transaction(settings, child_db, nullptr,
+                                        [&](std::uint64_t) { (*returned).fetch_add(1); });
+    } catch (...) {
+      _exit(2);
+    }
+    _exit(0);
+  }
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while ((*returned).load() < 20000 && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
+  EXPECT_GE((*returned).load(), 20000u);
+  EXPECT_TRUE(database->sound());
+  EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::ValuesIn(testing::test_engines()),
                          [](const auto& info) { return info.param.name; });
 

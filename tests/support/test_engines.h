@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ struct TestEngine {
   std::string name;
   std::function<std::unique_ptr<TestDatabase>(const TempFolder&)> make;
 };
+
+inline void PrintTo(const TestEngine& engine, std::ostream* out) { *out << engine.name; }
 
 // SQLite always; every other engine when its test server is there.
 inline std::vector<TestEngine> test_engines() {
