@@ -25,7 +25,7 @@ std::string column_layout(bool multi, std::string_view number_type) {
 
 }  // namespace
 
-void db_connect(RunSettings& settings, DatabaseObjects& db) {
+void open_connection(RunSettings& settings, DatabaseObjects& db) {
   if (settings.database_path == "?") settings.database_path = settings.database_name;
   db.connstr = build_connection_string(settings.database_path);
 
@@ -33,7 +33,9 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
   if (db.access_con.connection_string() != db.connstr)
     db.access_con.set_connection_string(db.connstr);
   db.access_con.open();
+}
 
+void open_target_table(const RunSettings& settings, DatabaseObjects& db) {
   if (settings.recreate) {
     // The drop fails whenever the table is not there yet; that is expected,
     // and any other reason shows up at the create.
@@ -52,6 +54,11 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
   db.itab.close();
   db.itab.set_table_name(settings.table_name);
   db.itab.open();
+}
+
+void db_connect(RunSettings& settings, DatabaseObjects& db) {
+  open_connection(settings, db);
+  open_target_table(settings, db);
 }
 
 }  // namespace kadrum

@@ -25,4 +25,10 @@ struct DatabaseObjects {
 // on settings.table_name. Throws on failure, leaving what was done done.
 void db_connect(RunSettings& settings, DatabaseObjects& db);
 
+// The two halves of db_connect, for a caller that puts a transaction between
+// them: the connection (settling database_path), then the recreate and the
+// opening of itab. Each throws as db_connect does.
+void open_connection(RunSettings& settings, DatabaseObjects& db);
+void open_target_table(const RunSettings& settings, DatabaseObjects& db);
+
 }  // namespace kadrum

@@ -2,6 +2,7 @@
 
 #include "actions/row_append.h"
 #include "convert/locale_formats.h"
+#include "db/transaction.h"
 
 namespace kadrum {
 
@@ -15,6 +16,15 @@ void go(const RunSettings& settings, Table& itab, ImportProgress* progress,
                if (stored) stored(++count);
              },
              progress);
+}
+
+void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
+                                       ImportProgress* progress, const StoredNotice& stored) {
+  open_connection(settings, db);
+  Transaction transaction(db.access_con.engine());
+  open_target_table(settings, db);
+  go(settings, db.itab, progress, stored);
+  transaction.commit();
 }
 
 }  // namespace kadrum

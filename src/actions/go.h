@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "base/run_settings.h"
+#include "actions/db_connect.h"
 #include "db/table.h"
 #include "import/import_run.h"
 
@@ -19,5 +20,12 @@ using StoredNotice = std::function<void(std::uint64_t stored)>;
 // "progress", when given, tells where the run stood, also after a failure.
 void go(const RunSettings& settings, Table& itab,
         ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+
+// "db connect" and "go" as one transaction: on success every record and the
+// recreated table become visible at once; on any error nothing of the run
+// stays and the table is as it was before. Throws what those actions throw.
+void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
+                                       ImportProgress* progress = nullptr,
+                                       const StoredNotice& stored = {});
 
 }  // namespace kadrum
