@@ -68,7 +68,8 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   // a relative path a plain file name.
   const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
+  // One connection serves one thread: SQLite's own mutexes would only cost.
+  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   db_ = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
 
@@ -102,7 +103,9 @@ void SqliteEngine::begin() {
   run(db_.get(), "BEGIN IMMEDIATE");
 }
 
-void SqliteEngine::commit() { run(db_.get(), "COMMIT"); }
+void SqliteEngine::commit() {
+  run(db_.get(), "COMMIT");
+}
 
 void SqliteEngine::rollback() noexcept {
   if (sqlite3_get_autocommit(db_.get()) == 0)
