@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "db/engine.h"
 #include "support/sqlite_inspector.h"
 
 namespace kadrum {
@@ -209,11 +210,15 @@ TEST_F(DbConnect, EmptyFileIsAnEmptyDatabase) {
 TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
-  testing::make_database("./file:x.db");
-  settings.database_path = "file:x.db";
-  db_connect(settings, db);
-  EXPECT_TRUE(db.itab.is_open());
-  EXPECT_TRUE(Inspector("./file:x.db").has_table("T"));
+  for (const char* name : {"file:x.db", ":memory:", "a;b.db", "\"q.db"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(create_database(name));
+    EXPECT_FALSE(create_database(name));
+    settings.database_path = name;
+    db_connect(settings, db);
+    EXPECT_TRUE(db.itab.is_open());
+    EXPECT_TRUE(Inspector(std::string("./") + name).has_table("T"));
+  }
   std::filesystem::current_path(cwd);
 }
 

@@ -176,4 +176,16 @@ TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
   EXPECT_EQ(count("neu.db", "t"), 1);
 }
 
+// Fault: a data source with ";" or a leading quote reached another file.
+TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
+  write("d.txt", "h\n1 2 3\n");
+  write("a", "");  // an empty database that "a;b.db" must not reach
+  for (const std::string name : {"a;b.db", "\"q.db", "'q.db"}) {
+    const Outcome r = run({"--create-database", "DB=" + name, "RT=t", "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(count(name, "t"), 1) << name;
+  }
+  EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
+}
+
 }  // namespace
