@@ -188,4 +188,12 @@ TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
   EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
 }
 
+// Fault: a line without end took all memory.
+TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
+  const Outcome r = run({"--dry-run", "FN=/dev/zero", "IN=3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Zeile 1 der Textdatei ist länger als 64 MiB.\n");
+  EXPECT_EQ(r.out, "");
+}
+
 }  // namespace
