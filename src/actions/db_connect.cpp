@@ -1,5 +1,8 @@
 #include "actions/db_connect.h"
 
+#include <string_view>
+
+#include "base/error.h"
 #include "db/connection_string.h"
 
 namespace kadrum {
@@ -23,6 +26,24 @@ std::string column_layout(bool multi, std::string_view number_type) {
   return layout;
 }
 
+// The drop and create statements carry the table name as typed. A comment
+// start or a statement end in it would let the drop reach another table
+// ("t --" drops t), and a NUL byte ends the text an engine reads; such a
+// name is refused before any statement runs.
+void check_statement_name(const std::string& name) {
+  using namespace std::string_view_literals;
+  for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {
+    if (name.find(piece) == std::string::npos) continue;
+    // A message is a C string to its readers: a NUL is shown as "\0".
+    std::string shown;
+    for (char c : name) shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    throw Error(fill_message(
+        "Der Tabellenname '%s' wird abgelehnt: ';', '--', '/*' und Nullzeichen "
+        "würden die Anweisungen zum Neuanlegen der Tabelle verändern",
+        {shown}));
+  }
+}
+
 }  // namespace
 
 void db_connect(RunSettings& settings, DatabaseObjects& db) {
@@ -35,18 +56,30 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
   db.access_con.open();
 
   if (settings.recreate) {
-    // The drop fails whenever the table is not there yet; that is expected,
-    // and any other reason shows up at the create.
+    check_statement_name(settings.table_name);
+    Engine& engine = db.access_con.engine();
+    // Drop and create replace the table together: a failed create, or a kill
+    // between the two, leaves the old table as it was.
+    engine.begin();
     try {
+      // The drop fails whenever the table is not there yet; that is expected,
+      // and any other reason shows up at the create. A failed statement
+      // leaves the transaction usable.
+      try {
+        db.qry.clear();
+        db.qry.add(" drop table " + settings.table_name);
+        db.qry.execute();
+      } catch (...) {
+      }
       db.qry.clear();
-      db.qry.add(" drop table " + settings.table_name);
+      db.qry.add(" create table " + settings.table_name +
+                 column_layout(settings.list_mode, engine.number_type()));
       db.qry.execute();
+      engine.commit();
     } catch (...) {
+      engine.rollback();
+      throw;
     }
-    db.qry.clear();
-    db.qry.add(" create table " + settings.table_name +
-               column_layout(settings.list_mode, db.access_con.engine().number_type()));
-    db.qry.execute();
   }
 
   db.itab.close();

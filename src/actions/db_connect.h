@@ -22,7 +22,9 @@ struct DatabaseObjects {
 
 // Settles dbpath ("?" takes dbname), builds connstr, reopens access_con,
 // drops and creates the table when settings.recreate is set, and opens itab
-// on settings.table_name. Throws on failure, leaving what was done done.
+// on settings.table_name. Throws on failure, leaving what was done done. The
+// drop and the create run in one transaction, undone when the create fails;
+// a table name holding ";", "--", "/*" or a NUL byte is refused first.
 void db_connect(RunSettings& settings, DatabaseObjects& db);
 
 }  // namespace kadrum

@@ -196,4 +196,17 @@ TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
   EXPECT_EQ(r.out, "");
 }
 
+// Fault: recreate with such a name dropped the table t, then failed.
+TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  for (const std::string name : {"t --", "t;", "t/*"}) {
+    const Outcome r = run({"DB=x.db", "RT=" + name, "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.err, "Der Tabellenname '" + name + "' wird abgelehnt: ';', '--', '/*' und "
+                     "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern.\n");
+  }
+  EXPECT_EQ(count("x.db", "t"), 1);
+}
+
 }  // namespace
