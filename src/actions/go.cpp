@@ -22,7 +22,7 @@ void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& d
                                        ImportProgress* progress, const StoredNotice& stored) {
   open_connection(settings, db);
   Transaction transaction(db.access_con.engine());
-  open_target_table(settings, db);
+  open_target_table(settings, db, true);
   go(settings, db.itab, progress, stored);
   transaction.commit();
 }

@@ -1,6 +1,7 @@
 // kadrum-cli: the window's unattended run for scripts, without a window.
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
   kadrum::CliOptions options;
   try {
     options = kadrum::parse_cli_options(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const kadrum::Error& error) {
+  } catch (const std::exception& error) {
     std::fprintf(stderr, "kadrum-cli: %s\n", kadrum::display_text(error).c_str());
     return 2;
   }
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
       kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {
     report(error, settings, progress);
+    return 1;
+  } catch (...) {
+    report(std::runtime_error(""), settings, progress);
     return 1;
   }
   return 0;

@@ -199,4 +199,37 @@ TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
   EXPECT_FALSE(fs::exists(dir_ / "?"));
 }
 
+// Fault: a data source with ";" or a leading quote reached another file.
+TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
+  write("d.txt", "h\n1 2 3\n");
+  write("a", "");  // an empty database that "a;b.db" must not reach
+  for (const std::string name : {"a;b.db", "\"q.db", "'q.db"}) {
+    const Outcome r = run({"--create-database", "DB=" + name, "RT=t", "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(count(name, "t"), 1) << name;
+  }
+  EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
+}
+
+// Fault: a line without end took all memory.
+TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
+  const Outcome r = run({"--dry-run", "FN=/dev/zero", "IN=3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Zeile 1 der Textdatei ist länger als 64 MiB.\n");
+  EXPECT_EQ(r.out, "");
+}
+
+// Fault: recreate with such a name dropped the table t, then failed.
+TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  for (const std::string name : {"t --", "t;", "t/*"}) {
+    const Outcome r = run({"DB=x.db", "RT=" + name, "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.err, "Der Tabellenname '" + name + "' wird abgelehnt: ';', '--', '/*' und "
+                     "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern.\n");
+  }
+  EXPECT_EQ(count("x.db", "t"), 1);
+}
+
 }  // namespace

@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -37,6 +40,14 @@ void check_file_format(const std::string& path, off_t size) {
     refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
 }
 
+// The name to give SQLite for the file "path". SQLite reads ":memory:" as a
+// database in memory and names beginning with "file:" as URIs; "./" keeps
+// such a relative path the plain file name it is.
+std::string sqlite_file_name(const std::string& path) {
+  if (path == ":memory:" || path.rfind("file:", 0) == 0) return "./" + path;
+  return path;
+}
+
 void run(sqlite3* db, std::string_view sql) {
   Statement statement = Statement::prepare_single(db, sql);
   while (statement.step()) {
@@ -64,12 +75,10 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   // here by accident.
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  // This SQLite reads names beginning with "file:" as URIs; "./" keeps such
-  // a relative path a plain file name.
-  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
   sqlite3* raw = nullptr;
   // One connection serves one thread: SQLite's own mutexes would only cost.
-  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 flags | SQLITE_OPEN_NOMUTEX, nullptr);
   db_ = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
 
@@ -113,12 +122,20 @@ void SqliteEngine::rollback() noexcept {
 }
 
 bool create_database(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return false;
-  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
+  if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
+  // The file itself is made here, exclusively, so that exactly the named
+  // file comes into being and an existing one is never touched.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) return false;
+    throw ProviderError(described(
+        fill_message("Die Datenbankdatei '%s' kann nicht angelegt werden", {path}),
+        std::strerror(errno)));
+  }
+  ::close(fd);
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 SQLITE_OPEN_READWRITE, nullptr);
   DatabaseHandle db = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   // SQLite writes nothing until asked to; switching to write-ahead logging
