@@ -15,6 +15,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.create_database = true;
     } else if (arg == "--help") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else {
       throw Error(fill_message(
           "Unbekannte Option '%s' (kadrum-cli --help zeigt die Optionen)",
@@ -51,6 +53,7 @@ Optionen:
   --create-database  eine leere SQLite-Datenbank anlegen, wenn DB= auf
                      keine vorhandene Datei zeigt
   --help             diesen Text zeigen
+  --version          die Version zeigen
 
 Beispiel:
   kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'

@@ -11,6 +11,7 @@ struct CliOptions {
   bool dry_run = false;          // print rows instead of storing them
   bool create_database = false;  // create a missing database file first
   bool help = false;
+  bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar
 };
 
