@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
     std::fputs(kadrum::cli_help_text(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("kadrum-cli " KADRUM_VERSION);
+    return 0;
+  }
 
   kadrum::RunSettings settings;
   // "GO" and "!" steer the window's automatic run; here the run is the
