@@ -21,7 +21,9 @@ stop() {
     pid=$(head -n 1 "$dir/data/postmaster.pid")
     # SIGQUIT is the immediate shutdown: nothing here is worth keeping.
     kill -QUIT "$pid" 2>/dev/null || true
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    # The server removes its pid file as it ends (the process itself may
+    # linger as a zombie until its parent reaps it).
+    for _ in $(seq 500); do [ -e "$dir/data/postmaster.pid" ] || break; sleep 0.02; done
   fi
   case $dir in */kadrum-pg-*) rm -rf "$dir" ;; esac
   rm -f "$state"
