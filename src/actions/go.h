@@ -20,4 +20,8 @@ using StoredNotice = std::function<void(std::uint64_t stored)>;
 void go(const RunSettings& settings, Table& itab,
         ImportProgress* progress = nullptr, const StoredNotice& stored = {});
 
+// As above, reading "file" opened by open_text_file.
+void go(const RunSettings& settings, ByteSource& file, Table& itab,
+        ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+
 }  // namespace kadrum

@@ -14,8 +14,10 @@
 namespace kadrum {
 
 void run_preview(const RunSettings& settings, ImportProgress& progress) {
+  const auto file = open_text_file(settings);
+  check_numbers(settings);
   RowPrinter printer(STDOUT_FILENO);
-  import_run(settings, [&printer](const Row& row) { printer.print(row); },
+  import_run(settings, *file, [&printer](const Row& row) { printer.print(row); },
              &progress);
   printer.flush();
 }
@@ -23,6 +25,10 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
 void run_import(RunSettings& settings, bool create_missing,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
+  // With "*" the table is emptied before the first line is read: a typo
+  // found only then would cost the table its rows.
+  const auto file = open_text_file(settings);
+  check_numbers(settings);
   if (create_missing && !settings.database_path.empty() && settings.database_path != "?")
     create_database(settings.database_path);
 
@@ -32,7 +38,7 @@ void run_import(RunSettings& settings, bool create_missing,
   std::uint64_t stored = 0;
   {
     ProgressDisplay display(STDERR_FILENO);
-    go(settings, db.itab, &progress, [&](std::uint64_t count) {
+    go(settings, *file, db.itab, &progress, [&](std::uint64_t count) {
       stored = count;
       display.record_stored(count);
     });

@@ -56,6 +56,7 @@ class CliTest : public ::testing::Test {
       dup2(open(in.c_str(), O_RDONLY), 0);
       dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      if (stdin_closed_) close(0);
       std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -87,6 +88,7 @@ class CliTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  bool stdin_closed_ = false;  // run the program with standard input closed
 };
 
 TEST_F(CliTest, PreviewPrintsEveryDayOfTheCo2Sample) {
@@ -127,7 +129,7 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
   };
   const Case cases[] = {
       {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
-      {{"--dry-run", "FN=d.txt", "IN=drei"}, "d.txt:2: 'drei' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "FN=d.txt", "IN=drei"}, "'drei' ist kein gültiger Integerwert.\n", ""},
       {{"--dry-run", "FN=fehlt.txt"}, "Die angegebene Datei wurde nicht gefunden.\n", ""},
       {{"--dry-run", "FN=fehlt/d.txt"}, "Ungültiger Dateiname - fehlt/d.txt.\n", ""},
   };
@@ -207,6 +209,46 @@ TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
                      "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern.\n");
   }
   EXPECT_EQ(count("x.db", "t"), 1);
+}
+
+// Fault: with "*", a typo was found only after the table had been emptied.
+TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
+  write("d.txt", "h\n1 2 3\n");
+  write("h.txt", "h\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"FN=d.txt", "HD=abc", "IN=3"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=d.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=h.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=d.txt", "I1=1", "I2=", "I3=3"}, "'' ist kein gültiger Integerwert.\n"},
+      {{"FN=fehlt.txt", "IN=3"}, "Die angegebene Datei wurde nicht gefunden.\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"DB=x.db", "RT=t", "*"});
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_EQ(r.err, c.err);
+    args.insert(args.end(), {"--create-database", "DB=neu.db"});
+    EXPECT_EQ(run(args).err, c.err);
+  }
+  EXPECT_EQ(count("x.db", "t"), 1);
+  EXPECT_FALSE(fs::exists(dir_ / "neu.db"));
+}
+
+// Fault: with standard input closed, the import stored nothing and exited 0.
+TEST_F(CliTest, ClosedStandardInputFails) {
+  stdin_closed_ = true;
+  for (const char* option : {"--dry-run", "--create-database"}) {
+    const Outcome r = run({option, "DB=x.db", "RT=t", "FN=", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "E/A-Fehler 9.\n") << option;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "x.db"));
 }
 
 }  // namespace
