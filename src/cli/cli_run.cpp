@@ -43,6 +43,8 @@ void run_import(RunSettings& settings, bool create_missing,
       display.record_stored(count);
     });
   }
+  // The summary promises the records are in the database the path names.
+  db.access_con.engine().check_still_reachable();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "%llu Datensätze in %.2f s gespeichert\n",
