@@ -1,4 +1,5 @@
 // kadrum-cli: the window's unattended run for scripts, without a window.
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/row_printer.h"
 #include "import/argument_grammar.h"
 #include "base/error.h"
 
@@ -17,7 +19,7 @@ namespace {
 void report(const std::exception& error, const kadrum::RunSettings& settings,
             const kadrum::ImportProgress& progress) {
   std::string where;
-  if (progress.in_data_line) {
+  if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = settings.text_file.empty() ? "(Standardeingabe)" : settings.text_file;
     where += ':' + std::to_string(progress.line) + ": ";
   }
@@ -36,7 +38,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.help) {
-    std::fputs(kadrum::cli_help_text(), stdout);
+    // A help text lost on a full disk is a failure like any other.
+    if (std::fputs(kadrum::cli_help_text(), stdout) < 0 || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
+      return 1;
+    }
     return 0;
   }
   if (options.version) {

@@ -51,15 +51,35 @@ Row build_row(const ItemNumbers& numbers, std::string_view line) {
 
 }  // namespace
 
+std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings) {
+  if (utf8_length(settings.text_file) > kMaxFileNameLength)
+    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.text_file}));
+  return std::make_unique<FileByteSource>(settings.text_file);
+}
+
+void check_numbers(const RunSettings& settings) {
+  integer_text_value(settings.header_lines);
+  if (settings.list_mode) {
+    const std::size_t used = std::min(settings.item_list.size(), kRowValues);
+    for (std::size_t p = 0; p < used; ++p) integer_text_value(settings.item_list[p]);
+  } else {
+    integer_text_value(settings.item_number);
+  }
+}
+
 void import_run(const RunSettings& settings, const AppendOperation& append,
                 ImportProgress* progress) {
+  if (progress) *progress = ImportProgress{};
+  const std::unique_ptr<ByteSource> file = open_text_file(settings);
+  import_run(settings, *file, append, progress);
+}
+
+void import_run(const RunSettings& settings, ByteSource& file,
+                const AppendOperation& append, ImportProgress* progress) {
   ImportProgress local;
   ImportProgress& at = progress ? *progress : local;
   at = ImportProgress{};
 
-  if (utf8_length(settings.text_file) > kMaxFileNameLength)
-    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.text_file}));
-  FileByteSource file(settings.text_file);
   const std::int32_t header_lines = integer_text_value(settings.header_lines);
 
   LineReader reader(file);

@@ -56,7 +56,7 @@ void run(sqlite3* db, std::string_view sql) {
 
 }  // namespace
 
-SqliteEngine::SqliteEngine(const std::string& path) {
+SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
@@ -69,6 +69,8 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   if (!S_ISREG(info.st_mode))
     refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path);
   check_file_format(path, info.st_size);
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
 
   // Decided by the permission bits, so that a write-protected file stays
   // read-only even for root. No SQLITE_OPEN_CREATE: a database is never made
@@ -119,6 +121,14 @@ void SqliteEngine::commit() {
 void SqliteEngine::rollback() noexcept {
   if (sqlite3_get_autocommit(db_.get()) == 0)
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqliteEngine::check_still_reachable() const {
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) != 0 || info.st_dev != device_ || info.st_ino != inode_)
+    refuse("Die Datenbankdatei '%s' wurde gelöscht oder ersetzt, während Kadrum in sie "
+           "schrieb; die Datensätze sind unter diesem Namen nicht zu finden",
+           path_);
 }
 
 bool create_database(const std::string& path) {
