@@ -1,6 +1,11 @@
 #include "actions/db_connect.h"
 
+#include <optional>
+#include <string_view>
+
+#include "base/error.h"
 #include "db/connection_string.h"
+#include "db/transaction.h"
 
 namespace kadrum {
 
@@ -23,6 +28,24 @@ std::string column_layout(bool multi, std::string_view number_type) {
   return layout;
 }
 
+// The drop and create statements carry the table name as typed. A comment
+// start or a statement end in it would let the drop reach another table
+// ("t --" drops t), and a NUL byte ends the text an engine reads; such a
+// name is refused before any statement runs.
+void check_statement_name(const std::string& name) {
+  using namespace std::string_view_literals;
+  for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {
+    if (name.find(piece) == std::string::npos) continue;
+    // A message is a C string to its readers: a NUL is shown as "\0".
+    std::string shown;
+    for (char c : name) shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    throw Error(fill_message(
+        "Der Tabellenname '%s' wird abgelehnt: ';', '--', '/*' und Nullzeichen "
+        "würden die Anweisungen zum Neuanlegen der Tabelle verändern",
+        {shown}));
+  }
+}
+
 }  // namespace
 
 void open_connection(RunSettings& settings, DatabaseObjects& db) {
@@ -35,10 +58,18 @@ void open_connection(RunSettings& settings, DatabaseObjects& db) {
   db.access_con.open();
 }
 
-void open_target_table(const RunSettings& settings, DatabaseObjects& db) {
+void open_target_table(const RunSettings& settings, DatabaseObjects& db,
+                       bool inside_transaction) {
   if (settings.recreate) {
+    check_statement_name(settings.table_name);
+    Engine& engine = db.access_con.engine();
+    // Drop and create replace the table together: a failed create, or a kill
+    // between the two, leaves the old table as it was.
+    std::optional<Transaction> replace;
+    if (!inside_transaction) replace.emplace(engine);
     // The drop fails whenever the table is not there yet; that is expected,
-    // and any other reason shows up at the create.
+    // and any other reason shows up at the create. A failed statement
+    // leaves the transaction usable.
     try {
       db.qry.clear();
       db.qry.add(" drop table " + settings.table_name);
@@ -47,8 +78,9 @@ void open_target_table(const RunSettings& settings, DatabaseObjects& db) {
     }
     db.qry.clear();
     db.qry.add(" create table " + settings.table_name +
-               column_layout(settings.list_mode, db.access_con.engine().number_type()));
+               column_layout(settings.list_mode, engine.number_type()));
     db.qry.execute();
+    if (replace) replace->commit();
   }
 
   db.itab.close();

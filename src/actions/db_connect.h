@@ -22,13 +22,18 @@ struct DatabaseObjects {
 
 // Settles dbpath ("?" takes dbname), builds connstr, reopens access_con,
 // drops and creates the table when settings.recreate is set, and opens itab
-// on settings.table_name. Throws on failure, leaving what was done done.
+// on settings.table_name. Throws on failure, leaving what was done done. The
+// drop and the create run in one transaction, undone when the create fails;
+// a table name holding ";", "--", "/*" or a NUL byte is refused first.
 void db_connect(RunSettings& settings, DatabaseObjects& db);
 
 // The two halves of db_connect, for a caller that puts a transaction between
 // them: the connection (settling database_path), then the recreate and the
-// opening of itab. Each throws as db_connect does.
+// opening of itab. The recreate runs in a transaction of its own unless
+// "inside_transaction" says the caller has one open. Each throws as
+// db_connect does.
 void open_connection(RunSettings& settings, DatabaseObjects& db);
-void open_target_table(const RunSettings& settings, DatabaseObjects& db);
+void open_target_table(const RunSettings& settings, DatabaseObjects& db,
+                       bool inside_transaction = false);
 
 }  // namespace kadrum

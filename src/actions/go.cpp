@@ -8,9 +8,16 @@ namespace kadrum {
 
 void go(const RunSettings& settings, Table& itab, ImportProgress* progress,
         const StoredNotice& stored) {
+  if (progress) *progress = ImportProgress{};
+  const auto file = open_text_file(settings);
+  go(settings, *file, itab, progress, stored);
+}
+
+void go(const RunSettings& settings, ByteSource& file, Table& itab,
+        ImportProgress* progress, const StoredNotice& stored) {
   const LocaleFormats& formats = locale_formats();
   std::uint64_t count = 0;
-  import_run(settings,
+  import_run(settings, file,
              [&](const Row& row) {
                append_row(itab, row, formats);
                if (stored) stored(++count);
@@ -19,11 +26,12 @@ void go(const RunSettings& settings, Table& itab, ImportProgress* progress,
 }
 
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
-                                       ImportProgress* progress, const StoredNotice& stored) {
+                                       ByteSource& file, ImportProgress* progress,
+                                       const StoredNotice& stored) {
   open_connection(settings, db);
   Transaction transaction(db.access_con.engine());
-  open_target_table(settings, db);
-  go(settings, db.itab, progress, stored);
+  open_target_table(settings, db, true);
+  go(settings, file, db.itab, progress, stored);
   transaction.commit();
 }
 

@@ -1,5 +1,7 @@
 #include "base/error.h"
 
+#include <new>
+
 namespace kadrum {
 
 std::string fill_message(std::string_view format,
@@ -23,9 +25,19 @@ std::string fill_message(std::string_view format,
 
 namespace {
 
+// What the user is shown for an error that is no kadrum::Error: the text
+// of a library's exception is English and names no cause the user can act on.
+const char* foreign_message(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return "Nicht genügend Arbeitsspeicher";
+  return "Unerwarteter interner Fehler";
+}
+
 // Walks std::nested_exception links; keeps the deepest non-empty message.
 void collect_innermost(const std::exception& error, std::string& message) {
-  if (*error.what() != '\0') message = error.what();
+  if (!dynamic_cast<const Error*>(&error))
+    message = foreign_message(error);
+  else if (*error.what() != '\0')
+    message = error.what();
   try {
     std::rethrow_if_nested(error);
   } catch (const std::exception& inner) {

@@ -24,7 +24,10 @@ std::string fill_message(std::string_view format,
                          std::initializer_list<std::string_view> args);
 
 // The message of the innermost error of "error" (following nested errors),
-// unless that message is empty, in which case the outer message is used.
+// unless that message is empty, in which case the outer message is used. An
+// exception that is no kadrum::Error gives a German text instead of its own:
+// "Nicht genügend Arbeitsspeicher" for std::bad_alloc, "Unerwarteter interner
+// Fehler" for any other.
 std::string innermost_message(const std::exception& error);
 
 // Appends a full stop when "text" is not empty and its last character lies

@@ -16,8 +16,10 @@
 namespace kadrum {
 
 void run_preview(const RunSettings& settings, ImportProgress& progress) {
+  const auto file = open_text_file(settings);
+  check_numbers(settings);
   RowPrinter printer(STDOUT_FILENO);
-  import_run(settings, [&printer](const Row& row) { printer.print(row); },
+  import_run(settings, *file, [&printer](const Row& row) { printer.print(row); },
              &progress);
   printer.flush();
 }
@@ -61,6 +63,10 @@ class StopSignals {
 void run_import(RunSettings& settings, const CliOptions& options,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
+  // With "*" the table is emptied before the first line is read: a typo
+  // found only then would cost the table its rows.
+  const auto file = open_text_file(settings);
+  check_numbers(settings);
   if (options.create_database && !settings.database_path.empty() &&
       settings.database_path != "?")
     create_database(settings.database_path);
@@ -75,15 +81,17 @@ void run_import(RunSettings& settings, const CliOptions& options,
     };
     if (options.single_transaction) {
       StopSignals signals;
-      connect_and_go_in_one_transaction(settings, db, &progress, [&](std::uint64_t count) {
+      connect_and_go_in_one_transaction(settings, db, *file, &progress, [&](std::uint64_t count) {
         StopSignals::check();
         notice(count);
       });
     } else {
       db_connect(settings, db);
-      go(settings, db.itab, &progress, notice);
+      go(settings, *file, db.itab, &progress, notice);
     }
   }
+  // The summary promises the records are in the database the path names.
+  db.access_con.engine().check_still_reachable();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr,

@@ -7,6 +7,10 @@
 
 namespace kadrum {
 
+// Both jobs first open the text file and convert the header count and item
+// numbers (open_text_file, check_numbers), so that a typo fails before
+// anything is printed, created or dropped, with the run's message.
+
 // Runs the import with an append that prints each row to standard output.
 // Throws what the import run throws.
 void run_preview(const RunSettings& settings, ImportProgress& progress);

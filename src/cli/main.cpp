@@ -1,11 +1,14 @@
 // kadrum-cli: the window's unattended run for scripts, without a window.
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/row_printer.h"
 #include "import/argument_grammar.h"
 #include "base/error.h"
 
@@ -16,7 +19,7 @@ namespace {
 void report(const std::exception& error, const kadrum::RunSettings& settings,
             const kadrum::ImportProgress& progress) {
   std::string where;
-  if (progress.in_data_line) {
+  if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = settings.text_file.empty() ? "(Standardeingabe)" : settings.text_file;
     where += ':' + std::to_string(progress.line) + ": ";
   }
@@ -30,12 +33,20 @@ int main(int argc, char** argv) {
   kadrum::CliOptions options;
   try {
     options = kadrum::parse_cli_options(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const kadrum::Error& error) {
+  } catch (const std::exception& error) {
     std::fprintf(stderr, "kadrum-cli: %s\n", kadrum::display_text(error).c_str());
     return 2;
   }
   if (options.help) {
-    std::fputs(kadrum::cli_help_text(), stdout);
+    // A help text lost on a full disk is a failure like any other.
+    if (std::fputs(kadrum::cli_help_text(), stdout) < 0 || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
+      return 1;
+    }
+    return 0;
+  }
+  if (options.version) {
+    std::puts("kadrum-cli " KADRUM_VERSION);
     return 0;
   }
 
@@ -52,6 +63,9 @@ int main(int argc, char** argv) {
       kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {
     report(error, settings, progress);
+    return 1;
+  } catch (...) {
+    report(std::runtime_error(""), settings, progress);
     return 1;
   }
   return 0;

@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t kBlock = 1 << 16;
 }
 
+OutputError::OutputError(int code)
+    : Error(fill_message("Fehler beim Schreiben der Standardausgabe: E/A-Fehler %d",
+                         {std::to_string(code)})) {}
+
 RowPrinter::RowPrinter(int fd) : fd_(fd), row_by_row_(isatty(fd) == 1) {
   buffer_.reserve(kBlock + 256);
 }
@@ -43,7 +47,7 @@ void RowPrinter::flush() {
       if (errno == EINTR) continue;
       const int code = errno;
       buffer_.clear();
-      throw Error(fill_message("E/A-Fehler %d", {std::to_string(code)}));
+      throw OutputError(code);
     }
     done += static_cast<std::size_t>(n);
   }

@@ -3,9 +3,19 @@
 
 #include <string>
 
+#include "base/error.h"
 #include "import/import_run.h"
 
 namespace kadrum {
+
+// A failed write of the program's own output: the fault lies with the
+// output, never with the input line being handled at the time.
+class OutputError : public Error {
+ public:
+  // The message for errno "code": "Fehler beim Schreiben der Standardausgabe:
+  // E/A-Fehler N".
+  explicit OutputError(int code);
+};
 
 class RowPrinter {
  public:
@@ -17,9 +27,9 @@ class RowPrinter {
   RowPrinter& operator=(const RowPrinter&) = delete;
   ~RowPrinter();  // flushes, ignoring errors
 
-  // Adds one row; throws kadrum::Error when writing fails.
+  // Adds one row; throws OutputError when writing fails.
   void print(const Row& row);
-  // Writes what is collected; throws kadrum::Error when writing fails.
+  // Writes what is collected; throws OutputError when writing fails.
   void flush();
 
  private:

@@ -5,11 +5,33 @@
 
 namespace kadrum {
 
+namespace {
+
+// The data source value: the path and one blank. A value with ";" or with a
+// leading quote would read back as another path, so such a value goes in
+// double quotes, the blank inside them, each double quote in it doubled.
+void append_data_source(std::string& text, std::string_view dbpath) {
+  const bool plain = dbpath.find(';') == std::string_view::npos &&
+                     !dbpath.starts_with('"') && !dbpath.starts_with('\'');
+  if (plain) {
+    text += dbpath;
+    text += ' ';
+    return;
+  }
+  text += '"';
+  for (char c : dbpath) {
+    if (c == '"') text += '"';
+    text += c;
+  }
+  text += " \"";
+}
+
+}  // namespace
+
 std::string build_connection_string(std::string_view dbpath) {
   std::string text =
       "Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=";
-  text += dbpath;
-  text += ' ';
+  append_data_source(text, dbpath);
   text +=
       ";Mode=Share Deny None;Jet OLEDB:System database=\"\";Jet OLEDB:Registry "
       "Path=\"\";Jet OLEDB:Database Password=\"\";Jet OLEDB:Engine Type=4;Jet "

@@ -9,7 +9,10 @@
 
 namespace kadrum {
 
-// Kadrum's fixed connection string with "dbpath" as its data source.
+// Kadrum's fixed connection string with "dbpath" and one blank as its data
+// source. A path with ";" or a leading quote is put in double quotes (blank
+// included), so that parse_connection_string gives it back unchanged; any
+// other path stands as it is.
 std::string build_connection_string(std::string_view dbpath);
 
 using ConnectionSetting = std::pair<std::string, std::string>;

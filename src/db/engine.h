@@ -68,6 +68,12 @@ class Engine {
   virtual void begin() = 0;
   virtual void commit() = 0;
   virtual void rollback() noexcept = 0;
+
+  // Throws ProviderError when the database written to can no longer be
+  // reached by the name it was opened with (its file deleted, renamed or
+  // replaced meanwhile), so that records stored in it are not reported as
+  // kept. Does nothing where the engine has no such notion.
+  virtual void check_still_reachable() const {}
 };
 
 // Opens the engine and database that "connection_string" names: a data

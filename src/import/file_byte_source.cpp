@@ -53,7 +53,13 @@ std::string file_error_message(int error, const std::string& file_name) {
 
 FileByteSource::FileByteSource(const std::string& file_name)
     : file_name_(file_name) {
-  if (file_name.empty()) return;  // standard input, fd 0
+  if (file_name.empty()) {
+    // Standard input, fd 0. A closed one must fail here: the next file the
+    // program opens (the database, say) would take its number and be read
+    // in its place.
+    if (::fcntl(0, F_GETFD) < 0) throw_file_error(errno, file_name);
+    return;
+  }
   int fd;
   do {
     fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);

@@ -15,7 +15,8 @@ std::string file_error_message(int error, const std::string& file_name);
 class FileByteSource : public ByteSource {
  public:
   // Opens "file_name" read-only; it must exist and is never created. The
-  // empty name reads standard input, which is left open. Throws
+  // empty name reads standard input, which is left open; a closed standard
+  // input fails as "E/A-Fehler 9" (EBADF). Throws
   // kadrum::Error with the message of file_error_message; a folder is
   // refused as access denied.
   explicit FileByteSource(const std::string& file_name);

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/row.h"
 #include "base/run_settings.h"
+#include "import/byte_source.h"
 
 namespace kadrum {
 
@@ -24,5 +26,21 @@ struct ImportProgress {
 // line. "progress", when given, is kept up to date as the run goes.
 void import_run(const RunSettings& settings, const AppendOperation& append,
                 ImportProgress* progress = nullptr);
+
+// The first step of import_run: refuses a name of more than 259 characters,
+// then opens imprtfile (standard input when the name is empty). Throws
+// kadrum::Error with the run's message.
+std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings);
+
+// Converts nhdl and the item numbers the run would use (the first three
+// entries of itemlist, or itmnr), in the run's order, whether or not the file
+// has a data line. Throws kadrum::Error with the run's message for the first
+// that is no integer text. Lets a caller find such a typo before it changes
+// anything.
+void check_numbers(const RunSettings& settings);
+
+// As import_run above, reading "file" opened by open_text_file.
+void import_run(const RunSettings& settings, ByteSource& file,
+                const AppendOperation& append, ImportProgress* progress = nullptr);
 
 }  // namespace kadrum

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "base/error.h"
 
 namespace kadrum {
 
@@ -23,11 +26,21 @@ void append_without_cr(std::string& line, const char* begin, const char* end) {
   }
 }
 
+[[noreturn]] void refuse_long_line(std::uint64_t number, std::size_t limit) {
+  constexpr std::size_t kMiB = 1024 * 1024;
+  const std::string size = limit % kMiB == 0 ? std::to_string(limit / kMiB) + " MiB"
+                                             : std::to_string(limit) + " Bytes";
+  throw Error(fill_message("Zeile %d der Textdatei ist länger als %s",
+                           {std::to_string(number), size}));
+}
+
 }  // namespace
 
-LineReader::LineReader(ByteSource& source, std::size_t buffer_size)
+LineReader::LineReader(ByteSource& source, std::size_t buffer_size,
+                       std::size_t max_line_length)
     : source_(source),
       buffer_size_(std::max<std::size_t>(buffer_size, 1)),
+      max_line_length_(max_line_length),
       buffer_(std::make_unique_for_overwrite<char[]>(buffer_size_)) {}
 
 bool LineReader::fill() {
@@ -45,6 +58,7 @@ bool LineReader::fill() {
 
 void LineReader::read_line(std::string& line) {
   line.clear();
+  ++lines_begun_;
   while (fill()) {
     const char* begin = buffer_.get() + pos_;
     const std::size_t available = end_ - pos_;
@@ -54,13 +68,26 @@ void LineReader::read_line(std::string& line) {
     const auto* eot =
         static_cast<const char*>(std::memchr(begin, kEndOfText, length));
     if (eot) length = static_cast<std::size_t>(eot - begin);
+    make_room(line, length);
     append_without_cr(line, begin, begin + length);
+    if (line.size() > max_line_length_) refuse_long_line(lines_begun_, max_line_length_);
     if (lf || eot) {
       pos_ += length + 1;
       return;
     }
     pos_ = end_;
   }
+}
+
+void LineReader::make_room(std::string& line, std::size_t more) const {
+  const std::size_t needed = line.size() + more;
+  if (needed <= line.capacity()) return;
+  // Growing copies the line; past half the limit the room goes straight to
+  // the most a line can hold before it is refused, so that a long line costs
+  // at most about the limit in memory, not twice as much.
+  std::size_t room = std::max(needed, 2 * line.capacity());
+  if (room > max_line_length_ / 2) room = std::max(needed, max_line_length_ + buffer_size_);
+  line.reserve(room);
 }
 
 bool LineReader::at_end() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -9,18 +10,26 @@
 
 namespace kadrum {
 
+// The longest line read: far beyond any line of numbers, yet it keeps a file
+// without line ends (or /dev/zero) from taking all memory.
+inline constexpr std::size_t kMaxLineLength = 64 * 1024 * 1024;
+
 // Holds one buffer and nothing of lines already returned, so memory does not
 // grow with the data. Errors of the source pass through unchanged.
 class LineReader {
  public:
-  // Reads "source" in blocks of "buffer_size" bytes (at least 1).
+  // Reads "source" in blocks of "buffer_size" bytes (at least 1); lines may
+  // hold up to "max_line_length" bytes.
   explicit LineReader(ByteSource& source,
-                      std::size_t buffer_size = 256 * 1024);
+                      std::size_t buffer_size = 256 * 1024,
+                      std::size_t max_line_length = kMaxLineLength);
 
   // Replaces "line" with the next line's bytes and passes over its end: a LF,
   // a CR LF, a byte 26 or the end of the data. A CR not followed by LF is
   // dropped and joins its neighbours. With no byte left, "line" becomes
-  // empty and the position stays at the end.
+  // empty and the position stays at the end. Throws kadrum::Error naming the
+  // line by its number (counted from 1 over all reads) as soon as it grows
+  // beyond the limit; nothing more of it is read.
   void read_line(std::string& line);
 
   // True when no byte is left or the next byte is 26. Consumes nothing.
@@ -32,9 +41,13 @@ class LineReader {
  private:
   // Makes at least one unread byte available; false at the end of the data.
   bool fill();
+  // Gives "line" room for "more" bytes.
+  void make_room(std::string& line, std::size_t more) const;
 
   ByteSource& source_;
   std::size_t buffer_size_;
+  std::size_t max_line_length_;
+  std::uint64_t lines_begun_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "db/engine.h"
 #include "support/sqlite_inspector.h"
 
 namespace kadrum {
@@ -165,11 +166,15 @@ TEST_F(DbConnect, EmptyFileIsAnEmptyDatabase) {
 TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
-  testing::make_database("./file:x.db");
-  settings.database_path = "file:x.db";
-  db_connect(settings, db);
-  EXPECT_TRUE(db.itab.is_open());
-  EXPECT_TRUE(Inspector("./file:x.db").has_table("T"));
+  for (const char* name : {"file:x.db", ":memory:", "a;b.db", "\"q.db"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(create_database(name));
+    EXPECT_FALSE(create_database(name));
+    settings.database_path = name;
+    db_connect(settings, db);
+    EXPECT_TRUE(db.itab.is_open());
+    EXPECT_TRUE(Inspector(std::string("./") + name).has_table("T"));
+  }
   std::filesystem::current_path(cwd);
 }
 
@@ -214,15 +219,53 @@ TEST_F(DbConnect, SecondStatementInNameIsNeverRun) {
   for (const char* name : {"x; drop table y", "x;drop table y"}) {
     SCOPED_TRACE(name);
     settings.table_name = name;
-    // The drop is refused as a whole; the create fails at its first ";".
-    settings.recreate = true;
-    EXPECT_EQ(failure_of(settings, db), "near \";\": syntax error");
     settings.recreate = false;
     EXPECT_EQ(failure_of(settings, db), refused);
     Inspector look(path);
     EXPECT_TRUE(look.has_table("x"));
     EXPECT_EQ(look.value("SELECT count(*) FROM y"), "1");
   }
+}
+
+// Fault: "t --", "t;" or "t/*" dropped the table t, then failed at the create.
+TEST_F(DbConnect, NameThatWouldCutAStatementIsRefusedBeforeAnyRuns) {
+  testing::make_database(path, "CREATE TABLE t (a); INSERT INTO t VALUES (1)");
+  for (const std::string name : {"t --", "t;", "t/*", "t; drop table y", "t -- x", "t/* */"}) {
+    SCOPED_TRACE(name);
+    settings.table_name = name;
+    EXPECT_EQ(failure_of(settings, db),
+              "Der Tabellenname '" + name + "' wird abgelehnt: ';', '--', '/*' und "
+              "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern");
+    EXPECT_EQ(db.qry.text(), "");
+    EXPECT_TRUE(db.access_con.is_open());
+    EXPECT_FALSE(db.itab.is_open());
+  }
+  settings.table_name = std::string("t\0x", 3);
+  EXPECT_TRUE(failure_of(settings, db).starts_with("Der Tabellenname 't\\0x' wird abgelehnt"));
+  EXPECT_EQ(Inspector(path).value("SELECT count(*) FROM t"), "1");
+}
+
+int deny_create_table(void*, int action, const char*, const char*, const char*, const char*) {
+  return action == SQLITE_CREATE_TABLE ? SQLITE_DENY : SQLITE_OK;
+}
+
+int install_create_refusal(sqlite3* db, char**, const sqlite3_api_routines*) {
+  return sqlite3_set_authorizer(db, deny_create_table, nullptr);
+}
+
+// Drop and create form one transaction: when the create fails after the drop
+// succeeded, the old table stays with its rows.
+TEST_F(DbConnect, FailedCreateLeavesTheOldTableAndItsRows) {
+  testing::make_database(path, "CREATE TABLE T (a); INSERT INTO T VALUES (1)");
+  const auto refusal = reinterpret_cast<void (*)()>(install_create_refusal);
+  sqlite3_auto_extension(refusal);
+  const std::string message = failure_of(settings, db);
+  sqlite3_cancel_auto_extension(refusal);
+  EXPECT_EQ(message, "not authorized");
+  EXPECT_EQ(Inspector(path).value("SELECT count(*) FROM T"), "1");
+  // The connection is usable afterwards: no transaction is left open.
+  db_connect(settings, db);
+  EXPECT_EQ(Inspector(path).value("SELECT count(*) FROM T"), "0");
 }
 
 TEST_F(DbConnect, CommandRunsExactlyOneStatement) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace kadrum {
 namespace {
 
@@ -40,6 +43,20 @@ TEST(ErrorDisplay, InnermostMessageWinsUnlessEmpty) {
     }
   } catch (const std::exception& e) {
     EXPECT_EQ(shown(e), "außen.");
+  }
+}
+
+TEST(ErrorDisplay, LibraryExceptionsShowAGermanText) {
+  EXPECT_EQ(shown(std::bad_alloc()), "Nicht genügend Arbeitsspeicher.");
+  EXPECT_EQ(shown(std::length_error("basic_string::_M_create")), "Unerwarteter interner Fehler.");
+  try {
+    try {
+      throw std::bad_alloc();
+    } catch (...) {
+      std::throw_with_nested(Error("außen"));
+    }
+  } catch (const std::exception& e) {
+    EXPECT_EQ(shown(e), "Nicht genügend Arbeitsspeicher.");
   }
 }
 

@@ -4,12 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,8 +60,10 @@ class CliTest : public ::testing::Test {
     if (pid == 0) {
       if (chdir(dir_.c_str()) != 0) _exit(127);
       dup2(open(in.c_str(), O_RDONLY), 0);
-      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      dup2(open(stdout_to_.empty() ? out.c_str() : stdout_to_.c_str(),
+                O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      if (stdin_closed_) close(0);
       std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -96,6 +100,8 @@ class CliTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  bool stdin_closed_ = false;  // run the program with standard input closed
+  std::string stdout_to_;      // a file for standard output instead of stdout.txt
 };
 
 TEST_F(CliTest, PreviewPrintsEveryDayOfTheCo2Sample) {
@@ -136,7 +142,7 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
   };
   const Case cases[] = {
       {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
-      {{"--dry-run", "FN=d.txt", "IN=drei"}, "d.txt:2: 'drei' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "FN=d.txt", "IN=drei"}, "'drei' ist kein gültiger Integerwert.\n", ""},
       {{"--dry-run", "FN=fehlt.txt"}, "Die angegebene Datei wurde nicht gefunden.\n", ""},
       {{"--dry-run", "FN=fehlt/d.txt"}, "Ungültiger Dateiname - fehlt/d.txt.\n", ""},
   };
@@ -201,6 +207,134 @@ TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
   // "?" takes the path from the window's field; it never names a new file.
   EXPECT_EQ(run({"--create-database", "DB=?", "RT=t", "FN=d.txt", "IN=3"}).status, 1);
   EXPECT_FALSE(fs::exists(dir_ / "?"));
+}
+
+// Fault: a data source with ";" or a leading quote reached another file.
+TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
+  write("d.txt", "h\n1 2 3\n");
+  write("a", "");  // an empty database that "a;b.db" must not reach
+  for (const std::string name : {"a;b.db", "\"q.db", "'q.db"}) {
+    const Outcome r = run({"--create-database", "DB=" + name, "RT=t", "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(count(name, "t"), 1) << name;
+  }
+  EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
+}
+
+// Fault: a line without end took all memory.
+TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
+  const Outcome r = run({"--dry-run", "FN=/dev/zero", "IN=3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Zeile 1 der Textdatei ist länger als 64 MiB.\n");
+  EXPECT_EQ(r.out, "");
+}
+
+// Fault: recreate with such a name dropped the table t, then failed.
+TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  for (const std::string name : {"t --", "t;", "t/*"}) {
+    const Outcome r = run({"DB=x.db", "RT=" + name, "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.err, "Der Tabellenname '" + name + "' wird abgelehnt: ';', '--', '/*' und "
+                     "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern.\n");
+  }
+  EXPECT_EQ(count("x.db", "t"), 1);
+}
+
+// Fault: with "*", a typo was found only after the table had been emptied.
+TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
+  write("d.txt", "h\n1 2 3\n");
+  write("h.txt", "h\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"FN=d.txt", "HD=abc", "IN=3"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=d.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=h.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
+      {{"FN=d.txt", "I1=1", "I2=", "I3=3"}, "'' ist kein gültiger Integerwert.\n"},
+      {{"FN=fehlt.txt", "IN=3"}, "Die angegebene Datei wurde nicht gefunden.\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"DB=x.db", "RT=t", "*"});
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_EQ(r.err, c.err);
+    args.insert(args.end(), {"--create-database", "DB=neu.db"});
+    EXPECT_EQ(run(args).err, c.err);
+  }
+  EXPECT_EQ(count("x.db", "t"), 1);
+  EXPECT_FALSE(fs::exists(dir_ / "neu.db"));
+}
+
+// Fault: with standard input closed, the import stored nothing and exited 0.
+TEST_F(CliTest, ClosedStandardInputFails) {
+  stdin_closed_ = true;
+  for (const char* option : {"--dry-run", "--create-database"}) {
+    const Outcome r = run({option, "DB=x.db", "RT=t", "FN=", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "E/A-Fehler 9.\n") << option;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "x.db"));
+}
+
+// Fault: a failed write of the output exited 0 (--help) or was blamed on a
+// line of the input (--dry-run).
+TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
+  write("d.txt", "h\n1 2 3\n");
+  stdout_to_ = "/dev/full";
+  const std::string full = "Fehler beim Schreiben der Standardausgabe: E/A-Fehler 28.\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, {"--dry-run", "FN=d.txt", "IN=3"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.err, full) << args[0];
+  }
+}
+
+// Fault: when the database file was deleted or replaced during the import,
+// the summary still said the records were stored.
+TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
+  write("d.txt", "h\n1 2 3\n");
+  for (const std::string db : {"deleted.db", "replaced.db"}) {
+    ASSERT_EQ(run({"--create-database", "DB=" + db, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+    int feed[2];
+    ASSERT_EQ(pipe(feed), 0);
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string db_argument = "DB=" + db;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      dup2(feed[0], 0);
+      close(feed[0]);
+      close(feed[1]);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      execl(KADRUM_CLI, KADRUM_CLI, db_argument.c_str(), "RT=t", "FN=", "HD=0", "IN=3",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(feed[0]);
+    ASSERT_EQ(::write(feed[1], "4 5 6\n", 6), 6);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (count(db, "t") < 2 && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    fs::remove(dir_ / db);
+    if (db == "replaced.db") {
+      write("new.db", "");
+      fs::rename(dir_ / "new.db", dir_ / db);
+    }
+    close(feed[1]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << db;
+    EXPECT_EQ(slurp(err), "Die Datenbankdatei '" + db + "' wurde gelöscht oder ersetzt, "
+                          "während Kadrum in sie schrieb; die Datensätze sind unter diesem "
+                          "Namen nicht zu finden.\n");
+  }
 }
 
 #ifdef KADRUM_PG_SERVER

@@ -59,6 +59,27 @@ TEST(ConnectionString, ReadsBackAsItsEighteenSettings) {
   EXPECT_EQ(settings, expected);
 }
 
+TEST(ConnectionString, EveryPathReadsBackAsItsDataSource) {
+  struct Case {
+    const char* path;
+    const char* value;  // as it stands in the string
+  };
+  const Case cases[] = {
+      {"/d/a b.db", "/d/a b.db "},
+      {"a\"b'c.db", "a\"b'c.db "},
+      {"a;b.db", "\"a;b.db \""},
+      {"\"q.db", "\"\"\"q.db \""},
+      {"'q.db", "\"'q.db \""},
+      {"x\";Mode=1", "\"x\"\";Mode=1 \""},
+  };
+  for (const auto& c : cases) {
+    const std::string text = build_connection_string(c.path);
+    EXPECT_EQ(text, piece1 + c.value + piece4 + piece5 + piece6) << c.path;
+    EXPECT_EQ(connection_setting(text, "Data Source"), std::string(c.path) + " ") << c.path;
+    EXPECT_EQ(parse_connection_string(text).size(), 18u) << c.path;
+  }
+}
+
 TEST(ConnectionStringParser, QuotesKeysAndSeparatorsAreHandled) {
   struct Case {
     const char* text;

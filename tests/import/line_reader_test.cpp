@@ -84,13 +84,53 @@ TEST(LineReader, OtherBytesAreKeptAsTheyAre) {
   });
 }
 
-TEST(LineReader, VeryLongLineHasNoLimit) {
+TEST(LineReader, VeryLongLineUpToTheLimitIsWhole) {
   std::string long_line(1'000'003, '7');
   long_line[500'000] = ' ';
   std::string data = long_line.substr(0, 700'000) + "\r" +
                      long_line.substr(700'000) + "\r\nx";
   for (std::size_t size : {std::size_t{3}, std::size_t{4096}, std::size_t{256 * 1024}})
     EXPECT_EQ(all_lines(data, size), (Lines{long_line, "x"})) << size;
+}
+
+// A line beyond the limit stops the reading with the line's number; the CRs
+// that are dropped do not count.
+TEST(LineReader, LineBeyondTheLimitIsRefusedByItsNumber) {
+  struct Case {
+    std::string data;
+    const char* message;  // nullptr: read whole
+  };
+  const Case cases[] = {
+      {"1234567890\n", nullptr},
+      {"12345\r\r67890\r\n", nullptr},
+      {"12345678901\n", "Zeile 1 der Textdatei ist länger als 10 Bytes"},
+      {"a\n\x1a" "12345678901", "Zeile 3 der Textdatei ist länger als 10 Bytes"},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t size : kBufferSizes) {
+      MemoryByteSource source(c.data);
+      LineReader reader(source, size, 10);
+      std::string line;
+      try {
+        while (!reader.exhausted()) reader.read_line(line);
+        EXPECT_EQ(c.message, nullptr) << c.data << " " << size;
+      } catch (const Error& e) {
+        ASSERT_NE(c.message, nullptr) << c.data << " " << size;
+        EXPECT_STREQ(e.what(), c.message);
+      }
+    }
+  }
+  // The default limit: 64 MiB, and no more of a line without end is read.
+  MemoryByteSource endless(std::string(65 * 1024 * 1024, '0'));
+  LineReader reader(endless);
+  std::string line;
+  try {
+    reader.read_line(line);
+    FAIL() << "no limit";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Zeile 1 der Textdatei ist länger als 64 MiB");
+  }
+  EXPECT_LE(endless.served(), kMaxLineLength + 256 * 1024);
 }
 
 TEST(LineReader, ReadingPastTheEndYieldsEmptyLines) {

@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -37,6 +40,14 @@ void check_file_format(const std::string& path, off_t size) {
     refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
 }
 
+// The name to give SQLite for the file "path". SQLite reads ":memory:" as a
+// database in memory and names beginning with "file:" as URIs; "./" keeps
+// such a relative path the plain file name it is.
+std::string sqlite_file_name(const std::string& path) {
+  if (path == ":memory:" || path.rfind("file:", 0) == 0) return "./" + path;
+  return path;
+}
+
 void run(sqlite3* db, std::string_view sql) {
   Statement statement = Statement::prepare_single(db, sql);
   while (statement.step()) {
@@ -45,7 +56,7 @@ void run(sqlite3* db, std::string_view sql) {
 
 }  // namespace
 
-SqliteEngine::SqliteEngine(const std::string& path) {
+SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
@@ -58,17 +69,18 @@ SqliteEngine::SqliteEngine(const std::string& path) {
   if (!S_ISREG(info.st_mode))
     refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path);
   check_file_format(path, info.st_size);
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
 
   // Decided by the permission bits, so that a write-protected file stays
   // read-only even for root. No SQLITE_OPEN_CREATE: a database is never made
   // here by accident.
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  // This SQLite reads names beginning with "file:" as URIs; "./" keeps such
-  // a relative path a plain file name.
-  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &raw, flags, nullptr);
+  // One connection serves one thread: SQLite's own mutexes would only cost.
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 flags | SQLITE_OPEN_NOMUTEX, nullptr);
   db_ = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
 
@@ -102,20 +114,38 @@ void SqliteEngine::begin() {
   run(db_.get(), "BEGIN IMMEDIATE");
 }
 
-void SqliteEngine::commit() { run(db_.get(), "COMMIT"); }
+void SqliteEngine::commit() {
+  run(db_.get(), "COMMIT");
+}
 
 void SqliteEngine::rollback() noexcept {
   if (sqlite3_get_autocommit(db_.get()) == 0)
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-bool create_database(const std::string& path) {
+void SqliteEngine::check_still_reachable() const {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return false;
-  const std::string name = path.rfind("file:", 0) == 0 ? "./" + path : path;
+  if (::stat(path_.c_str(), &info) != 0 || info.st_dev != device_ || info.st_ino != inode_)
+    refuse("Die Datenbankdatei '%s' wurde gelöscht oder ersetzt, während Kadrum in sie "
+           "schrieb; die Datensätze sind unter diesem Namen nicht zu finden",
+           path_);
+}
+
+bool create_database(const std::string& path) {
+  if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
+  // The file itself is made here, exclusively, so that exactly the named
+  // file comes into being and an existing one is never touched.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) return false;
+    throw ProviderError(described(
+        fill_message("Die Datenbankdatei '%s' kann nicht angelegt werden", {path}),
+        std::strerror(errno)));
+  }
+  ::close(fd);
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(name.c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 SQLITE_OPEN_READWRITE, nullptr);
   DatabaseHandle db = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   // SQLite writes nothing until asked to; switching to write-ahead logging

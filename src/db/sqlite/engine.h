@@ -1,6 +1,8 @@
 // The SQLite engine: one connection to one existing database file.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,9 +27,15 @@ class SqliteEngine final : public Engine {
   void begin() override;
   void commit() override;
   void rollback() noexcept override;
+  // Compares the device and inode that "path" names now with those of the
+  // file opened.
+  void check_still_reachable() const override;
 
  private:
   DatabaseHandle db_;
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
 };
 
 // Creates an empty SQLite database at "path" when no file is there and
