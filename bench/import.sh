@@ -36,8 +36,10 @@ echo "peak memory kadrum:  10,000 lines ${small_mem} KiB, $n lines ${k_mem} KiB"
 echo "single-transaction / .import: $(ratio "$i_s" "$t_s")  (aim: 1.20 or more)"
 echo "peak memory single-transaction: 10,000 lines ${t_small_mem} KiB, $n lines ${t_mem} KiB"
 
-# PostgreSQL: 20,000 records, one commit each, into a throwaway server with
-# its default durability (fsync on), beside a bare libpq loop doing the same.
+# PostgreSQL, on a throwaway server with its default durability (fsync on):
+# 20,000 records, one commit each, beside a bare libpq loop doing the same;
+# then --single-transaction (a binary COPY) beside psql's \copy of the same
+# three columns as CSV, each run dropping and creating its table.
 pg_bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 if [ -x "$pg_bindir/initdb" ]; then
   pg_n=20000
@@ -46,22 +48,57 @@ if [ -x "$pg_bindir/initdb" ]; then
   "$server" start "$pg_bindir" "$work/pg"
   trap '"$server" stop "$work/pg"; rm -rf "$work"' EXIT
   socket=$(cat "$work/pg")
+  uri="postgresql:///bench?host=$socket&user=postgres"
+  psql=("$pg_bindir/psql" -X -q -h "$socket" -U postgres -d bench)
   generate "$pg_n" "$work/pg.txt"
-  # Every commit waits for the disk, whose speed drifts with whatever else
-  # the machine does: the two take turns, and each keeps its best of three.
-  pk_s="" pl_s="" pk_mem=0 pl_mem=0
-  for _ in 1 2 3; do
-    read -r secs kib < <(timed "$cli" --create-database "DB=postgresql:///bench?host=$socket&user=postgres" \
-      RT=t HD=0 FN="$work/pg.txt" IN=4 '*')
-    pk_s=$(best "$pk_s" "$secs") pk_mem=$((kib > pk_mem ? kib : pk_mem))
-    read -r secs kib < <(timed "$work/pq_loop" "host=$socket user=postgres dbname=bench" "$work/pg.txt")
-    pl_s=$(best "$pl_s" "$secs") pl_mem=$((kib > pl_mem ? kib : pl_mem))
-  done
+  awk '{print $1 "," $2 "," $4}' "$work/small.txt" > "$work/small.csv"
+
+  # turns A B: runs the commands A and B by turns, three times, since every
+  # commit waits for a disk whose speed drifts with whatever else the
+  # machine does; prints each one's best seconds and highest peak KiB.
+  turns() {
+    local as="" ak=0 bs="" bk=0 secs kib
+    for _ in 1 2 3; do
+      read -r secs kib < <(timed bash -c "$1")
+      as=$(best "$as" "$secs")
+      if ((kib > ak)); then ak=$kib; fi
+      read -r secs kib < <(timed bash -c "$2")
+      bs=$(best "$bs" "$secs")
+      if ((kib > bk)); then bk=$kib; fi
+    done
+    echo "$as $ak $bs $bk"
+  }
+  q() { printf '%q ' "$@"; }
+  copy_into_c() {
+    q "${psql[@]}" -c "drop table if exists c" \
+      -c "create table c (yr double precision, jday double precision, sval double precision)" \
+      -c "\\copy c from $1 csv"
+  }
+
+  "${psql[@]}" -c "create database bench" -d postgres
+  read -r kr_s kr_kib lp_s lp_kib < <(turns \
+    "$(q "$cli" "DB=$uri" RT=t HD=0 FN="$work/pg.txt" IN=4 '*')" \
+    "$(q "$work/pq_loop" "host=$socket user=postgres dbname=bench" "$work/pg.txt")")
+  read -r kt_s kt_kib pc_s pc_kib < <(turns \
+    "$(q "$cli" --single-transaction "DB=$uri" RT=t HD=0 FN="$work/big.txt" IN=4 '*')" \
+    "$(copy_into_c "$work/big.csv")")
+  read -r kts_s kts_kib pcs_s pcs_kib < <(turns \
+    "$(q "$cli" --single-transaction "DB=$uri" RT=t HD=0 FN="$work/small.txt" IN=4 '*')" \
+    "$(copy_into_c "$work/small.csv")")
+  stored=$("${psql[@]}" -At -c "select count(*) from t")
+
   echo
-  printf '%-34s %9s %12s %10s\n' "$pg_n lines into PostgreSQL" seconds records/s "peak KiB"
-  printf '%-34s %9s %12s %10s\n' "kadrum-cli, commit per record" "$pk_s" "$(rate "$pg_n" "$pk_s")" "$pk_mem"
-  printf '%-34s %9s %12s %10s\n' "bare libpq loop, commit per row" "$pl_s" "$(rate "$pg_n" "$pl_s")" "$pl_mem"
-  echo "kadrum / bare libpq loop: $(ratio "$pl_s" "$pk_s")  (aim: 0.80 or more)"
+  printf '%-40s %9s %12s %10s\n' "PostgreSQL" seconds records/s "peak KiB"
+  printf '%-40s %9s %12s %10s\n' "kadrum-cli, $pg_n lines, commit per record" "$kr_s" "$(rate "$pg_n" "$kr_s")" "$kr_kib"
+  printf '%-40s %9s %12s %10s\n' "bare libpq loop, commit per row" "$lp_s" "$(rate "$pg_n" "$lp_s")" "$lp_kib"
+  printf '%-40s %9s %12s %10s\n' "kadrum-cli --single-transaction, $n lines" "$kt_s" "$(rate "$n" "$kt_s")" "$kt_kib"
+  printf '%-40s %9s %12s %10s\n' "psql \\copy csv" "$pc_s" "$(rate "$n" "$pc_s")" "$pc_kib"
+  printf '%-40s %9s %12s %10s\n' "kadrum-cli --single-transaction, 10000" "$kts_s" "$(rate 10000 "$kts_s")" "$kts_kib"
+  printf '%-40s %9s %12s %10s\n' "psql \\copy csv, 10000" "$pcs_s" "$(rate 10000 "$pcs_s")" "$pcs_kib"
+  echo "stored by the last single-transaction run: $stored"
+  echo "kadrum / bare libpq loop:              $(ratio "$lp_s" "$kr_s")  (aim: 0.80 or more)"
+  echo "single-transaction / \\copy, $n lines: $(ratio "$pc_s" "$kt_s")  (aim: 1.00 or more)"
+  echo "single-transaction / \\copy, 10000:     $(ratio "$pcs_s" "$kts_s")"
 else
   echo "PostgreSQL: left out, no server programs (./setup.sh --tests installs them)"
 fi

@@ -55,4 +55,15 @@ unsigned parameter_type(unsigned type_oid) {
   return type_oid == money_oid ? numeric_oid : 0;
 }
 
+int binary_size(unsigned type_oid) {
+  switch (type_oid) {
+    case float8_oid:
+    case int8_oid: return 8;
+    case int4_oid: return 4;
+    case int2_oid: return 2;
+    case bool_oid: return 1;
+    default: return 0;
+  }
+}
+
 }  // namespace kadrum::postgresql

@@ -22,4 +22,10 @@ ColumnKind column_kind(unsigned type_oid, int type_modifier);
 // the server) for every other type. Never throws.
 unsigned parameter_type(unsigned type_oid);
 
+// The size of a value of "type_oid" in COPY's binary format, for the types
+// whose values Kadrum writes in that format: 8 for double precision and
+// bigint, 4 for integer, 2 for smallint, 1 for boolean. 0 for every other
+// type, whose values go as text. Never throws.
+int binary_size(unsigned type_oid);
+
 }  // namespace kadrum::postgresql

@@ -135,7 +135,7 @@ ConnectionHandle attempt(const std::string& uri, const char* database) {
   values.push_back("UTF8");
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  ConnectionHandle conn = adopt_connection(PQconnectdbParams(keys.data(), values.data(), 1));
+  ConnectionHandle conn(PQconnectdbParams(keys.data(), values.data(), 1));
   if (!conn) throw ProviderError("Für die Verbindung zum PostgreSQL-Server fehlt der Speicher");
   // Notices ("table does not exist, skipping") are no failures; libpq would
   // print them on standard error.
@@ -180,7 +180,8 @@ std::string without_passwords(std::string_view text, std::string_view uri,
   return shown;
 }
 
-PostgresEngine::PostgresEngine(const std::string& uri) : conn_(connect(uri)) {}
+PostgresEngine::PostgresEngine(const std::string& uri)
+    : session_(std::make_shared<Session>(connect(uri))) {}
 
 std::string PostgresEngine::parameter_marker(std::size_t index) const {
   std::string marker(1, '$');
@@ -191,31 +192,36 @@ std::string PostgresEngine::parameter_marker(std::size_t index) const {
 void PostgresEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
   check_single_statement(sql);
+  pg_conn* conn = session_->command();
   // Parameters without value are NULL, as SQLite takes unbound ones.
   const std::vector<const char*> values(parameter_count, nullptr);
-  guarded(conn_.get(), [&] { run(conn_.get(), sql, values); });
+  guarded(conn, [&] { run(conn, sql, values); });
 }
 
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
-  return std::make_unique<PostgresTable>(conn_, open_form(name));
+  return std::make_unique<PostgresTable>(session_, open_form(name));
 }
 
 void PostgresEngine::begin() {
+  pg_conn* conn = session_->command();
   // PostgreSQL only warns about a second BEGIN; the interface refuses it.
-  if (in_transaction(conn_.get())) throw ProviderError("Es läuft bereits eine Transaktion");
-  run(conn_.get(), "BEGIN");
+  if (in_transaction(conn)) throw ProviderError("Es läuft bereits eine Transaktion");
+  run(conn, "BEGIN");
 }
 
 void PostgresEngine::commit() {
-  if (!in_transaction(conn_.get())) throw ProviderError("Es läuft keine Transaktion");
-  const Result result = run(conn_.get(), "COMMIT");
+  pg_conn* conn = session_->command();
+  if (!in_transaction(conn)) throw ProviderError("Es läuft keine Transaktion");
+  const Result result = run(conn, "COMMIT");
   // COMMIT of a failed transaction answers ROLLBACK, without an error.
   if (std::strcmp(PQcmdStatus(result.get()), "COMMIT") != 0)
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
 }
 
 void PostgresEngine::rollback() noexcept {
-  if (in_transaction(conn_.get())) PQclear(PQexec(conn_.get(), "ROLLBACK"));
+  session_->abandon_copy();
+  pg_conn* conn = session_->command();
+  if (in_transaction(conn)) PQclear(PQexec(conn, "ROLLBACK"));
 }
 
 bool create_database(const std::string& uri) {

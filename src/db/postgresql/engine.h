@@ -28,7 +28,7 @@ class PostgresEngine final : public Engine {
   void rollback() noexcept override;
 
  private:
-  ConnectionHandle conn_;
+  std::shared_ptr<Session> session_;
 };
 
 // Creates the database that "uri" names, through the server's maintenance

@@ -10,10 +10,6 @@ namespace kadrum::postgresql {
 
 void FinishConnection::operator()(pg_conn* conn) const { PQfinish(conn); }
 
-ConnectionHandle adopt_connection(pg_conn* conn) {
-  return ConnectionHandle(conn, FinishConnection{});
-}
-
 void ClearResult::operator()(pg_result* result) const { PQclear(result); }
 
 std::string one_line(std::string_view text) {
@@ -238,6 +234,70 @@ std::string open_form(std::string_view name) {
   form += quote_identifier(name.substr(begin, end - begin));
   form.append(name.substr(end));
   return form;
+}
+
+namespace {
+
+// Takes the results a finished COPY leaves, so that the connection is ready
+// for the next command; returns the first.
+Result finish_copy(pg_conn* conn) {
+  Result first(PQgetResult(conn));
+  while (pg_result* more = PQgetResult(conn)) PQclear(more);
+  return first;
+}
+
+}  // namespace
+
+pg_conn* Session::command() {
+  if (!copying()) return conn_.get();
+  pg_conn* conn = conn_.get();
+  copy_statement_.clear();
+  const int ended = PQputCopyEnd(conn, nullptr);
+  const Result result = finish_copy(conn);
+  if (ended == 1 && result && PQresultStatus(result.get()) == PGRES_COMMAND_OK) {
+    release_savepoint(conn);
+    return conn;
+  }
+  const ProviderError failure = result_error(conn, result.get());
+  // Undoes the COPY's rows alone; the transaction stays usable.
+  roll_back_to_savepoint(conn);
+  // The server reads the rows only now: its context says which record
+  // ("COPY t, line 1234, column w1"), counted from the first of the COPY.
+  const char* context = result ? PQresultErrorField(result.get(), PG_DIAG_CONTEXT) : nullptr;
+  if (!context) throw failure;
+  throw ProviderError(std::string(failure.what()) + " (" + one_line(context) + ")");
+}
+
+void Session::copy_row(const std::string& statement, std::string_view row,
+                       std::string_view header) {
+  pg_conn* conn = conn_.get();
+  if (copy_statement_ != statement) {
+    command();
+    // The savepoint lasts as long as the COPY: no command can run inside it.
+    set_savepoint(conn);
+    const Result started(PQexec(conn, statement.c_str()));
+    if (PQresultStatus(started.get()) != PGRES_COPY_IN) {
+      const ProviderError failure = result_error(conn, started.get());
+      roll_back_to_savepoint(conn);
+      throw failure;
+    }
+    copy_statement_ = statement;
+    if (!header.empty()) copy_row(statement, header);
+  }
+  // libpq collects the rows and sends them in blocks of a few kilobytes;
+  // only a lost connection fails here, a refused row fails the COPY's end.
+  if (PQputCopyData(conn, row.data(), static_cast<int>(row.size())) != 1) {
+    const ProviderError failure = result_error(conn, nullptr);
+    command();  // throws the server's reason when it gave one
+    throw failure;
+  }
+}
+
+void Session::abandon_copy() noexcept {
+  if (!copying()) return;
+  copy_statement_.clear();
+  PQputCopyEnd(conn_.get(), "abgebrochen");
+  finish_copy(conn_.get());
 }
 
 }  // namespace kadrum::postgresql

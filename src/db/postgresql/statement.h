@@ -18,13 +18,33 @@ namespace kadrum::postgresql {
 struct FinishConnection {
   void operator()(pg_conn* conn) const;
 };
+using ConnectionHandle = std::unique_ptr<pg_conn, FinishConnection>;
 
-// Shared by the engine and its open tables, so that a table never outlives
-// the connection its prepared statement lives on.
-using ConnectionHandle = std::shared_ptr<pg_conn>;
+// One connection and the COPY that may be running on it; the engine and its
+// open tables share it, so that a table never outlives its connection and
+// every command ends a running COPY first.
+class Session {
+ public:
+  explicit Session(ConnectionHandle conn) : conn_(std::move(conn)) {}
 
-// Wraps a connection made by libpq; "conn" may be null.
-ConnectionHandle adopt_connection(pg_conn* conn);
+  // The connection for a command: a running COPY is ended first. Throws
+  // ProviderError when the server refuses the COPY's rows (then the
+  // transaction has failed).
+  pg_conn* command();
+  // Sends "row" (in the format of "statement", with its line end) into the
+  // COPY "statement", starting it first, followed by "header", unless it
+  // runs already; another COPY is ended. The COPY runs behind a savepoint,
+  // so a refused COPY leaves the transaction usable. Throws ProviderError.
+  void copy_row(const std::string& statement, std::string_view row,
+                std::string_view header = {});
+  // Ends a running COPY without keeping its rows. Never throws.
+  void abandon_copy() noexcept;
+  bool copying() const { return !copy_statement_.empty(); }
+
+ private:
+  ConnectionHandle conn_;
+  std::string copy_statement_;  // empty while no COPY runs
+};
 
 struct ClearResult {
   void operator()(pg_result* result) const;

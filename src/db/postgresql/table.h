@@ -20,11 +20,13 @@ class PostgresTable final : public EngineTable {
   // generated columns and whether it takes new records. Throws ProviderError
   // with the server's description when the name is missing or unreadable,
   // and refuses a name that holds a second statement before anything runs.
-  PostgresTable(ConnectionHandle conn, std::string_view open_name);
+  PostgresTable(std::shared_ptr<Session> session, std::string_view open_name);
 
   const std::vector<EngineField>& fields() const override { return fields_; }
   bool accepts_new_records() const override { return accepts_new_records_; }
-  // One prepared INSERT; outside a transaction it commits when it returns.
+  // Outside a transaction one prepared INSERT, committed when it returns.
+  // Inside one the records go into a COPY, which the next command or the
+  // commit ends; a record the server refuses then fails that call.
   void insert(std::span<const std::size_t> positions,
               std::span<const Value> values) override;
 
@@ -38,20 +40,31 @@ class PostgresTable final : public EngineTable {
 
   void read_columns(const pg_result* description);
   void read_catalog();
-  void prepare_insert(std::span<const std::size_t> positions);
-  void write_parameter(std::size_t index, const Value& value, FieldKind kind);
+  void plan(std::span<const std::size_t> positions);
+  void write_texts(std::span<const Value> values);
+  void copy_text_row();
+  // False, sending nothing, when a value does not fit its column's format.
+  bool copy_binary_row(std::span<const Value> values);
+  void insert_row();
 
-  ConnectionHandle conn_;
+  std::shared_ptr<Session> session_;
   std::vector<EngineField> fields_;
   std::vector<Column> columns_;
   std::string qualified_name_;  // "schema"."table", empty when not one table
   bool accepts_new_records_ = false;
-  // Prepared once and reused for every record with the same positions.
+  // The statements for the positions of the last record; the INSERT is
+  // prepared once, when it is first needed, and reused.
+  std::vector<std::size_t> positions_;
+  std::string insert_sql_;
+  std::vector<unsigned> parameter_types_;
   std::string insert_name_;
-  std::vector<std::size_t> insert_positions_;
-  // The parameter texts, kept so that each record reuses their room.
+  std::string copy_sql_;  // empty when a COPY cannot take these columns
+  std::vector<int> binary_sizes_;  // per position; empty for a text COPY
+  // The texts of the record, NULL as a null pointer; kept so that each
+  // record reuses their room.
   std::vector<std::string> texts_;
   std::vector<const char*> parameters_;
+  std::string row_;
 };
 
 }  // namespace kadrum::postgresql
