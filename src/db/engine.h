@@ -35,7 +35,9 @@ class EngineTable {
   // Stores one new record: values[i] goes to the field at 0-based
   // positions[i]; other columns get the engine's default. Outside a
   // transaction the record is committed before this returns. Throws
-  // ProviderError; nothing of the record is stored then.
+  // ProviderError; nothing of the record is stored then. Inside a
+  // transaction an engine may send records in bulk: a record the database
+  // refuses then fails a later call or the commit instead.
   virtual void insert(std::span<const std::size_t> positions,
                       std::span<const Value> values) = 0;
 };
