@@ -4,7 +4,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cli=${KADRUM_CLI:-$root/build/src/cli/kadrum-cli}
 [ -x "$cli" ] || { echo "build first: ./setup.sh" >&2; exit 1; }
 command -v /usr/bin/time >/dev/null || apt-get install -y -qq time >/dev/null
-work=$(mktemp -d /tmp/kadrum-bench-XXXXXX)
+work=$(mktemp -d -t kadrum-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 # generate N FILE: N lines shaped like the daily CO2 series (year, month,

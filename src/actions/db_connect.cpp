@@ -1,9 +1,11 @@
 #include "actions/db_connect.h"
 
+#include <optional>
 #include <string_view>
 
 #include "base/error.h"
 #include "db/connection_string.h"
+#include "db/transaction.h"
 
 namespace kadrum {
 
@@ -46,7 +48,7 @@ void check_statement_name(const std::string& name) {
 
 }  // namespace
 
-void db_connect(RunSettings& settings, DatabaseObjects& db) {
+void open_connection(RunSettings& settings, DatabaseObjects& db) {
   if (settings.database_path == "?") settings.database_path = settings.database_name;
   db.connstr = build_connection_string(settings.database_path);
 
@@ -54,37 +56,41 @@ void db_connect(RunSettings& settings, DatabaseObjects& db) {
   if (db.access_con.connection_string() != db.connstr)
     db.access_con.set_connection_string(db.connstr);
   db.access_con.open();
+}
 
+void open_target_table(const RunSettings& settings, DatabaseObjects& db,
+                       bool inside_transaction) {
   if (settings.recreate) {
     check_statement_name(settings.table_name);
     Engine& engine = db.access_con.engine();
     // Drop and create replace the table together: a failed create, or a kill
     // between the two, leaves the old table as it was.
-    engine.begin();
+    std::optional<Transaction> replace;
+    if (!inside_transaction) replace.emplace(engine);
+    // The drop fails whenever the table is not there yet; that is expected,
+    // and any other reason shows up at the create. A failed statement
+    // leaves the transaction usable.
     try {
-      // The drop fails whenever the table is not there yet; that is expected,
-      // and any other reason shows up at the create. A failed statement
-      // leaves the transaction usable.
-      try {
-        db.qry.clear();
-        db.qry.add(" drop table " + settings.table_name);
-        db.qry.execute();
-      } catch (...) {
-      }
       db.qry.clear();
-      db.qry.add(" create table " + settings.table_name +
-                 column_layout(settings.list_mode, engine.number_type()));
+      db.qry.add(" drop table " + settings.table_name);
       db.qry.execute();
-      engine.commit();
     } catch (...) {
-      engine.rollback();
-      throw;
     }
+    db.qry.clear();
+    db.qry.add(" create table " + settings.table_name +
+               column_layout(settings.list_mode, engine.number_type()));
+    db.qry.execute();
+    if (replace) replace->commit();
   }
 
   db.itab.close();
   db.itab.set_table_name(settings.table_name);
   db.itab.open();
+}
+
+void db_connect(RunSettings& settings, DatabaseObjects& db) {
+  open_connection(settings, db);
+  open_target_table(settings, db);
 }
 
 }  // namespace kadrum

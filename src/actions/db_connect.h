@@ -27,4 +27,13 @@ struct DatabaseObjects {
 // a table name holding ";", "--", "/*" or a NUL byte is refused first.
 void db_connect(RunSettings& settings, DatabaseObjects& db);
 
+// The two halves of db_connect, for a caller that puts a transaction between
+// them: the connection (settling database_path), then the recreate and the
+// opening of itab. The recreate runs in a transaction of its own unless
+// "inside_transaction" says the caller has one open. Each throws as
+// db_connect does.
+void open_connection(RunSettings& settings, DatabaseObjects& db);
+void open_target_table(const RunSettings& settings, DatabaseObjects& db,
+                       bool inside_transaction = false);
+
 }  // namespace kadrum

@@ -2,6 +2,7 @@
 
 #include "actions/row_append.h"
 #include "convert/locale_formats.h"
+#include "db/transaction.h"
 
 namespace kadrum {
 
@@ -22,6 +23,34 @@ void go(const RunSettings& settings, ByteSource& file, Table& itab,
                if (stored) stored(++count);
              },
              progress);
+}
+
+namespace {
+
+// The text file is opened where go opens it, unless "file" is given.
+void connect_and_go(RunSettings& settings, ByteSource* file, DatabaseObjects& db,
+                    ImportProgress* progress, const StoredNotice& stored) {
+  open_connection(settings, db);
+  Transaction transaction(db.access_con.engine());
+  open_target_table(settings, db, true);
+  if (file)
+    go(settings, *file, db.itab, progress, stored);
+  else
+    go(settings, db.itab, progress, stored);
+  transaction.commit();
+}
+
+}  // namespace
+
+void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
+                                       ImportProgress* progress, const StoredNotice& stored) {
+  connect_and_go(settings, nullptr, db, progress, stored);
+}
+
+void connect_and_go_in_one_transaction(RunSettings& settings, ByteSource& file,
+                                       DatabaseObjects& db, ImportProgress* progress,
+                                       const StoredNotice& stored) {
+  connect_and_go(settings, &file, db, progress, stored);
 }
 
 }  // namespace kadrum

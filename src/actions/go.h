@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "base/run_settings.h"
+#include "actions/db_connect.h"
 #include "db/table.h"
 #include "import/import_run.h"
 
@@ -23,5 +24,18 @@ void go(const RunSettings& settings, Table& itab,
 // As above, reading "file" opened by open_text_file.
 void go(const RunSettings& settings, ByteSource& file, Table& itab,
         ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+
+// "db connect" and "go" as one transaction: on success every record and the
+// recreated table become visible at once; on any error nothing of the run
+// stays and the table is as it was before. Throws what those actions throw.
+void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
+                                       ImportProgress* progress = nullptr,
+                                       const StoredNotice& stored = {});
+
+// As above, reading "file" opened by open_text_file.
+void connect_and_go_in_one_transaction(RunSettings& settings, ByteSource& file,
+                                       DatabaseObjects& db,
+                                       ImportProgress* progress = nullptr,
+                                       const StoredNotice& stored = {});
 
 }  // namespace kadrum

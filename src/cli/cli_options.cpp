@@ -13,6 +13,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.dry_run = true;
     } else if (arg == "--create-database") {
       options.create_database = true;
+    } else if (arg == "--single-transaction") {
+      options.single_transaction = true;
     } else if (arg == "--help") {
       options.help = true;
     } else {
@@ -50,6 +52,11 @@ Optionen:
                      getrennte Werte auf die Standardausgabe schreiben
   --create-database  eine leere SQLite-Datenbank anlegen, wenn DB= auf
                      keine vorhandene Datei zeigt
+  --single-transaction
+                     alles oder nichts: Verbinden, Neuanlegen der Tabelle
+                     und alle Datensätze in einer Transaktion; bei einem
+                     Fehler, SIGINT oder SIGTERM bleibt die Tabelle, wie sie
+                     war. Der schnelle Weg für große Dateien
   --help             diesen Text zeigen
 
 Beispiel:

@@ -10,6 +10,7 @@ namespace kadrum {
 struct CliOptions {
   bool dry_run = false;          // print rows instead of storing them
   bool create_database = false;  // create a missing database file first
+  bool single_transaction = false;  // the whole run commits at once, or not at all
   bool help = false;
   std::vector<std::string> arguments;  // for the argument grammar
 };

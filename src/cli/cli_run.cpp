@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 
 #include "actions/db_connect.h"
 #include "actions/go.h"
+#include "base/error.h"
 #include "db/engine.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
@@ -22,32 +24,80 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
   printer.flush();
 }
 
-void run_import(RunSettings& settings, bool create_missing,
+namespace {
+
+volatile std::sig_atomic_t stop_signal = 0;
+
+extern "C" void note_stop_signal(int signal) { stop_signal = signal; }
+
+// While it lives, SIGINT and SIGTERM only ask the run to stop at the next
+// record, so that its transaction is rolled back and the reason is told.
+class StopSignals {
+ public:
+  StopSignals() {
+    struct sigaction action {};
+    action.sa_handler = note_stop_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+  ~StopSignals() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  static void check() {
+    if (stop_signal != 0)
+      throw Error(fill_message("Abgebrochen durch %s; nichts wurde gespeichert",
+                               {stop_signal == SIGINT ? "SIGINT" : "SIGTERM"}));
+  }
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+
+}  // namespace
+
+void run_import(RunSettings& settings, const CliOptions& options,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
   // With "*" the table is emptied before the first line is read: a typo
   // found only then would cost the table its rows.
   const auto file = open_text_file(settings);
   check_numbers(settings);
-  if (create_missing && !settings.database_path.empty() && settings.database_path != "?")
+  if (options.create_database && !settings.database_path.empty() &&
+      settings.database_path != "?")
     create_database(settings.database_path);
 
   DatabaseObjects db;
-  db_connect(settings, db);
-
   std::uint64_t stored = 0;
   {
     ProgressDisplay display(STDERR_FILENO);
-    go(settings, *file, db.itab, &progress, [&](std::uint64_t count) {
+    const auto notice = [&](std::uint64_t count) {
       stored = count;
       display.record_stored(count);
-    });
+    };
+    if (options.single_transaction) {
+      StopSignals signals;
+      connect_and_go_in_one_transaction(settings, *file, db, &progress, [&](std::uint64_t count) {
+        StopSignals::check();
+        notice(count);
+      });
+    } else {
+      db_connect(settings, db);
+      go(settings, *file, db.itab, &progress, notice);
+    }
   }
   // The summary promises the records are in the database the path names.
   db.access_con.engine().check_still_reachable();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::fprintf(stderr, "%llu Datensätze in %.2f s gespeichert\n",
+  std::fprintf(stderr,
+               options.single_transaction
+                   ? "%llu Datensätze in %.2f s gemeinsam in einer Transaktion gespeichert\n"
+                   : "%llu Datensätze in %.2f s gespeichert\n",
                static_cast<unsigned long long>(stored), seconds);
 }
 

@@ -1,6 +1,7 @@
 // The two jobs of kadrum-cli: the preview and the real import.
 #pragma once
 
+#include "cli/cli_options.h"
 #include "import/import_run.h"
 #include "base/run_settings.h"
 
@@ -14,10 +15,11 @@ namespace kadrum {
 // Throws what the import run throws.
 void run_preview(const RunSettings& settings, ImportProgress& progress);
 
-// Creates the database file first when asked and none is there, then "db
-// connect" and "go", showing progress on a terminal and a summary line on
-// standard error. Throws what those actions throw.
-void run_import(RunSettings& settings, bool create_missing,
+// Creates the database first when asked and none is there, then "db
+// connect" and "go" (in one transaction when asked), showing progress on a
+// terminal and a summary line on standard error. Throws what those actions
+// throw.
+void run_import(RunSettings& settings, const CliOptions& options,
                 ImportProgress& progress);
 
 }  // namespace kadrum

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     if (options.dry_run)
       kadrum::run_preview(settings, progress);
     else
-      kadrum::run_import(settings, options.create_database, progress);
+      kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {
     report(error, settings, progress);
     return 1;

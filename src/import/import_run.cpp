@@ -1,6 +1,8 @@
 #include "import/import_run.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <string>
 
 #include "base/error.h"
@@ -20,18 +22,30 @@ constexpr std::size_t kMaxFileNameLength = 259;
 // of itemlist. Later entries are ignored, neither converted nor reported.
 constexpr std::size_t kRowValues = 3;
 
-Row build_row(const RunSettings& settings, std::string_view line) {
+// Which item of a line goes to each value of its row.
+struct ItemNumbers {
+  std::array<std::int32_t, kRowValues> item{};
+  std::size_t used = 0;
+};
+
+// Throws "'%s' ist kein gültiger Integerwert" for the first bad number.
+ItemNumbers item_numbers(const RunSettings& settings) {
+  ItemNumbers numbers;
+  if (settings.list_mode) {
+    numbers.used = std::min(settings.item_list.size(), kRowValues);
+    for (std::size_t p = 0; p < numbers.used; ++p)
+      numbers.item[p] = integer_text_value(settings.item_list[p]);
+  } else {
+    numbers.item = {1, 2, integer_text_value(settings.item_number)};
+    numbers.used = kRowValues;
+  }
+  return numbers;
+}
+
+Row build_row(const ItemNumbers& numbers, std::string_view line) {
   ItemWalk items(line, item_characters());
   Row row{};
-  if (settings.list_mode) {
-    const std::size_t used = std::min(settings.item_list.size(), kRowValues);
-    for (std::size_t p = 0; p < used; ++p)
-      row[p] = items.item(integer_text_value(settings.item_list[p]));
-  } else {
-    row[0] = items.item(1);
-    row[1] = items.item(2);
-    row[2] = items.item(integer_text_value(settings.item_number));
-  }
+  for (std::size_t p = 0; p < numbers.used; ++p) row[p] = items.item(numbers.item[p]);
   return row;
 }
 
@@ -45,12 +59,7 @@ std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings) {
 
 void check_numbers(const RunSettings& settings) {
   integer_text_value(settings.header_lines);
-  if (settings.list_mode) {
-    const std::size_t used = std::min(settings.item_list.size(), kRowValues);
-    for (std::size_t p = 0; p < used; ++p) integer_text_value(settings.item_list[p]);
-  } else {
-    integer_text_value(settings.item_number);
-  }
+  item_numbers(settings);
 }
 
 void import_run(const RunSettings& settings, const AppendOperation& append,
@@ -78,11 +87,14 @@ void import_run(const RunSettings& settings, ByteSource& file,
   // No data line at all: hand over nothing rather than one empty row.
   if (reader.exhausted()) return;
 
+  // Read at the first data line, so that a bad number is reported there.
+  std::optional<ItemNumbers> numbers;
   do {
     reader.read_line(line);
     ++at.line;
     at.in_data_line = true;
-    append(build_row(settings, line));
+    if (!numbers) numbers = item_numbers(settings);
+    append(build_row(*numbers, line));
     ++at.rows;
     at.in_data_line = false;
   } while (!reader.at_end());

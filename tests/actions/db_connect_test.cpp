@@ -26,12 +26,6 @@ std::string failure_of(RunSettings& settings, DatabaseObjects& db) {
   return "(no error)";
 }
 
-std::vector<std::string> column_names(const Table& itab) {
-  std::vector<std::string> names;
-  for (const auto& field : itab.fields()) names.push_back(field.name);
-  return names;
-}
-
 class DbConnect : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,38 +69,6 @@ TEST_F(DbConnect, DbnameQuestionMarkKeepsQuestionMarkAndIsReadAgainNextTime) {
   EXPECT_TRUE(db.itab.is_open());
 }
 
-TEST_F(DbConnect, RecreateGivesTheLayoutOfTheCurrentMode) {
-  struct Case {
-    bool list_mode;
-    bool table_there;
-    std::vector<std::string> columns;
-  };
-  const Case cases[] = {
-      {true, false, {"W1", "W2", "W3"}},
-      {true, true, {"W1", "W2", "W3"}},
-      {false, false, {"yr", "jday", "sval"}},
-      {false, true, {"yr", "jday", "sval"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.list_mode) + std::to_string(c.table_there));
-    {
-      Inspector look(path);
-      look.exec("DROP TABLE IF EXISTS T");
-      if (c.table_there) look.exec("CREATE TABLE T (a text, b text); INSERT INTO T VALUES ('x','y')");
-    }
-    settings.list_mode = c.list_mode;
-    db_connect(settings, db);
-    ASSERT_TRUE(db.itab.is_open());
-    EXPECT_EQ(column_names(db.itab), c.columns);
-    Inspector look(path);
-    EXPECT_EQ(look.value("SELECT count(*) FROM T"), "0");
-    const auto columns = look.rows("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info('T')");
-    ASSERT_EQ(columns.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-      EXPECT_EQ(columns[i], (std::vector<std::string>{c.columns[i], "double", "0", "NULL", "0"}));
-    for (const auto& field : db.itab.fields()) EXPECT_EQ(field.kind, FieldKind::floating);
-  }
-}
 
 TEST_F(DbConnect, StatementsCarryLeadingBlankAndCrLf) {
   settings.list_mode = false;
@@ -115,12 +77,6 @@ TEST_F(DbConnect, StatementsCarryLeadingBlankAndCrLf) {
   EXPECT_TRUE(db.qry.parameters().empty());
 }
 
-TEST_F(DbConnect, WithoutRecreateAnExistingTableOpensUnchecked) {
-  testing::make_database(path, "CREATE TABLE T (name text, n integer)");
-  settings.recreate = false;
-  db_connect(settings, db);
-  EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"name", "n"}));
-}
 
 TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
   struct Case {
@@ -343,22 +299,6 @@ TEST_F(DbConnect, CommandRunsExactlyOneStatement) {
   }
 }
 
-TEST_F(DbConnect, SecondConnectReopensAndKeepsRowsUnlessRecreated) {
-  db_connect(settings, db);
-  Inspector look(path);
-  look.exec("INSERT INTO T VALUES (1, 2, 3)");
-
-  settings.recreate = false;
-  db_connect(settings, db);
-  EXPECT_TRUE(db.itab.is_open());
-  EXPECT_EQ(look.value("SELECT count(*) FROM T"), "1");
-
-  settings.recreate = true;
-  settings.list_mode = false;
-  db_connect(settings, db);
-  EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"yr", "jday", "sval"}));
-  EXPECT_EQ(look.value("SELECT count(*) FROM T"), "0");
-}
 
 }  // namespace
 }  // namespace kadrum

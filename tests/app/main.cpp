@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "support/locale.h"
+
 namespace kadrum::test {
 std::unique_ptr<QObject> make_window_layout_test();
 std::unique_ptr<QObject> make_window_actions_test();
@@ -14,6 +16,7 @@ std::unique_ptr<QObject> make_theme_test();
 }  // namespace kadrum::test
 
 int main(int argc, char* argv[]) {
+  kadrum::testing::use_test_locale();
   QApplication app(argc, argv);
   // Tests close windows outside any event loop; that must not end anything.
   QApplication::setQuitOnLastWindowClosed(false);

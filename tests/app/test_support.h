@@ -1,4 +1,4 @@
-// Shared pieces of the window tests: recorded boxes, temporary databases,
+// Shared pieces of the window tests: the test window, recorded boxes, temporary databases,
 // row counts read straight from the SQLite file.
 #pragma once
 
@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
 #include "app/error_presenter.h"
+#include "app/main_window.h"
 
 class QWidget;
 
@@ -27,6 +32,22 @@ class BoxRecorder {
   QWidget* watched = nullptr;
 
   QStringList texts() const;
+};
+
+// The window under test with its boxes recorded; "arguments" are parsed at
+// the first showing.
+struct Window {
+  explicit Window(std::vector<std::string> arguments = {})
+      : form(std::move(arguments), database_path, boxes.presenter) {
+    boxes.watched = &form;
+  }
+  QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(name); }
+  QListWidget* list() { return form.findChild<QListWidget*>("itemlist"); }
+  void click(const char* name) { form.findChild<QPushButton*>(name)->click(); }
+
+  BoxRecorder boxes;
+  std::string database_path;
+  MainWindow form;
 };
 
 // A temporary folder that holds an empty (0-byte) SQLite database file.

@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "convert/locale_formats.h"
+#include "support/locale.h"
 #include "test_support.h"
 
 namespace kadrum::test {
@@ -30,20 +31,6 @@ class WindowActionsTest : public QObject {
   void editedFieldsAreReadWhenTheActionRuns();
   void exitClosesTheWindow();
   void localeChangeRereadsTheDecimalSeparator();
-};
-
-struct Window {
-  explicit Window(std::vector<std::string> arguments)
-      : form(std::move(arguments), database_path, boxes.presenter) {
-    boxes.watched = &form;
-  }
-  QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(name); }
-  QListWidget* list() { return form.findChild<QListWidget*>("itemlist"); }
-  void click(const char* name) { form.findChild<QPushButton*>(name)->click(); }
-
-  BoxRecorder boxes;
-  std::string database_path;
-  MainWindow form;
 };
 
 const QByteArray kSmallFile =
@@ -176,7 +163,7 @@ void WindowActionsTest::editedFieldsAreReadWhenTheActionRuns() {
 }
 
 void WindowActionsTest::exitClosesTheWindow() {
-  Window window({});
+  Window window;
   window.form.show();
   window.click("Button3");
   QVERIFY(!window.form.isVisible());
@@ -184,15 +171,9 @@ void WindowActionsTest::exitClosesTheWindow() {
 }
 
 void WindowActionsTest::localeChangeRereadsTheDecimalSeparator() {
-  // A German locale built into a temporary folder, so no installed one is needed.
-  TempDatabase folder;
-  const QString locales = QString::fromStdString(folder.file("locales"));
-  QDir().mkpath(locales);
-  QProcess localedef;
-  localedef.start("localedef", {"-i", "de_DE", "-f", "UTF-8", locales + "/de_DE.UTF-8"});
-  if (!localedef.waitForFinished(-1) || localedef.exitCode() != 0)
-    QSKIP("localedef cannot build de_DE here");
-  Window window({});
+  const QString locales = QString::fromStdString(kadrum::testing::german_locale_folder());
+  if (locales.isEmpty()) QSKIP("no German locale was built for the tests");
+  Window window;
   const std::string before = locale_formats().decimal_separator;
   const auto restore = [](const char* name) {
     const bool was_set = qEnvironmentVariableIsSet(name);

@@ -30,12 +30,6 @@ class WindowLayoutTest : public QObject {
   void freshStartShowsInitialTextsAndRunsNothing();
 };
 
-struct Window {
-  BoxRecorder boxes;
-  std::string database_path;
-  MainWindow form{{}, database_path, boxes.presenter};
-};
-
 void WindowLayoutTest::controlsKeepTheirDesign_data() {
   QTest::addColumn<QString>("kind");
   QTest::addColumn<QString>("text");

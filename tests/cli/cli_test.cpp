@@ -36,8 +36,8 @@ std::string slurp(const fs::path& path) {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kadrum-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = (fs::temp_directory_path() / "kadrum-cli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -75,19 +75,24 @@ class CliTest : public ::testing::Test {
     return result;
   }
 
-  // The number of records in "table" of the database "db".
-  long long count(const std::string& db, const std::string& table) {
+  // The first value of "sql" in the database "db", as text; "" when none.
+  std::string value(const std::string& db, const std::string& sql) {
     sqlite3* handle = nullptr;
     sqlite3_open_v2((dir_ / db).c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
-    long long n = -1;
-    const std::string sql = "select count(*) from " + table;
+    std::string text;
     if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-      n = sqlite3_column_int64(stmt, 0);
+        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0))
+      text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
     sqlite3_finalize(stmt);
     sqlite3_close(handle);
-    return n;
+    return text;
+  }
+
+  // The number of records in "table" of the database "db"; -1 without one.
+  long long count(const std::string& db, const std::string& table) {
+    const std::string n = value(db, "select count(*) from " + table);
+    return n.empty() ? -1 : std::stoll(n);
   }
 
   fs::path dir_;
@@ -155,12 +160,22 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
 }
 
 TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {
-  const Outcome r = run({"--create-database", "DB=co2.db", "RT=co2", "HD=34",
-                         std::string("FN=") + KADRUM_SAMPLE, "IN=5", "*", "GO", "!"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("15375 Datensätze in [0-9.]+ s gespeichert\n")))
-      << r.err;
-  EXPECT_EQ(count("co2.db", "co2"), 15375);
+  const std::pair<const char*, const char*> modes[] = {
+      {"", "15375 Datensätze in [0-9.]+ s gespeichert\n"},
+      {"--single-transaction",
+       "15375 Datensätze in [0-9.]+ s gemeinsam in einer Transaktion gespeichert\n"},
+  };
+  for (const auto& [option, summary] : modes) {
+    std::vector<std::string> args{"--create-database", "DB=co2.db", "RT=co2", "HD=34",
+                                  std::string("FN=") + KADRUM_SAMPLE, "IN=5", "*", "GO", "!"};
+    if (*option) args.push_back(option);
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(summary))) << r.err;
+    EXPECT_EQ(count("co2.db", "co2"), 15375);
+    // Every record commits cheaply only while the database keeps its log.
+    EXPECT_EQ(value("co2.db", "PRAGMA journal_mode"), "wal");
+  }
 }
 
 TEST_F(CliTest, ImportStopsAtABadValueAndKeepsTheRecordsBefore) {
@@ -168,6 +183,11 @@ TEST_F(CliTest, ImportStopsAtABadValueAndKeepsTheRecordsBefore) {
   const Outcome r = run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n");
+  EXPECT_EQ(count("x.db", "t"), 2);
+  // All or nothing: the same run in one transaction leaves the table as it was.
+  const Outcome all = run({"--single-transaction", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"});
+  EXPECT_EQ(all.status, 1);
+  EXPECT_EQ(all.err, r.err);
   EXPECT_EQ(count("x.db", "t"), 2);
 }
 
@@ -180,6 +200,9 @@ TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
   const Outcome created = run({"--create-database", "DB=neu.db", "RT=t", "FN=d.txt", "IN=3", "*"});
   EXPECT_EQ(created.status, 0) << created.err;
   EXPECT_EQ(count("neu.db", "t"), 1);
+  // "?" takes the path from the window's field; it never names a new file.
+  EXPECT_EQ(run({"--create-database", "DB=?", "RT=t", "FN=d.txt", "IN=3"}).status, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "?"));
 }
 
 // Fault: a data source with ";" or a leading quote reached another file.

@@ -78,7 +78,9 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw, flags, nullptr);
+  // One connection serves one thread: SQLite's own mutexes would only cost.
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 flags | SQLITE_OPEN_NOMUTEX, nullptr);
   db_ = adopt_database(raw);
   if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
 
@@ -112,7 +114,9 @@ void SqliteEngine::begin() {
   run(db_.get(), "BEGIN IMMEDIATE");
 }
 
-void SqliteEngine::commit() { run(db_.get(), "COMMIT"); }
+void SqliteEngine::commit() {
+  run(db_.get(), "COMMIT");
+}
 
 void SqliteEngine::rollback() noexcept {
   if (sqlite3_get_autocommit(db_.get()) == 0)

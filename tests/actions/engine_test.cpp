@@ -1,0 +1,308 @@
+// The actions against every engine: the same bodies, a fresh database each.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "actions/db_connect.h"
+#include "actions/go.h"
+#include "actions/row_append.h"
+#include "base/error.h"
+#include "support/test_engines.h"
+
+namespace kadrum {
+namespace {
+
+using testing::Rows;
+using testing::TempFolder;
+using testing::TestEngine;
+
+std::vector<std::string> column_names(const Table& itab) {
+  std::vector<std::string> names;
+  for (const auto& field : itab.fields()) names.push_back(field.name);
+  return names;
+}
+
+class EngineTest : public ::testing::TestWithParam<TestEngine> {
+ protected:
+  void SetUp() override {
+    settings.database_path = database->data_source();
+    settings.table_name = "t";
+    settings.recreate = true;
+    settings.list_mode = true;
+  }
+
+  // Connects to table t made by "create".
+  void connect_to(const std::string& create) {
+    database->exec(create);
+    settings.recreate = false;
+    db_connect(settings, db);
+  }
+
+  std::string failure_of(const Row& row) {
+    try {
+      append_row(db.itab, row, formats);
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "(no error)";
+  }
+
+  TempFolder folder;
+  std::unique_ptr<testing::TestDatabase> database = GetParam().make(folder);
+  RunSettings settings;
+  DatabaseObjects db;
+  LocaleFormats formats;
+};
+
+TEST_P(EngineTest, RecreateGivesTheLayoutOfTheCurrentModeAndKeepsNoRow) {
+  struct Case {
+    bool list_mode;
+    bool table_there;
+    std::vector<std::string> columns;
+  };
+  const Case cases[] = {
+      {true, false, {"W1", "W2", "W3"}},
+      {true, true, {"W1", "W2", "W3"}},
+      {false, false, {"yr", "jday", "sval"}},
+      {false, true, {"yr", "jday", "sval"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.list_mode) + std::to_string(c.table_there));
+    database->exec("DROP TABLE IF EXISTS t");
+    if (c.table_there) database->exec("CREATE TABLE t (a text, b text); INSERT INTO t VALUES ('x','y')");
+    settings.list_mode = c.list_mode;
+    db_connect(settings, db);
+    ASSERT_TRUE(db.itab.is_open());
+    std::vector<std::string> lower;
+    for (const auto& name : column_names(db.itab)) {
+      lower.push_back(name);
+      for (char& ch : lower.back()) ch = static_cast<char>(std::tolower(ch));
+    }
+    std::vector<std::string> expected = c.columns;
+    for (auto& name : expected)
+      for (char& ch : name) ch = static_cast<char>(std::tolower(ch));
+    EXPECT_EQ(lower, expected);
+    for (const auto& field : db.itab.fields()) EXPECT_EQ(field.kind, FieldKind::floating);
+    EXPECT_EQ(database->value("SELECT count(*) FROM t"), "0");
+  }
+}
+
+TEST_P(EngineTest, WithoutRecreateAnExistingTableOpensUnchecked) {
+  connect_to("CREATE TABLE t (name text, n integer)");
+  EXPECT_EQ(column_names(db.itab), (std::vector<std::string>{"name", "n"}));
+}
+
+TEST_P(EngineTest, SecondConnectReopensAndKeepsRowsUnlessRecreated) {
+  db_connect(settings, db);
+  database->exec("INSERT INTO t VALUES (1, 2, 3)");
+  settings.recreate = false;
+  db_connect(settings, db);
+  EXPECT_TRUE(db.itab.is_open());
+  EXPECT_EQ(database->value("SELECT count(*) FROM t"), "1");
+
+  settings.recreate = true;
+  db_connect(settings, db);
+  EXPECT_EQ(database->value("SELECT count(*) FROM t"), "0");
+}
+
+TEST_P(EngineTest, FailedStepsLeaveTheConnectionOpenAndTheTableClosed) {
+  for (const char* name : {"", "missing"}) {
+    SCOPED_TRACE(name);
+    settings.table_name = name;
+    settings.recreate = false;
+    EXPECT_THROW(db_connect(settings, db), Error);
+    EXPECT_TRUE(db.access_con.is_open());
+    EXPECT_FALSE(db.itab.is_open());
+    EXPECT_EQ(failure_of({"1", "2", "3"}),
+              "itab: Operation bei geschlossener Datenmenge nicht ausführbar");
+  }
+}
+
+TEST_P(EngineTest, EmptyTextsGiveNullsAndValuesGoByPosition) {
+  connect_to("CREATE TABLE t (W1 double precision, W2 double precision, W3 double precision)");
+  append_row(db.itab, {"", "", ""}, formats);
+  append_row(db.itab, {"12.5", "", ""}, formats);
+  append_row(db.itab, {"-03", ".5", "1.5E-03"}, formats);
+  EXPECT_EQ(database->numbers("t"), (Rows{{"NULL", "NULL", "NULL"},
+                                         {"12.5", "NULL", "NULL"},
+                                         {"-3", "0.5", "0.0015"}}));
+  EXPECT_FALSE(db.itab.in_insert_state());
+}
+
+TEST_P(EngineTest, EachRecordIsVisibleToAnotherProgramOnReturn) {
+  db_connect(settings, db);
+  for (int i = 1; i <= 20; ++i) {
+    const std::string n = std::to_string(i);
+    append_row(db.itab, {n, n, n}, formats);
+    EXPECT_EQ(database->value("SELECT count(*) FROM t"), n);
+  }
+}
+
+TEST_P(EngineTest, TwoColumnTableFailsAtTheThirdValueAfterConverting) {
+  connect_to("CREATE TABLE t (a double precision, b double precision)");
+  EXPECT_EQ(failure_of({"1", "2", "3"}), "Argument außerhalb des Bereichs");
+  EXPECT_EQ(failure_of({"1", "x", "3"}), "'x' ist kein gültiger Fließkommawert für Feld 'b'");
+  EXPECT_EQ(database->value("SELECT count(*) FROM t"), "0");
+  EXPECT_TRUE(db.itab.is_open());
+}
+
+TEST_P(EngineTest, FourthColumnGetsItsDefault) {
+  connect_to("CREATE TABLE t (a double precision, b double precision, c double precision, "
+             "d double precision DEFAULT 7, e text)");
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(database->numbers("t", "a, b, c, d"), (Rows{{"1", "2", "3", "7"}}));
+  EXPECT_EQ(database->value("SELECT count(*) FROM t WHERE e IS NULL"), "1");
+}
+
+TEST_P(EngineTest, CommaSeparatorRefusesDotAndKeepsEarlierRecords) {
+  db_connect(settings, db);
+  formats.decimal_separator = ",";
+  append_row(db.itab, {"12", "-03", "1,5"}, formats);
+  EXPECT_EQ(failure_of({"12.5", "1", "2"}),
+            "'12.5' ist kein gültiger Fließkommawert für Feld 'W1'");
+  append_row(db.itab, {"1", "2", "3"}, formats);
+  EXPECT_EQ(database->numbers("t"), (Rows{{"12", "-3", "1.5"}, {"1", "2", "3"}}));
+}
+
+// Counts, across fork, the appends that have returned.
+class SharedCounter {
+ public:
+  SharedCounter() {
+    void* memory = mmap(nullptr, sizeof(std::atomic<std::uint64_t>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) throw std::runtime_error("mmap failed");
+    count_ = new (memory) std::atomic<std::uint64_t>(0);
+  }
+  SharedCounter(const SharedCounter&) = delete;
+  SharedCounter& operator=(const SharedCounter&) = delete;
+  ~SharedCounter() { munmap(count_, sizeof *count_); }
+  std::atomic<std::uint64_t>& operator*() { return *count_; }
+
+ private:
+  std::atomic<std::uint64_t>* count_;
+};
+
+std::uint64_t rows_in(testing::TestDatabase& database) {
+  try {
+    return std::stoull(database.value("SELECT count(*) FROM t"));
+  } catch (const std::exception&) {
+    return 0;  // the table is not there yet
+  }
+}
+
+TEST_P(EngineTest, KilledImportLosesNothingThatWasCommittedAndLeavesTheDatabaseSound) {
+  const std::string data = folder.file("data.txt");
+  const std::uint64_t lines = 1000000;
+  {
+    std::ofstream out(data);
+    for (std::uint64_t i = 1; i <= lines; ++i) out << i << ' ' << i << " 7\n";
+  }
+  settings.item_list = {"1", "2", "3"};
+  settings.header_lines = "0";
+  settings.text_file = data;
+
+  SharedCounter returned;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      DatabaseObjects child_db;
+      db_connect(settings, child_db);
+      go(settings, child_db.itab, nullptr, [&](std::uint64_t) { (*returned).fetch_add(1); });
+    } catch (...) {
+      _exit(2);
+    }
+    _exit(0);
+  }
+
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (rows_in(*database) < 2000 && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
+  const std::uint64_t done = (*returned).load();
+
+  EXPECT_TRUE(database->sound());
+  const auto summary = database->rows(
+      "SELECT count(*), count(DISTINCT W1), min(W1), max(W1), "
+      "sum(CASE WHEN W1 <> W2 OR W3 <> 7 THEN 1 ELSE 0 END) FROM t")[0];
+  const std::uint64_t present = std::stoull(summary[0]);
+  EXPECT_GE(present, done);
+  EXPECT_LE(present, done + 1);
+  EXPECT_GE(present, 2000u);
+  // A gap-free prefix of the file: 1, 2, ..., present, each once.
+  EXPECT_EQ(summary[1], summary[0]);
+  EXPECT_EQ(std::stod(summary[2]), 1.0);
+  EXPECT_EQ(std::stod(summary[3]), static_cast<double>(present));
+  EXPECT_EQ(summary[4], "0");
+}
+
+TEST_P(EngineTest, OneTransactionKeepsTheTableAsItWasWhenALineFails) {
+  settings.text_file = folder.write("data.txt", "h\n1 2 3\n4 5 6\n7 1..2 9\n");
+  settings.item_list = {"1", "2", "3"};
+  for (const bool recreate : {true, false}) {
+    SCOPED_TRACE(recreate);
+    database->exec("DROP TABLE IF EXISTS t");
+    database->exec("CREATE TABLE t (W1 double precision, W2 double precision, W3 double precision, "
+                   "note text); INSERT INTO t VALUES (9, 9, 9, 'old')");
+    settings.recreate = recreate;
+    EXPECT_THROW(connect_and_go_in_one_transaction(settings, db), Error);
+    EXPECT_EQ(database->rows("SELECT note FROM t"), (Rows{{"old"}}));
+  }
+  // The same file without its bad line lands whole.
+  settings.text_file = folder.write("data.txt", "h\n1 2 3\n4 5 6\n");
+  connect_and_go_in_one_transaction(settings, db);
+  EXPECT_EQ(database->numbers("t", "W1, W2, W3"),
+            (Rows{{"9", "9", "9"}, {"1", "2", "3"}, {"4", "5", "6"}}));
+}
+
+TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThroughout) {
+  settings.text_file = folder.file("data.txt");
+  {
+    std::ofstream out(settings.text_file);
+    for (int i = 1; i <= 1000000; ++i) out << i << ' ' << i << " 7\n";
+  }
+  settings.item_list = {"1", "2", "3"};
+  settings.header_lines = "0";
+  database->exec("CREATE TABLE t (old text); INSERT INTO t VALUES ('kept')");
+
+  SharedCounter returned;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      DatabaseObjects child_db;
+      connect_and_go_in_one_transaction(settings, child_db, nullptr,
+                                        [&](std::uint64_t) { (*returned).fetch_add(1); });
+    } catch (...) {
+      _exit(2);
+    }
+    _exit(0);
+  }
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while ((*returned).load() < 20000 && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
+  EXPECT_GE((*returned).load(), 20000u);
+  EXPECT_TRUE(database->sound());
+  EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::ValuesIn(testing::test_engines()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kadrum
