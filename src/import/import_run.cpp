@@ -10,6 +10,7 @@
 #include "base/integer_text.h"
 #include "import/item.h"
 #include "import/line_reader.h"
+#include "import/text_decoder.h"
 #include "base/utf8.h"
 
 namespace kadrum {
@@ -77,7 +78,8 @@ void import_run(const RunSettings& settings, ByteSource& file,
 
   const std::int32_t header_lines = integer_text_value(settings.header_lines);
 
-  LineReader reader(file);
+  TextDecoder text(file);
+  LineReader reader(text);
   std::string line;
   // Header lines past the end of the data would only be empty.
   for (std::int32_t i = 0; i < header_lines && !reader.exhausted(); ++i) {

@@ -333,4 +333,21 @@ TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
   }
 }
 
+// Fault: a file saved as UTF-16 stored 1990 as 1, 9, 9 and exited 0.
+TEST_F(CliTest, Utf16FileWithMarkGivesTheSameRowsAsUtf8) {
+  const std::string text = "Jahr Tag Wert\r\n1990 001 5.5\r\n";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (char c : text) {
+    little += {c, '\0'};
+    big += {'\0', c};
+  }
+  write("le.txt", little);
+  write("be.txt", big);
+  for (const char* name : {"le.txt", "be.txt"}) {
+    const Outcome r = run({"--dry-run", std::string("FN=") + name, "IN=3"});
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.out, "1990\t001\t5.5\n") << name;
+  }
+}
+
 }  // namespace
