@@ -1,26 +1,44 @@
 #!/usr/bin/env bash
-# Installs what Kadrum needs to build and test on Debian 12, then builds it
-# into build/. Packages already installed are not installed again.
+# Installs what Kadrum needs to build on Debian 12, then builds it into
+# build/. With --tests it also installs what only the tests need: the
+# PostgreSQL server programs, without the default cluster Debian would
+# otherwise create and start (the tests run a throwaway server of their own).
+# Packages already installed are not installed again.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(
   cmake ninja-build g++ pkg-config
   libsqlite3-dev sqlite3      # the embedded engine, and its shell to look at results
+  libpq-dev                   # the PostgreSQL engine's client library
   libgtest-dev                # unit tests
   qt6-base-dev                # the window and its tests (Qt Test)
   locales                     # localedef, for the tests with a German locale
   fonts-wine                  # a Tahoma for the window
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=""
+
+# install PACKAGE...: installs those not installed yet.
+install() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  [ -n "$updated" ] || { $sudo apt-get update -qq; updated=1; }
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+install "${packages[@]}"
+if [ "${1:-}" = "--tests" ]; then
+  # postgresql-common first, so that its setting can forbid the main cluster
+  # before a server package would create one.
+  install postgresql-common
+  $sudo sed -ri 's/^#?[[:space:]]*create_main_cluster[[:space:]]*=.*/create_main_cluster = false/' \
+    /etc/postgresql-common/createcluster.conf
+  install postgresql
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Takes a picture of the kadrum window under a virtual X server and writes
-# docs/window.png. Builds nothing: pass the built program, or let it default
-# to build/src/app/kadrum. Needs xvfb, x11-apps (xwd) and imagemagick.
+# Takes a picture of the kadrum window under a virtual X server with a small
+# window manager (IceWM), so the title bar and the task bar show the program
+# icon, and writes docs/window.png. Builds nothing: pass the built program,
+# or let it default to build/src/app/kadrum.
+# Needs xvfb, xauth, x11-apps (xwd), x11-utils (xwininfo), icewm, imagemagick.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,28 +17,48 @@ if [ ! -x "$program" ]; then
   exit 1
 fi
 
-# Runs inside the virtual display: start kadrum (no GO, so nothing is opened
-# or imported), wait for its window, grab it. There is no window manager, so
-# the picture is the client area alone.
+# A quiet task bar: the start button and the window buttons only.
+mkdir "$work/icewm"
+cat > "$work/icewm/preferences" <<'PREFS'
+TaskBarShowWorkspaces=0
+TaskBarShowClock=0
+TaskBarShowAPMStatus=0
+TaskBarShowCPUStatus=0
+TaskBarShowNetStatus=0
+TaskBarShowMEMStatus=0
+TaskBarShowMailboxStatus=0
+TaskBarShowWindowListMenu=0
+TaskBarShowShowDesktopButton=0
+TaskBarEnableSystemTray=0
+DesktopBackgroundColor="rgb:5B/67/70"
+PREFS
+echo 'Theme="metal2/default.theme"' > "$work/icewm/theme"
+
+# Runs inside the virtual display: start the window manager, then kadrum (no
+# GO, so nothing is opened or imported), wait for its window, grab the screen.
 cat > "$work/grab.sh" <<'INNER'
 #!/bin/sh
 set -eu
 cd "$1"
+ICEWM_PRIVCFG="$3/icewm" icewm > "$3/icewm.log" 2>&1 &
+wm=$!
+sleep 1
 "$2" DB=demo.db RT=co2 HD=34 FN=examples/co2_daily_mlo.txt IN=5 "*" &
 pid=$!
 tries=0
 until xwininfo -name Kadrum > /dev/null 2>&1; do
   tries=$((tries + 1))
-  [ "$tries" -lt 100 ] || { kill "$pid"; exit 1; }
+  [ "$tries" -lt 100 ] || { kill "$pid" "$wm"; exit 1; }
   sleep 0.1
 done
-sleep 1  # let the window paint
-xwd -silent -name Kadrum -out "$3/window.xwd"
-kill "$pid"
+sleep 1  # let the window and the frame paint
+xwd -root -silent -out "$3/screen.xwd"
+kill "$pid" "$wm"
 INNER
 chmod +x "$work/grab.sh"
 
-xvfb-run -a -s "-screen 0 640x480x24 -dpi 96" \
+# The screen is the window with its frame, and the task bar below it.
+xvfb-run -a -s "-screen 0 400x436x24 -dpi 96" \
   "$work/grab.sh" "$root" "$program" "$work"
-convert "$work/window.xwd" "$out"
+convert "$work/screen.xwd" "$out"
 echo "wrote $out"

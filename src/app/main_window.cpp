@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFile>
@@ -46,6 +47,16 @@ class EntryHeightDelegate : public QStyledItemDelegate {
                  const QModelIndex& index) const override {
     return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
   }
+};
+
+// The wait cursor over all the program's windows while an action runs: the
+// window takes no input then, and the cursor tells the user it is working.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 template <typename Control>
@@ -191,6 +202,7 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::perform(const std::function<void()>& action) {
   try {
+    const BusyCursor busy;  // gone again before an error box opens
     action();
   } catch (const std::exception& error) {
     presenter_.show_error(error, isVisible() ? this : nullptr);

@@ -17,6 +17,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.single_transaction = true;
     } else if (arg == "--help") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else {
       throw Error(fill_message(
           "Unbekannte Option '%s' (kadrum-cli --help zeigt die Optionen)",
@@ -58,6 +60,7 @@ Optionen:
                      Fehler, SIGINT oder SIGTERM bleibt die Tabelle, wie sie
                      war. Der schnelle Weg für große Dateien
   --help             diesen Text zeigen
+  --version          die Version zeigen
 
 Beispiel:
   kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'

@@ -12,6 +12,7 @@ struct CliOptions {
   bool create_database = false;  // create a missing database file first
   bool single_transaction = false;  // the whole run commits at once, or not at all
   bool help = false;
+  bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar
 };
 

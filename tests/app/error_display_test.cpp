@@ -1,5 +1,6 @@
 // The error display rule through the real message box, and the title rule.
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -7,9 +8,12 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/application.h"
 #include "app/error_presenter.h"
+#include "app/main_window.h"
 #include "app/program_title.h"
 #include "base/error.h"
+#include "test_support.h"
 
 namespace kadrum::test {
 namespace {
@@ -24,6 +28,8 @@ class ErrorDisplayTest : public QObject {
   void markupInAMessageIsShownAsText();
   void titleFromTheProgramFile_data();
   void titleFromTheProgramFile();
+  void errorFromAnyEventHandlerIsShownAndTheWindowStaysOpen();
+  void busyCursorIsGoneWhenTheErrorBoxOpens();
 };
 
 // What the real box showed before it was closed by a click on its button.
@@ -139,6 +145,58 @@ void ErrorDisplayTest::titleFromTheProgramFile() {
   QFETCH(QString, path);
   QFETCH(QString, title);
   QCOMPARE(program_title(path), title);
+}
+
+// Throws from a key press: an event handler that is none of the actions.
+class ThrowingKeyFilter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) throw Error("Taste kaputt");
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+void ErrorDisplayTest::errorFromAnyEventHandlerIsShownAndTheWindowStaysOpen() {
+  auto* app = dynamic_cast<Application*>(QCoreApplication::instance());
+  QVERIFY(app != nullptr);
+  QStringList shown;
+  const auto saved_hook = app->presenter().hook;
+  app->presenter().hook = [&shown](const MessageBoxRequest& box) {
+    shown << box.title + ": " + box.text;
+  };
+  BoxRecorder action_boxes;
+  std::string dbpath;
+  MainWindow window({}, dbpath, action_boxes.presenter);
+  window.show();
+  auto* field = window.findChild<QLineEdit*>("tabname");
+  ThrowingKeyFilter filter;
+  field->installEventFilter(&filter);
+
+  QTest::keyClick(field, Qt::Key_A);
+  QTest::keyClick(field, Qt::Key_B);  // the program went on: shown again
+  field->removeEventFilter(&filter);
+  QTest::keyClick(field, Qt::Key_C);
+  app->presenter().hook = saved_hook;
+
+  const QString box = program_title(QCoreApplication::applicationFilePath()) +
+                      ": Taste kaputt.";
+  QCOMPARE(shown, QStringList({box, box}));
+  QVERIFY(window.isVisible());
+  QCOMPARE(field->text(), QString("ctabname"));  // the third key arrived
+}
+
+void ErrorDisplayTest::busyCursorIsGoneWhenTheErrorBoxOpens() {
+  BoxRecorder boxes;
+  bool busy_at_box = true;
+  boxes.presenter.hook = [&busy_at_box](const MessageBoxRequest&) {
+    busy_at_box = QApplication::overrideCursor() != nullptr;
+  };
+  std::string dbpath;
+  MainWindow window({}, dbpath, boxes.presenter);
+  window.show();
+  window.findChild<QPushButton*>("Button1")->click();  // "go": no such file
+  QVERIFY(!busy_at_box);
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

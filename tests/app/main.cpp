@@ -1,10 +1,10 @@
 // Runs the window test classes: all of them, or the one named as the first
 // argument (the rest goes to Qt Test).
-#include <QApplication>
 #include <QTest>
 #include <functional>
 #include <memory>
 
+#include "app/application.h"
 #include "support/locale.h"
 
 namespace kadrum::test {
@@ -17,9 +17,13 @@ std::unique_ptr<QObject> make_theme_test();
 
 int main(int argc, char* argv[]) {
   kadrum::testing::use_test_locale();
-  QApplication app(argc, argv);
+  kadrum::Application app(argc, argv);
   // Tests close windows outside any event loop; that must not end anything.
   QApplication::setQuitOnLastWindowClosed(false);
+  // An error escaping a handler must not open a box that waits for a click.
+  app.presenter().hook = [](const kadrum::MessageBoxRequest& box) {
+    qCritical("unexpected error box: %s", qPrintable(box.text));
+  };
 
   using Factory = std::function<std::unique_ptr<QObject>()>;
   const std::pair<const char*, Factory> classes[] = {

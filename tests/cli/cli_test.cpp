@@ -285,7 +285,7 @@ TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
   stdout_to_ = "/dev/full";
   const std::string full = "Fehler beim Schreiben der Standardausgabe: E/A-Fehler 28.\n";
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"--dry-run", "FN=d.txt", "IN=3"}}) {
+       {std::vector<std::string>{"--help"}, {"--version"}, {"--dry-run", "FN=d.txt", "IN=3"}}) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 1) << args[0];
     EXPECT_EQ(r.err, full) << args[0];

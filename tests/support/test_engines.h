@@ -66,9 +66,22 @@ class SqliteTestDatabase final : public TestDatabase {
 struct TestEngine {
   std::string name;
   std::function<std::unique_ptr<TestDatabase>(const TempFolder&)> make;
+  // Whether another connection reads the old table while a transaction that
+  // dropped and re-created it runs.
+  bool readers_see_the_old_table = true;
 };
 
 inline void PrintTo(const TestEngine& engine, std::ostream* out) { *out << engine.name; }
+
+}  // namespace kadrum::testing
+
+// Built with KADRUM_PG_SERVER when the PostgreSQL server programs are there;
+// it needs TestDatabase above.
+#ifdef KADRUM_PG_SERVER
+#include "support/postgresql_test_database.h"
+#endif
+
+namespace kadrum::testing {
 
 // SQLite always; every other engine when its test server is there.
 inline std::vector<TestEngine> test_engines() {
@@ -76,6 +89,12 @@ inline std::vector<TestEngine> test_engines() {
   engines.push_back({"SQLite", [](const TempFolder& folder) {
                        return std::make_unique<SqliteTestDatabase>(folder);
                      }});
+#ifdef KADRUM_PG_SERVER
+  engines.push_back({"PostgreSQL", [](const TempFolder&) {
+                       return std::make_unique<PostgresTestDatabase>();
+                     },
+                     false});
+#endif
   return engines;
 }
 

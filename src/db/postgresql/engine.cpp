@@ -1,0 +1,253 @@
+#include "db/postgresql/engine.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "base/provider_error.h"
+#include "db/postgresql/table.h"
+
+namespace kadrum::postgresql {
+
+namespace {
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string percent_decoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex_value(text[i + 1]) >= 0 &&
+        hex_value(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex_value(text[i + 1]) * 16 + hex_value(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Adds "password", its decoded form and its pieces between URI delimiters:
+// a password with an unencoded "/" or "@" is read by libpq partly as a host,
+// port or database name, which its messages then quote.
+void add_password(std::vector<std::string>& found, std::string_view password) {
+  if (password.empty()) return;
+  found.emplace_back(password);
+  found.push_back(percent_decoded(password));
+  std::size_t start = 0;
+  while (start < password.size()) {
+    const auto end = std::min(password.find_first_of("/@:?#&=", start), password.size());
+    if (end > start && end - start < password.size()) {
+      found.emplace_back(password.substr(start, end - start));
+      found.push_back(percent_decoded(password.substr(start, end - start)));
+    }
+    start = end + 1;
+  }
+}
+
+std::vector<std::string> passwords_in(std::string_view uri) {
+  std::vector<std::string> found;
+  const auto scheme_end = uri.find("://");
+  const std::size_t start = scheme_end == std::string_view::npos ? 0 : scheme_end + 3;
+  const auto query = uri.find('?', start);
+  if (scheme_end != std::string_view::npos) {
+    const std::string_view rest = uri.substr(start);
+    // libpq ends the user part at the first "@" unless a "/" comes first;
+    // up to the last "@" is wider, so that a password holding "/", "?" or
+    // "@" is caught whole as well.
+    const auto first = rest.find_first_of("@/");
+    const auto exact = first != std::string_view::npos && rest[first] == '@'
+                           ? first
+                           : std::string_view::npos;
+    for (const auto at : {exact, rest.rfind('@')}) {
+      if (at == std::string_view::npos) continue;
+      const std::string_view user_part = rest.substr(0, at);
+      if (const auto colon = user_part.find(':'); colon != std::string_view::npos)
+        add_password(found, user_part.substr(colon + 1));
+    }
+  }
+  if (query != std::string_view::npos) {
+    std::string_view rest = uri.substr(query + 1);
+    while (!rest.empty()) {
+      const std::string_view pair = rest.substr(0, rest.find('&'));
+      rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
+      const auto equals = pair.find('=');
+      if (equals != std::string_view::npos &&
+          percent_decoded(pair.substr(0, equals)) == "password")
+        add_password(found, pair.substr(equals + 1));
+    }
+  }
+  return found;
+}
+
+[[noreturn]] void refuse_uri(std::string_view reason, std::string_view uri) {
+  throw ProviderError(described("Die Angabe der PostgreSQL-Datenbank ist ungültig",
+                                without_passwords(one_line(reason), uri)));
+}
+
+// Whether the URI sets connect_timeout itself; throws for a URI that libpq
+// cannot read.
+bool sets_own_timeout(const std::string& uri) {
+  char* error = nullptr;
+  PQconninfoOption* options = PQconninfoParse(uri.c_str(), &error);
+  if (!options) {
+    const std::string reason = error ? error : "";
+    PQfreemem(error);
+    refuse_uri(reason, uri);
+  }
+  bool found = false;
+  for (const PQconninfoOption* o = options; o->keyword; ++o)
+    if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && *o->val) found = true;
+  PQconninfoFree(options);
+  return found;
+}
+
+void ignore_notice(void*, const char*) {}
+
+// A connection attempt to "uri", or to its server's database "database"
+// when that is given; the connection may have failed.
+ConnectionHandle attempt(const std::string& uri, const char* database) {
+  const bool own_timeout = sets_own_timeout(uri) || std::getenv("PGCONNECT_TIMEOUT");
+  // Later entries override earlier ones: the URI may set its own timeout and
+  // application name, but not the database asked for nor the encoding, as
+  // Kadrum's texts are UTF-8.
+  std::vector<const char*> keys{"fallback_application_name"};
+  std::vector<const char*> values{"kadrum"};
+  if (!own_timeout) {
+    keys.push_back("connect_timeout");
+    values.push_back("10");
+  }
+  keys.push_back("dbname");
+  values.push_back(uri.c_str());
+  if (database) {
+    keys.push_back("dbname");
+    values.push_back(database);
+  }
+  keys.push_back("client_encoding");
+  values.push_back("UTF8");
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  ConnectionHandle conn = adopt_connection(PQconnectdbParams(keys.data(), values.data(), 1));
+  if (!conn) throw ProviderError("Für die Verbindung zum PostgreSQL-Server fehlt der Speicher");
+  // Notices ("table does not exist, skipping") are no failures; libpq would
+  // print them on standard error.
+  PQsetNoticeProcessor(conn.get(), ignore_notice, nullptr);
+  return conn;
+}
+
+ProviderError connection_error(pg_conn* conn, std::string_view uri, std::string_view german) {
+  const char* used = PQpass(conn);
+  const std::string reason =
+      without_passwords(one_line(PQerrorMessage(conn)), uri, used ? used : "");
+  if (PQconnectionNeedsPassword(conn))
+    german = "Der PostgreSQL-Server verlangt ein Kennwort, und es wurde keines angegeben";
+  return ProviderError(described(german, reason));
+}
+
+ConnectionHandle connect(const std::string& uri) {
+  ConnectionHandle conn = attempt(uri, nullptr);
+  if (PQstatus(conn.get()) != CONNECTION_OK)
+    throw connection_error(conn.get(), uri, "Keine Verbindung zum PostgreSQL-Server");
+  return conn;
+}
+
+}  // namespace
+
+std::string without_passwords(std::string_view text, std::string_view uri,
+                              std::string_view password) {
+  std::vector<std::string> secrets = passwords_in(uri);
+  add_password(secrets, password);
+  if (const char* from_environment = std::getenv("PGPASSWORD"))
+    add_password(secrets, from_environment);
+  // Longest first, so that a piece never hides part of a whole password.
+  std::sort(secrets.begin(), secrets.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  std::string shown(text);
+  for (const auto& secret : secrets) {
+    if (secret.empty()) continue;
+    for (auto at = shown.find(secret); at != std::string::npos;
+         at = shown.find(secret, at + 3))
+      shown.replace(at, secret.size(), "***");
+  }
+  return shown;
+}
+
+PostgresEngine::PostgresEngine(const std::string& uri) : conn_(connect(uri)) {}
+
+std::string PostgresEngine::parameter_marker(std::size_t index) const {
+  std::string marker(1, '$');
+  marker += std::to_string(index + 1);
+  return marker;
+}
+
+void PostgresEngine::execute(std::string_view statement, std::size_t parameter_count) {
+  const std::string sql(statement);
+  check_single_statement(sql);
+  // Parameters without value are NULL, as SQLite takes unbound ones.
+  const std::vector<const char*> values(parameter_count, nullptr);
+  guarded(conn_.get(), [&] { run(conn_.get(), sql, values); });
+}
+
+std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
+  return std::make_unique<PostgresTable>(conn_, open_form(name));
+}
+
+void PostgresEngine::begin() {
+  // PostgreSQL only warns about a second BEGIN; the interface refuses it.
+  if (in_transaction(conn_.get())) throw ProviderError("Es läuft bereits eine Transaktion");
+  run(conn_.get(), "BEGIN");
+}
+
+void PostgresEngine::commit() {
+  if (!in_transaction(conn_.get())) throw ProviderError("Es läuft keine Transaktion");
+  const Result result = run(conn_.get(), "COMMIT");
+  // COMMIT of a failed transaction answers ROLLBACK, without an error.
+  if (std::strcmp(PQcmdStatus(result.get()), "COMMIT") != 0)
+    throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
+}
+
+void PostgresEngine::rollback() noexcept {
+  if (in_transaction(conn_.get())) PQclear(PQexec(conn_.get(), "ROLLBACK"));
+}
+
+bool create_database(const std::string& uri) {
+  ConnectionHandle target = attempt(uri, nullptr);
+  if (PQstatus(target.get()) == CONNECTION_OK) return false;
+  // libpq has filled in the name that the URI, the environment or the
+  // service file give, or the user's name.
+  const std::string name = PQdb(target.get()) ? PQdb(target.get()) : "";
+
+  ConnectionHandle server = attempt(uri, "postgres");
+  if (PQstatus(server.get()) != CONNECTION_OK) {
+    ConnectionHandle fallback = attempt(uri, "template1");
+    if (PQstatus(fallback.get()) != CONNECTION_OK)
+      throw connection_error(server.get(), uri, "Keine Verbindung zum PostgreSQL-Server");
+    server = std::move(fallback);
+  }
+  const char* const values[] = {name.c_str()};
+  if (PQntuples(run(server.get(), "SELECT 1 FROM pg_database WHERE datname = $1", values).get()) > 0)
+    return false;  // there, but closed to this user: db connect says why
+
+  const Result created(PQexec(server.get(), ("CREATE DATABASE " + quote_identifier(name)).c_str()));
+  if (PQresultStatus(created.get()) == PGRES_COMMAND_OK) return true;
+  const char* state = PQresultErrorField(created.get(), PG_DIAG_SQLSTATE);
+  const char* primary = PQresultErrorField(created.get(), PG_DIAG_MESSAGE_PRIMARY);
+  if (state && std::strcmp(state, "42P04") == 0) return false;  // made meanwhile
+  if (state && std::strcmp(state, "42501") == 0)
+    throw ProviderError(described(
+        fill_message("Die Datenbank '%s' gibt es nicht, und der Benutzer '%s' darf auf "
+                     "dem PostgreSQL-Server keine Datenbank anlegen",
+                     {name, PQuser(server.get())}),
+        primary ? primary : ""));
+  throw result_error(server.get(), created.get());
+}
+
+}  // namespace kadrum::postgresql

@@ -1,0 +1,48 @@
+// The PostgreSQL engine: one libpq connection to one database of a server.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "db/engine.h"
+#include "db/postgresql/statement.h"
+
+namespace kadrum::postgresql {
+
+class PostgresEngine final : public Engine {
+ public:
+  // Connects through the libpq connection URI "uri" (postgresql://...), with
+  // libpq's environment and files (PGPASSWORD, ~/.pgpass, PGSERVICE, ...) as
+  // every libpq program has them, giving up after 10 s unless the URI or
+  // PGCONNECT_TIMEOUT sets connect_timeout. Throws ProviderError with a
+  // German description and libpq's reason, never with a password in it.
+  explicit PostgresEngine(const std::string& uri);
+
+  std::string_view number_type() const override { return "double precision"; }
+  std::string parameter_marker(std::size_t index) const override;
+  void execute(std::string_view statement, std::size_t parameter_count) override;
+  std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  void begin() override;
+  void commit() override;
+  void rollback() noexcept override;
+
+ private:
+  ConnectionHandle conn_;
+};
+
+// Creates the database that "uri" names, through the server's maintenance
+// database ("postgres", else "template1"), when it does not exist, and
+// returns true; returns false, changing nothing, when it exists. Throws
+// ProviderError when the server cannot be reached or refuses, with a German
+// description that says so when the user may not create databases.
+bool create_database(const std::string& uri);
+
+// "text" with every password that "uri" may carry (in its user part or as
+// a password parameter, as written and percent-decoded, and the pieces a
+// misplaced "/", "@" or ":" would make libpq read elsewhere), "password"
+// and PGPASSWORD replaced by "***". Never throws.
+std::string without_passwords(std::string_view text, std::string_view uri,
+                              std::string_view password = {});
+
+}  // namespace kadrum::postgresql

@@ -1,0 +1,243 @@
+#include "db/postgresql/statement.h"
+
+#include <libpq-fe.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace kadrum::postgresql {
+
+void FinishConnection::operator()(pg_conn* conn) const { PQfinish(conn); }
+
+ConnectionHandle adopt_connection(pg_conn* conn) {
+  return ConnectionHandle(conn, FinishConnection{});
+}
+
+void ClearResult::operator()(pg_result* result) const { PQclear(result); }
+
+std::string one_line(std::string_view text) {
+  std::string line;
+  bool pending_blank = false;
+  for (char c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') {
+      pending_blank = !line.empty();
+      continue;
+    }
+    if (pending_blank && c != ' ') line += ' ';
+    pending_blank = false;
+    line += c;
+  }
+  return line;
+}
+
+namespace {
+
+struct Everyday {
+  const char* sqlstate;
+  std::string_view german;
+};
+
+// The failures a user meets in everyday work get Kadrum's own words first.
+constexpr std::array<Everyday, 6> everyday{{
+    {"42P01", "Die Tabelle gibt es in der Datenbank nicht"},
+    {"42501", "Dem Benutzer fehlt die Berechtigung dafür"},
+    {"25006", "In die Datenbank kann nicht geschrieben werden"},
+    {"53100", "Der Datenträger des Datenbankservers ist voll"},
+    {"55P03", "Die Tabelle ist von einem anderen Programm gesperrt"},
+    {"40P01", "Die Tabelle ist von einem anderen Programm gesperrt"},
+}};
+
+}  // namespace
+
+ProviderError result_error(pg_conn* conn, const pg_result* result) {
+  const char* primary =
+      result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  if (!primary) {
+    // No answer from the server: libpq's own text says why.
+    const std::string text = one_line(PQerrorMessage(conn));
+    if (PQstatus(conn) == CONNECTION_BAD)
+      return ProviderError(
+          described("Die Verbindung zum PostgreSQL-Server ist abgebrochen", text));
+    return ProviderError(text);
+  }
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  for (const auto& known : everyday)
+    if (state && std::strcmp(state, known.sqlstate) == 0)
+      return ProviderError(described(known.german, primary));
+  return ProviderError(primary);
+}
+
+Result checked(pg_conn* conn, pg_result* raw) {
+  Result result(raw);
+  const ExecStatusType status = PQresultStatus(raw);
+  if (raw && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)) return result;
+  throw result_error(conn, raw);
+}
+
+Result run(pg_conn* conn, const std::string& sql, std::span<const char* const> values) {
+  return checked(conn, PQexecParams(conn, sql.c_str(), static_cast<int>(values.size()),
+                                    nullptr, values.data(), nullptr, nullptr, 0));
+}
+
+namespace {
+
+bool is_identifier_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool is_identifier_start(char c) {
+  return is_identifier_char(c) && c != '$' && !(c >= '0' && c <= '9');
+}
+
+// The position after the quoted text that opens at "at" with "quote"; a
+// doubled quote stands for one, and "backslash" lets a backslash escape the
+// next character (E'...' strings). The end of the text when it never closes.
+std::size_t after_quoted(std::string_view sql, std::size_t at, char quote, bool backslash) {
+  for (std::size_t i = at + 1; i < sql.size(); ++i) {
+    if (backslash && sql[i] == '\\') {
+      ++i;
+    } else if (sql[i] == quote) {
+      if (i + 1 < sql.size() && sql[i + 1] == quote) {
+        ++i;
+      } else {
+        return i + 1;
+      }
+    }
+  }
+  return sql.size();
+}
+
+// The length of the dollar-quote tag ("$$" or "$tag$") at "at", or 0.
+std::size_t dollar_tag_length(std::string_view sql, std::size_t at) {
+  std::size_t i = at + 1;
+  if (i < sql.size() && sql[i] != '$') {
+    if (!is_identifier_start(sql[i])) return 0;
+    while (i < sql.size() && is_identifier_char(sql[i]) && sql[i] != '$') ++i;
+  }
+  if (i >= sql.size() || sql[i] != '$') return 0;
+  return i + 1 - at;
+}
+
+// The position after a comment or blank at "at", or "at" when none is there.
+std::size_t after_blank_or_comment(std::string_view sql, std::size_t at) {
+  const char c = sql[at];
+  if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v')
+    return at + 1;
+  if (sql.substr(at, 2) == "--") {
+    const auto end = sql.find('\n', at);
+    return end == std::string_view::npos ? sql.size() : end + 1;
+  }
+  if (sql.substr(at, 2) == "/*") {
+    // Block comments nest in PostgreSQL.
+    int depth = 0;
+    for (std::size_t i = at; i < sql.size(); ++i) {
+      if (sql.substr(i, 2) == "/*") {
+        ++depth;
+        ++i;
+      } else if (sql.substr(i, 2) == "*/") {
+        ++i;
+        if (--depth == 0) return i + 1;
+      }
+    }
+    return sql.size();
+  }
+  return at;
+}
+
+// The position of the ";" that ends the first statement, or npos.
+std::size_t first_statement_end(std::string_view sql) {
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    if (const std::size_t next = after_blank_or_comment(sql, i); next != i) {
+      i = next;
+      continue;
+    }
+    const char c = sql[i];
+    const bool inside_word = i > 0 && is_identifier_char(sql[i - 1]);
+    if (c == ';') return i;
+    if (c == '\'') {
+      // E'...' (also e'...') is the one string form with backslash escapes.
+      const bool escapes = i > 0 && (sql[i - 1] == 'E' || sql[i - 1] == 'e') &&
+                           !(i > 1 && is_identifier_char(sql[i - 2]));
+      i = after_quoted(sql, i, '\'', escapes);
+    } else if (c == '"') {
+      i = after_quoted(sql, i, '"', false);
+    } else if (c == '$' && !inside_word) {
+      const std::size_t tag = dollar_tag_length(sql, i);
+      if (tag == 0) {
+        ++i;  // a parameter such as $1
+        continue;
+      }
+      const auto close = sql.find(sql.substr(i, tag), i + tag);
+      i = close == std::string_view::npos ? sql.size() : close + tag;
+    } else {
+      ++i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+void check_single_statement(std::string_view sql) {
+  const std::size_t end = first_statement_end(sql);
+  if (end == std::string_view::npos) return;
+  for (std::size_t i = end; i < sql.size();) {
+    if (sql[i] == ';') {
+      ++i;
+      continue;
+    }
+    const std::size_t next = after_blank_or_comment(sql, i);
+    if (next == i)
+      throw ProviderError(
+          "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur "
+          "eine Anweisung enthalten");
+    i = next;
+  }
+}
+
+bool in_transaction(pg_conn* conn) {
+  const PGTransactionStatusType status = PQtransactionStatus(conn);
+  return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}
+
+void set_savepoint(pg_conn* conn) { run(conn, "SAVEPOINT kadrum_statement"); }
+
+void release_savepoint(pg_conn* conn) { run(conn, "RELEASE SAVEPOINT kadrum_statement"); }
+
+void roll_back_to_savepoint(pg_conn* conn) noexcept {
+  // Two statements in one simple query: both are Kadrum's own fixed text.
+  PQclear(PQexec(conn,
+                 "ROLLBACK TO SAVEPOINT kadrum_statement; "
+                 "RELEASE SAVEPOINT kadrum_statement"));
+}
+
+std::string quote_identifier(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string open_form(std::string_view name) {
+  if (name.find(' ') == std::string_view::npos || name.front() == '[' ||
+      name.front() == '"')
+    return std::string(name);
+  // The quoted part runs from after the first "." (or the start) to the
+  // first ";" after it (or the end).
+  const auto dot = name.find('.');
+  const std::size_t begin = dot == std::string_view::npos ? 0 : dot + 1;
+  const auto semicolon = name.find(';', begin);
+  const std::size_t end = semicolon == std::string_view::npos ? name.size() : semicolon;
+  std::string form(name.substr(0, begin));
+  form += quote_identifier(name.substr(begin, end - begin));
+  form.append(name.substr(end));
+  return form;
+}
+
+}  // namespace kadrum::postgresql

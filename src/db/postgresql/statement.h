@@ -1,0 +1,100 @@
+// RAII wrappers around the libpq handles, and the few calls on them that
+// every part of the PostgreSQL engine repeats.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "base/provider_error.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace kadrum::postgresql {
+
+struct FinishConnection {
+  void operator()(pg_conn* conn) const;
+};
+
+// Shared by the engine and its open tables, so that a table never outlives
+// the connection its prepared statement lives on.
+using ConnectionHandle = std::shared_ptr<pg_conn>;
+
+// Wraps a connection made by libpq; "conn" may be null.
+ConnectionHandle adopt_connection(pg_conn* conn);
+
+struct ClearResult {
+  void operator()(pg_result* result) const;
+};
+using Result = std::unique_ptr<pg_result, ClearResult>;
+
+// libpq's text on one line: its line breaks and the tabs after them become
+// single blanks, nothing at the end.
+std::string one_line(std::string_view text);
+
+// The failure behind "result" (null when libpq gave none) as the server
+// worded it: its primary message, behind a German description for the
+// everyday failures (missing table, no permission, read-only, disk full,
+// lock, lost connection). Without a server message, libpq's own text.
+ProviderError result_error(pg_conn* conn, const pg_result* result);
+
+// Runs "sql" through the extended protocol with "values" as text parameters
+// of unknown type (null for NULL); the server refuses a second statement
+// there. Returns the result, or throws result_error.
+Result run(pg_conn* conn, const std::string& sql,
+           std::span<const char* const> values = {});
+
+// Throws the failure in "result" unless it is a success; returns it.
+Result checked(pg_conn* conn, pg_result* result);
+
+// Refuses (ProviderError) a statement text that carries anything but
+// blanks, comments and semicolons after its first statement, so that a
+// table name cannot smuggle in a second one; nothing has run then. Quotes,
+// dollar quotes and comments are skipped as PostgreSQL reads them.
+void check_single_statement(std::string_view sql);
+
+// True inside an explicit transaction (also a failed one).
+bool in_transaction(pg_conn* conn);
+
+// Runs "action"; inside a transaction it runs behind a savepoint, so that
+// its failure undoes only what it did and leaves the transaction usable,
+// as a failed statement does in SQLite.
+template <class Action>
+void guarded(pg_conn* conn, Action&& action);
+
+// "name" as a quoted identifier: in double quotes, each one inside doubled.
+std::string quote_identifier(std::string_view name);
+
+// How a table name typed by the user is written in a statement: a name with
+// a blank that is not quoted already becomes a quoted identifier, its part
+// after the first "." alone when it has one, up to the first ";": "my data"
+// gives "\"my data\"", "a.b c" gives "a.\"b c\"", "x y;z" gives "\"x y\";z".
+// Any other name comes back unchanged, so PostgreSQL folds it to lower case
+// as it does in the create statement. Never throws.
+std::string open_form(std::string_view name);
+
+// The savepoint calls behind guarded.
+void set_savepoint(pg_conn* conn);
+void release_savepoint(pg_conn* conn);
+void roll_back_to_savepoint(pg_conn* conn) noexcept;
+
+template <class Action>
+void guarded(pg_conn* conn, Action&& action) {
+  if (!in_transaction(conn)) {
+    action();
+    return;
+  }
+  set_savepoint(conn);
+  try {
+    action();
+  } catch (...) {
+    roll_back_to_savepoint(conn);
+    throw;
+  }
+  release_savepoint(conn);
+}
+
+}  // namespace kadrum::postgresql
