@@ -25,32 +25,14 @@ void go(const RunSettings& settings, ByteSource& file, Table& itab,
              progress);
 }
 
-namespace {
-
-// The text file is opened where go opens it, unless "file" is given.
-void connect_and_go(RunSettings& settings, ByteSource* file, DatabaseObjects& db,
-                    ImportProgress* progress, const StoredNotice& stored) {
+void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
+                                       ByteSource& file, ImportProgress* progress,
+                                       const StoredNotice& stored) {
   open_connection(settings, db);
   Transaction transaction(db.access_con.engine());
   open_target_table(settings, db, true);
-  if (file)
-    go(settings, *file, db.itab, progress, stored);
-  else
-    go(settings, db.itab, progress, stored);
+  go(settings, file, db.itab, progress, stored);
   transaction.commit();
-}
-
-}  // namespace
-
-void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
-                                       ImportProgress* progress, const StoredNotice& stored) {
-  connect_and_go(settings, nullptr, db, progress, stored);
-}
-
-void connect_and_go_in_one_transaction(RunSettings& settings, ByteSource& file,
-                                       DatabaseObjects& db, ImportProgress* progress,
-                                       const StoredNotice& stored) {
-  connect_and_go(settings, &file, db, progress, stored);
 }
 
 }  // namespace kadrum

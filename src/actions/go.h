@@ -27,15 +27,10 @@ void go(const RunSettings& settings, ByteSource& file, Table& itab,
 
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run
-// stays and the table is as it was before. Throws what those actions throw.
+// stays and the table is as it was before. Reads "file", opened by
+// open_text_file. Throws what those actions throw.
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
-                                       ImportProgress* progress = nullptr,
-                                       const StoredNotice& stored = {});
-
-// As above, reading "file" opened by open_text_file.
-void connect_and_go_in_one_transaction(RunSettings& settings, ByteSource& file,
-                                       DatabaseObjects& db,
-                                       ImportProgress* progress = nullptr,
+                                       ByteSource& file, ImportProgress* progress = nullptr,
                                        const StoredNotice& stored = {});
 
 }  // namespace kadrum

@@ -81,7 +81,7 @@ void run_import(RunSettings& settings, const CliOptions& options,
     };
     if (options.single_transaction) {
       StopSignals signals;
-      connect_and_go_in_one_transaction(settings, *file, db, &progress, [&](std::uint64_t count) {
+      connect_and_go_in_one_transaction(settings, db, *file, &progress, [&](std::uint64_t count) {
         StopSignals::check();
         notice(count);
       });

@@ -256,12 +256,12 @@ TEST_P(EngineTest, OneTransactionKeepsTheTableAsItWasWhenALineFails) {
     database->exec("CREATE TABLE t (W1 double precision, W2 double precision, W3 double precision, "
                    "note text); INSERT INTO t VALUES (9, 9, 9, 'old')");
     settings.recreate = recreate;
-    EXPECT_THROW(connect_and_go_in_one_transaction(settings, db), Error);
+    EXPECT_THROW(connect_and_go_in_one_transaction(settings, db, *open_text_file(settings)), Error);
     EXPECT_EQ(database->rows("SELECT note FROM t"), (Rows{{"old"}}));
   }
   // The same file without its bad line lands whole.
   settings.text_file = folder.write("data.txt", "h\n1 2 3\n4 5 6\n");
-  connect_and_go_in_one_transaction(settings, db);
+  connect_and_go_in_one_transaction(settings, db, *open_text_file(settings));
   EXPECT_EQ(database->numbers("t", "W1, W2, W3"),
             (Rows{{"9", "9", "9"}, {"1", "2", "3"}, {"4", "5", "6"}}));
 }
@@ -282,7 +282,7 @@ TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThro
   if (child == 0) {
     try {
       DatabaseObjects child_db;
-      connect_and_go_in_one_transaction(settings, child_db, nullptr,
+      connect_and_go_in_one_transaction(settings, child_db, *open_text_file(settings), nullptr,
                                         [&](std::uint64_t) { (*returned).fetch_add(1); });
     } catch (...) {
       _exit(2);
