@@ -6,12 +6,13 @@
 #include <string>
 
 #include "base/error.h"
-#include "import/file_byte_source.h"
 #include "base/integer_text.h"
+#include "base/messages.h"
+#include "base/utf8.h"
+#include "import/file_byte_source.h"
 #include "import/item.h"
 #include "import/line_reader.h"
 #include "import/text_decoder.h"
-#include "base/utf8.h"
 
 namespace kadrum {
 
@@ -29,7 +30,7 @@ struct ItemNumbers {
   std::size_t used = 0;
 };
 
-// Throws "'%s' ist kein gültiger Integerwert" for the first bad number.
+// Throws messages::not_an_integer for the first bad number.
 ItemNumbers item_numbers(const RunSettings& settings) {
   ItemNumbers numbers;
   if (settings.list_mode) {
@@ -54,7 +55,7 @@ Row build_row(const ItemNumbers& numbers, std::string_view line) {
 
 std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings) {
   if (utf8_length(settings.text_file) > kMaxFileNameLength)
-    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.text_file}));
+    throw Error(fill_message(messages::invalid_file_name, {settings.text_file}));
   return std::make_unique<FileByteSource>(settings.text_file);
 }
 
