@@ -1,4 +1,4 @@
-// Kadrum's error type and the rule that turns an error into the text a user sees.
+// Kadrum's error type, and how an error becomes the text a user sees.
 #pragma once
 
 #include <exception>
