@@ -93,40 +93,40 @@ std::size_t prefix_size(std::string_view text, int count) {
 // The README's argument table, applied row by row.
 Parsed model(const Args& args) {
   Parsed p;
-  p.settings.multi = true;
+  p.settings.list_mode = true;
   for (const std::string& arg : args) {
     const std::size_t third = prefix_size(arg, 2);
     const std::string head = upper(arg.substr(0, prefix_size(arg, 3)));
     const std::string rest = arg.substr(prefix_size(arg, 3));
     const bool item_form = (arg.starts_with('I') || arg.starts_with('i')) &&
                            third < arg.size() && arg[third] == '=';
-    if (head == "DB=") p.settings.dbpath = rest;
+    if (head == "DB=") p.settings.database_path = rest;
     if (arg == "!") p.outcome.stay_open = false;
     if (upper(arg) == "GO") p.outcome.run = true;
-    if (head == "RT=") p.settings.tabname = rest;
-    if (head == "HD=") p.settings.nhdl = rest;
+    if (head == "RT=") p.settings.table_name = rest;
+    if (head == "HD=") p.settings.header_lines = rest;
     if (arg == "*") p.settings.recreate = true;
-    if (item_form) p.settings.itemlist.push_back(rest);
-    if (head == "IN=") p.settings.multi = false, p.settings.itmnr = rest;
-    if (head == "FN=") p.settings.imprtfile = rest;
+    if (item_form) p.settings.item_list.push_back(rest);
+    if (head == "IN=") p.settings.list_mode = false, p.settings.item_number = rest;
+    if (head == "FN=") p.settings.text_file = rest;
   }
-  p.settings.dbname = p.settings.dbpath;
+  p.settings.database_name = p.settings.database_path;
   return p;
 }
 
 void check_parse(std::string_view text, const Args& args) {
   for (const std::string& arg : args) check_utf8(arg);
   Parsed actual;
-  actual.settings.multi = false;  // the parse must set it
+  actual.settings.list_mode = false;  // the parse must set it
   // Documented never to throw: an exception escapes and counts as a crash.
   actual.outcome = kadrum::parse_arguments(args, actual.settings);
   const Parsed expected = model(args);
   const kadrum::RunSettings& a = actual.settings;
   const kadrum::RunSettings& e = expected.settings;
-  require(a.imprtfile == e.imprtfile && a.nhdl == e.nhdl && a.itmnr == e.itmnr &&
-              a.itemlist == e.itemlist && a.dbname == e.dbname &&
-              a.tabname == e.tabname && a.recreate == e.recreate &&
-              a.multi == e.multi && a.dbpath == e.dbpath,
+  require(a.text_file == e.text_file && a.header_lines == e.header_lines && a.item_number == e.item_number &&
+              a.item_list == e.item_list && a.database_name == e.database_name &&
+              a.table_name == e.table_name && a.recreate == e.recreate &&
+              a.list_mode == e.list_mode && a.database_path == e.database_path,
           "settings differ from the model", text);
   require(actual.outcome.run == expected.outcome.run &&
               actual.outcome.stay_open == expected.outcome.stay_open,
