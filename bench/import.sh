@@ -35,3 +35,33 @@ echo "kadrum / .import:    $(ratio "$i_s" "$k_s")"
 echo "peak memory kadrum:  10,000 lines ${small_mem} KiB, $n lines ${k_mem} KiB"
 echo "single-transaction / .import: $(ratio "$i_s" "$t_s")  (aim: 1.20 or more)"
 echo "peak memory single-transaction: 10,000 lines ${t_small_mem} KiB, $n lines ${t_mem} KiB"
+
+# PostgreSQL: 20,000 records, one commit each, into a throwaway server with
+# its default durability (fsync on), beside a bare libpq loop doing the same.
+pg_bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+if [ -x "$pg_bindir/initdb" ]; then
+  pg_n=20000
+  server="$root/tests/support/postgresql_server.sh"
+  cc -O2 -o "$work/pq_loop" "$root/bench/pq_loop.c" -I"$(pg_config --includedir)" -lpq
+  "$server" start "$pg_bindir" "$work/pg"
+  trap '"$server" stop "$work/pg"; rm -rf "$work"' EXIT
+  socket=$(cat "$work/pg")
+  generate "$pg_n" "$work/pg.txt"
+  # Every commit waits for the disk, whose speed drifts with whatever else
+  # the machine does: the two take turns, and each keeps its best of three.
+  pk_s="" pl_s="" pk_mem=0 pl_mem=0
+  for _ in 1 2 3; do
+    read -r secs kib < <(timed "$cli" --create-database "DB=postgresql:///bench?host=$socket&user=postgres" \
+      RT=t HD=0 FN="$work/pg.txt" IN=4 '*')
+    pk_s=$(best "$pk_s" "$secs") pk_mem=$((kib > pk_mem ? kib : pk_mem))
+    read -r secs kib < <(timed "$work/pq_loop" "host=$socket user=postgres dbname=bench" "$work/pg.txt")
+    pl_s=$(best "$pl_s" "$secs") pl_mem=$((kib > pl_mem ? kib : pl_mem))
+  done
+  echo
+  printf '%-34s %9s %12s %10s\n' "$pg_n lines into PostgreSQL" seconds records/s "peak KiB"
+  printf '%-34s %9s %12s %10s\n' "kadrum-cli, commit per record" "$pk_s" "$(rate "$pg_n" "$pk_s")" "$pk_mem"
+  printf '%-34s %9s %12s %10s\n' "bare libpq loop, commit per row" "$pl_s" "$(rate "$pg_n" "$pl_s")" "$pl_mem"
+  echo "kadrum / bare libpq loop: $(ratio "$pl_s" "$pk_s")  (aim: 0.80 or more)"
+else
+  echo "PostgreSQL: left out, no server programs (./setup.sh --tests installs them)"
+fi

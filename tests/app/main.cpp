@@ -13,6 +13,9 @@ std::unique_ptr<QObject> make_window_actions_test();
 std::unique_ptr<QObject> make_automatic_run_test();
 std::unique_ptr<QObject> make_error_display_test();
 std::unique_ptr<QObject> make_theme_test();
+#ifdef KADRUM_PG_SERVER
+std::unique_ptr<QObject> make_postgres_run_test();
+#endif
 }  // namespace kadrum::test
 
 int main(int argc, char* argv[]) {
@@ -32,6 +35,9 @@ int main(int argc, char* argv[]) {
       {"AutomaticRunTest", kadrum::test::make_automatic_run_test},
       {"ErrorDisplayTest", kadrum::test::make_error_display_test},
       {"ThemeTest", kadrum::test::make_theme_test},
+#ifdef KADRUM_PG_SERVER
+      {"PostgresRunTest", kadrum::test::make_postgres_run_test},
+#endif
   };
   QStringList arguments = QCoreApplication::arguments();
   QString only;

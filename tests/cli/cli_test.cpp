@@ -16,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef KADRUM_PG_SERVER
+#include "support/postgresql_test_database.h"
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -349,5 +353,41 @@ TEST_F(CliTest, Utf16FileWithMarkGivesTheSameRowsAsUtf8) {
     EXPECT_EQ(r.out, "1990\t001\t5.5\n") << name;
   }
 }
+
+#ifdef KADRUM_PG_SERVER
+TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequest) {
+  kadrum::testing::PostgresTestDatabase server;  // a fresh name beside it is free
+  const std::string name = server.name() + "_cli";
+  const std::string socket = kadrum::testing::postgresql_socket_folder() + "/.s.PGSQL.5432";
+  const std::string sample = std::string("FN=") + KADRUM_SAMPLE;
+  const auto as_user = [&](const std::string& credentials) {
+    return "DB=" + kadrum::testing::postgresql_uri(name, "", credentials);
+  };
+
+  const Outcome refused = run({"--create-database", as_user("kadrum_password:Geheim-123@"),
+                               "RT=t", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "Keine Verbindung zum PostgreSQL-Server (connection to server on socket \"" +
+                             socket + "\" failed: FATAL:  password authentication failed for "
+                             "user \"kadrum_password\")\n");
+
+  const Outcome not_allowed = run({"--create-database", as_user("kadrum_password:richtig@"),
+                                   "RT=t", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(not_allowed.status, 1);
+  EXPECT_EQ(not_allowed.err, "Die Datenbank '" + name + "' gibt es nicht, und der Benutzer "
+                             "'kadrum_password' darf auf dem PostgreSQL-Server keine Datenbank "
+                             "anlegen (permission denied to create database)\n");
+
+  const Outcome created = run({"--create-database", "DB=" + kadrum::testing::postgresql_uri(name),
+                               "RT=Messwerte", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(created.status, 0) << created.err;
+  EXPECT_TRUE(std::regex_match(created.err, std::regex("15375 Datensätze in [0-9.]+ s gespeichert\n")))
+      << created.err;
+  EXPECT_EQ(kadrum::testing::PostgresInspector(kadrum::testing::postgresql_uri(name))
+                .rows("SELECT count(*) FROM messwerte"),
+            (kadrum::testing::Rows{{"15375"}}));
+  server.exec("DROP DATABASE " + name + " WITH (FORCE)");
+}
+#endif
 
 }  // namespace

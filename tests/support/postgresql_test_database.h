@@ -121,4 +121,8 @@ class PostgresTestDatabase final : public TestDatabase {
   std::unique_ptr<PostgresInspector> inspector_;
 };
 
+inline std::unique_ptr<TestDatabase> make_postgres_test_database() {
+  return std::make_unique<PostgresTestDatabase>();
+}
+
 }  // namespace kadrum::testing

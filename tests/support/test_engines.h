@@ -73,15 +73,11 @@ struct TestEngine {
 
 inline void PrintTo(const TestEngine& engine, std::ostream* out) { *out << engine.name; }
 
-}  // namespace kadrum::testing
-
-// Built with KADRUM_PG_SERVER when the PostgreSQL server programs are there;
-// it needs TestDatabase above.
 #ifdef KADRUM_PG_SERVER
-#include "support/postgresql_test_database.h"
+// A fresh database on the PostgreSQL test server (postgresql_test_database.h,
+// included at the end).
+inline std::unique_ptr<TestDatabase> make_postgres_test_database();
 #endif
-
-namespace kadrum::testing {
 
 // SQLite always; every other engine when its test server is there.
 inline std::vector<TestEngine> test_engines() {
@@ -91,7 +87,7 @@ inline std::vector<TestEngine> test_engines() {
                      }});
 #ifdef KADRUM_PG_SERVER
   engines.push_back({"PostgreSQL", [](const TempFolder&) {
-                       return std::make_unique<PostgresTestDatabase>();
+                       return make_postgres_test_database();
                      },
                      false});
 #endif
@@ -99,3 +95,7 @@ inline std::vector<TestEngine> test_engines() {
 }
 
 }  // namespace kadrum::testing
+
+#ifdef KADRUM_PG_SERVER
+#include "support/postgresql_test_database.h"
+#endif
