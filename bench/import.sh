@@ -62,6 +62,20 @@ if [ -x "$pg_bindir/initdb" ]; then
   printf '%-34s %9s %12s %10s\n' "kadrum-cli, commit per record" "$pk_s" "$(rate "$pg_n" "$pk_s")" "$pk_mem"
   printf '%-34s %9s %12s %10s\n' "bare libpq loop, commit per row" "$pl_s" "$(rate "$pg_n" "$pl_s")" "$pl_mem"
   echo "kadrum / bare libpq loop: $(ratio "$pl_s" "$pk_s")  (aim: 0.80 or more)"
+
+  # The bulk path: all $n lines in one transaction, beside psql's \copy of
+  # the same three columns into a table of three double precision columns.
+  uri="postgresql:///bench?host=$socket&user=postgres"
+  read -r pt_s pt_mem < <(timed "$cli" --single-transaction DB="$uri" RT=t HD=0 FN="$work/big.txt" IN=4 '*')
+  pt_stored=$(psql -qtA "$uri" -c "select count(*) from t")
+  read -r _ pt_small_mem < <(timed "$cli" --single-transaction DB="$uri" RT=t HD=0 FN="$work/small.txt" IN=4 '*')
+  psql -q "$uri" -c "drop table t" -c "create table t (yr double precision, jday double precision, sval double precision)"
+  read -r pc_s pc_mem < <(timed psql -q "$uri" -c "\\copy t from '$work/big.csv' csv")
+  printf '%-34s %9s %12s %10s\n' "$n lines into PostgreSQL" seconds records/s "peak KiB"
+  printf '%-34s %9s %12s %10s\n' "--single-transaction (stored: $pt_stored)" "$pt_s" "$(rate "$n" "$pt_s")" "$pt_mem"
+  printf '%-34s %9s %12s %10s\n' "psql \\copy csv" "$pc_s" "$(rate "$n" "$pc_s")" "$pc_mem"
+  echo "single-transaction / \\copy: $(ratio "$pc_s" "$pt_s")  (aim: 1.00 or more)"
+  echo "peak memory single-transaction: 10,000 lines ${pt_small_mem} KiB, $n lines ${pt_mem} KiB"
 else
   echo "PostgreSQL: left out, no server programs (./setup.sh --tests installs them)"
 fi
