@@ -1,5 +1,6 @@
 // Runs kadrum-cli as a process and checks its exact output and exit status.
 #include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -294,6 +295,46 @@ TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
     EXPECT_EQ(r.status, 1) << args[0];
     EXPECT_EQ(r.err, full) << args[0];
   }
+}
+
+// SIGTERM in the middle of a one-transaction import: told, rolled back, exit 1.
+TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=s.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  int feed[2];
+  ASSERT_EQ(pipe(feed), 0);
+  const fs::path err = dir_ / "stderr.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(127);
+    dup2(feed[0], 0);
+    close(feed[0]);
+    close(feed[1]);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    execl(KADRUM_CLI, KADRUM_CLI, "--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
+          "IN=3", "*", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(feed[0]);
+  // The run holds the write lock from its begin on, and by then it listens.
+  const auto locked = [&] {
+    sqlite3* db = nullptr;
+    sqlite3_open((dir_ / "s.db").c_str(), &db);
+    const bool busy = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
+    sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
+    return busy;
+  };
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!locked() && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGTERM);
+  ASSERT_EQ(::write(feed[1], "4 5 6\n7 8 9\n", 12), 12);
+  close(feed[1]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+  EXPECT_EQ(slurp(err), "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
+  EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
 }
 
 // Fault: when the database file was deleted or replaced during the import,
