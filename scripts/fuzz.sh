@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(arguments lines integer_text float_text)
+[ ${#targets[@]} -gt 0 ] || targets=(arguments lines text_decoder integer_text float_text)
 
 # The normal build's packages come from setup.sh; Debian's clang only
 # recommends the fuzzer and sanitizer runtimes, so name them.
