@@ -82,20 +82,19 @@ if [ -x "$pg_bindir/initdb" ]; then
   read -r kt_s kt_kib pc_s pc_kib < <(turns \
     "$(q "$cli" --single-transaction "DB=$uri" RT=t HD=0 FN="$work/big.txt" IN=4 '*')" \
     "$(copy_into_c "$work/big.csv")")
+  stored=$("${psql[@]}" -At -c "select count(*) from t")
   read -r kts_s kts_kib pcs_s pcs_kib < <(turns \
     "$(q "$cli" --single-transaction "DB=$uri" RT=t HD=0 FN="$work/small.txt" IN=4 '*')" \
     "$(copy_into_c "$work/small.csv")")
-  stored=$("${psql[@]}" -At -c "select count(*) from t")
 
   echo
-  printf '%-40s %9s %12s %10s\n' "PostgreSQL" seconds records/s "peak KiB"
-  printf '%-40s %9s %12s %10s\n' "kadrum-cli, $pg_n lines, commit per record" "$kr_s" "$(rate "$pg_n" "$kr_s")" "$kr_kib"
-  printf '%-40s %9s %12s %10s\n' "bare libpq loop, commit per row" "$lp_s" "$(rate "$pg_n" "$lp_s")" "$lp_kib"
-  printf '%-40s %9s %12s %10s\n' "kadrum-cli --single-transaction, $n lines" "$kt_s" "$(rate "$n" "$kt_s")" "$kt_kib"
-  printf '%-40s %9s %12s %10s\n' "psql \\copy csv" "$pc_s" "$(rate "$n" "$pc_s")" "$pc_kib"
-  printf '%-40s %9s %12s %10s\n' "kadrum-cli --single-transaction, 10000" "$kts_s" "$(rate 10000 "$kts_s")" "$kts_kib"
-  printf '%-40s %9s %12s %10s\n' "psql \\copy csv, 10000" "$pcs_s" "$(rate 10000 "$pcs_s")" "$pcs_kib"
-  echo "stored by the last single-transaction run: $stored"
+  printf '%-44s %9s %12s %10s\n' "PostgreSQL" seconds records/s "peak KiB"
+  printf '%-44s %9s %12s %10s\n' "kadrum-cli, $pg_n lines, commit per record" "$kr_s" "$(rate "$pg_n" "$kr_s")" "$kr_kib"
+  printf '%-44s %9s %12s %10s\n' "bare libpq loop, commit per row" "$lp_s" "$(rate "$pg_n" "$lp_s")" "$lp_kib"
+  printf '%-44s %9s %12s %10s\n' "--single-transaction, $n (stored: $stored)" "$kt_s" "$(rate "$n" "$kt_s")" "$kt_kib"
+  printf '%-44s %9s %12s %10s\n' "psql \\copy csv, $n lines" "$pc_s" "$(rate "$n" "$pc_s")" "$pc_kib"
+  printf '%-44s %9s %12s %10s\n' "--single-transaction, 10000 lines" "$kts_s" "$(rate 10000 "$kts_s")" "$kts_kib"
+  printf '%-44s %9s %12s %10s\n' "psql \\copy csv, 10000 lines" "$pcs_s" "$(rate 10000 "$pcs_s")" "$pcs_kib"
   echo "kadrum / bare libpq loop:              $(ratio "$lp_s" "$kr_s")  (aim: 0.80 or more)"
   echo "single-transaction / \\copy, $n lines: $(ratio "$pc_s" "$kt_s")  (aim: 1.00 or more)"
   echo "single-transaction / \\copy, 10000:     $(ratio "$pcs_s" "$kts_s")"

@@ -3,27 +3,27 @@
 #include <array>
 
 #include "base/error.h"
+#include "base/messages.h"
 #include "convert/value_conversion.h"
 
 namespace kadrum {
 
 void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
   if (!itab.is_open())
-    throw Error("itab: Operation bei geschlossener Datenmenge nicht ausführbar");
+    throw Error(messages::for_object("itab", messages::dataset_closed));
   if (!itab.supports_update())
-    throw Error(
-        "itab: Eine Datenmenge, die nur zum Lesen ist, kann nicht geändert werden");
+    throw Error(messages::for_object("itab", messages::dataset_read_only));
 
   // Every value is converted before anything reaches the table, so a bad text
   // leaves no trace of its row.
   const auto& fields = itab.fields();
   std::array<Value, 3> slots;
   for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i >= fields.size()) throw Error("Argument außerhalb des Bereichs");
+    if (i >= fields.size()) throw Error(messages::argument_out_of_range);
     const EngineField& field = fields[i];
     slots[i] = convert_value(row[i], field.kind, field.name, field.declared_size, formats);
     if (!field.updatable || field.kind == FieldKind::autoincrement)
-      throw Error(fill_message("Feld '%s' kann nicht verändert werden", {field.name}));
+      throw Error(fill_message(messages::field_not_writable, {field.name}));
   }
 
   itab.add_new();

@@ -39,7 +39,7 @@ QFont window_font() {
   return font;
 }
 
-// The list box shows its entries at the design's height of 13 pixels.
+// The list box shows its entries 13 pixels high, as the window was laid out.
 class EntryHeightDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -113,8 +113,8 @@ void MainWindow::create_controls() {
   for (QLabel* label : {Label1, Label2, Label3, Label4, Label5}) {
     label->setFocusPolicy(Qt::NoFocus);
     label->setTextFormat(Qt::PlainText);
-    // Labels are as wide as their text in the design font; a substitute font
-    // may need more room, and a clipped caption helps nobody.
+    // Labels are as wide as their text in Tahoma; a substitute font may need
+    // more room, and a clipped caption helps nobody.
     const int text_width = label->fontMetrics().horizontalAdvance(label->text());
     if (text_width > label->width()) label->resize(text_width, label->height());
   }

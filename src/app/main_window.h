@@ -24,7 +24,7 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Creates the window with its controls at their design values, then runs
+  // Creates the window with its controls at their fixed places, then runs
   // on_create. "arguments" (without the program's name) are parsed at the
   // first showing; "dbpath" is the program-wide database path and must
   // outlive the window. Nothing is shown and nothing is opened here.

@@ -1,4 +1,5 @@
 #include "base/error.h"
+#include "base/messages.h"
 
 #include <new>
 
@@ -27,9 +28,9 @@ namespace {
 
 // What the user is shown for an error that is no kadrum::Error: the text
 // of a library's exception is English and names no cause the user can act on.
-const char* foreign_message(const std::exception& error) {
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return "Nicht genügend Arbeitsspeicher";
-  return "Unerwarteter interner Fehler";
+std::string_view foreign_message(const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return messages::out_of_memory;
+  return messages::internal_error;
 }
 
 // Walks std::nested_exception links; keeps the deepest non-empty message.

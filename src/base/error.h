@@ -1,4 +1,4 @@
-// Kadrum's error type and the rule that turns an error into the text a user sees.
+// Kadrum's error type, and how an error becomes the text a user sees.
 #pragma once
 
 #include <exception>
@@ -14,7 +14,7 @@ namespace kadrum {
 // std::throw_with_nested, so the display can reach the innermost message.
 class Error : public std::runtime_error {
  public:
-  explicit Error(const std::string& message) : std::runtime_error(message) {}
+  explicit Error(std::string_view message) : std::runtime_error(std::string(message)) {}
 };
 
 // Fills the placeholders of a message format in order: each "%s", "%d" or

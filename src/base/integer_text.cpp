@@ -1,6 +1,7 @@
 #include "base/integer_text.h"
 
 #include "base/error.h"
+#include "base/messages.h"
 
 namespace kadrum {
 
@@ -68,7 +69,7 @@ std::optional<std::int32_t> parse_integer_text(std::string_view text) {
 std::int32_t integer_text_value(std::string_view text) {
   const auto value = parse_integer_text(text);
   if (!value) {
-    throw Error(fill_message("'%s' ist kein gültiger Integerwert", {text}));
+    throw Error(fill_message(messages::not_an_integer, {text}));
   }
   return *value;
 }

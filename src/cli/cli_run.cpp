@@ -2,16 +2,16 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 
 #include "actions/db_connect.h"
 #include "actions/go.h"
 #include "base/error.h"
-#include "db/engine.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
+#include "db/engine.h"
 
 namespace kadrum {
 

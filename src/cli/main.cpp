@@ -27,6 +27,16 @@ void report(const std::exception& error, const kadrum::RunSettings& settings,
                kadrum::display_text(error).c_str());
 }
 
+// Writes "text" to standard output; returns the exit status. A text lost on
+// a full disk is a failure like any other.
+int print_text(const char* text) {
+  if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,18 +47,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kadrum-cli: %s\n", kadrum::display_text(error).c_str());
     return 2;
   }
-  if (options.help) {
-    // A help text lost on a full disk is a failure like any other.
-    if (std::fputs(kadrum::cli_help_text(), stdout) < 0 || std::fflush(stdout) != 0) {
-      std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
-      return 1;
-    }
-    return 0;
-  }
-  if (options.version) {
-    std::puts("kadrum-cli " KADRUM_VERSION);
-    return 0;
-  }
+  if (options.help) return print_text(kadrum::cli_help_text());
+  if (options.version) return print_text("kadrum-cli " KADRUM_VERSION "\n");
 
   kadrum::RunSettings settings;
   // "GO" and "!" steer the window's automatic run; here the run is the

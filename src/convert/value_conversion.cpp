@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "base/integer_text.h"
+#include "base/messages.h"
 #include "base/utf8.h"
 #include "convert/date_text.h"
 #include "convert/float_text.h"
@@ -23,14 +24,14 @@ constexpr std::string_view kRangeMessage =
     "%g ist kein gültiger Wert für das Feld '%s'. Der zulässige Bereich ist %g "
     "bis %g";
 constexpr std::string_view kReadOnlyMessage =
-    "Feld '%s' kann nicht verändert werden";
+    messages::field_not_writable;
 constexpr std::string_view kDateTimeMessage =
     "'%s' ist keine gültige Datums- und Uhrzeitangabe";
 constexpr std::string_view kDateMessage = "'%s' ist kein gültiges Datum";
 constexpr std::string_view kTimeMessage = "'%s' ist keine gültige Uhrzeit";
 constexpr std::string_view kBooleanMessage =
     "'%s' ist kein gültiger boolescher Wert für Feld '%s'";
-constexpr std::string_view kOverflowMessage = "Gleitkommaüberlauf";
+constexpr std::string_view kOverflowMessage = messages::float_overflow;
 
 [[noreturn]] void fail(std::string_view format, std::string_view text,
                        std::string_view field_name) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "base/messages.h"
 #include "db/table.h"
 
 namespace kadrum {
@@ -11,13 +12,13 @@ Connection::~Connection() { close(); }
 
 void Connection::set_connection_string(std::string text) {
   if (is_open())
-    throw Error("access_con: Operation bei geöffneter Verbindung nicht zulässig");
+    throw Error(messages::for_object("access_con", messages::connection_open));
   connection_string_ = std::move(text);
 }
 
 void Connection::open() {
   if (is_open())
-    throw Error("access_con: Operation bei geöffneter Verbindung nicht zulässig");
+    throw Error(messages::for_object("access_con", messages::connection_open));
   engine_ = open_engine(connection_string_);
 }
 
@@ -30,7 +31,7 @@ void Connection::close() {
 
 Engine& Connection::engine() {
   if (!is_open())
-    throw Error("access_con: Operation bei geschlossener Verbindung nicht ausführbar");
+    throw Error(messages::for_object("access_con", messages::connection_closed));
   return *engine_;
 }
 

@@ -1,6 +1,7 @@
 #include "db/table.h"
 
 #include "base/error.h"
+#include "base/messages.h"
 #include "db/connection.h"
 
 namespace kadrum {
@@ -11,11 +12,9 @@ namespace {
 constexpr std::string_view object_name = "itab";
 
 [[noreturn]] void fail(std::string_view message) {
-  throw Error(fill_message("%s: %s", {object_name, message}));
+  throw Error(messages::for_object(object_name, message));
 }
 
-constexpr std::string_view closed_message =
-    "Operation bei geschlossener Datenmenge nicht ausführbar";
 
 }  // namespace
 
@@ -29,14 +28,14 @@ Table::~Table() {
 }
 
 void Table::set_table_name(std::string name) {
-  if (is_open()) fail("Operation bei geöffneter Datenmenge nicht ausführbar");
+  if (is_open()) fail(messages::dataset_open);
   table_name_ = std::move(name);
 }
 
 void Table::open() {
   if (is_open()) return;
   if (!connection_.is_open()) connection_.open();
-  if (table_name_.empty()) fail(fill_message("Eigenschaft %s fehlt", {"TableName"}));
+  if (table_name_.empty()) fail(fill_message(messages::property_missing, {"TableName"}));
   cursor_ = connection_.engine().open_table(table_name_);
 }
 
@@ -48,17 +47,17 @@ void Table::close() {
 }
 
 const std::vector<EngineField>& Table::fields() const {
-  if (!is_open()) fail(closed_message);
+  if (!is_open()) fail(messages::dataset_closed);
   return cursor_->fields();
 }
 
 bool Table::supports_update() const {
-  if (!is_open()) fail(closed_message);
+  if (!is_open()) fail(messages::dataset_closed);
   return cursor_->accepts_new_records();
 }
 
 void Table::add_new() {
-  if (!is_open()) fail(closed_message);
+  if (!is_open()) fail(messages::dataset_closed);
   // Cleared, not released: the next record reuses the room.
   pending_positions_.clear();
   pending_values_.clear();
@@ -67,8 +66,8 @@ void Table::add_new() {
 
 void Table::set_value(std::size_t position, Value value) {
   const auto& all = fields();
-  if (!inserting_) fail("Datenmenge befindet sich nicht im Einfügemodus");
-  if (position >= all.size()) throw Error("Argument außerhalb des Bereichs");
+  if (!inserting_) fail(messages::not_inserting);
+  if (position >= all.size()) throw Error(messages::argument_out_of_range);
   // A field the engine cannot write is passed over without a message.
   if (!all[position].updatable) return;
   for (std::size_t i = 0; i < pending_positions_.size(); ++i) {
@@ -82,7 +81,7 @@ void Table::set_value(std::size_t position, Value value) {
 }
 
 void Table::update() {
-  if (!is_open()) fail(closed_message);
+  if (!is_open()) fail(messages::dataset_closed);
   if (!inserting_) return;
   // On failure the record stays pending until cancel_update drops it.
   cursor_->insert(pending_positions_, pending_values_);

@@ -22,9 +22,10 @@ struct ParseOutcome {
 ParseOutcome parse_arguments(std::span<const std::string> args,
                              RunSettings& settings);
 
-// Splits one command-line text into arguments, for platforms that hand the
-// program a single text: blanks and control characters separate, double
-// quotes group, there is no escape. Drops the first argument (the program's
+// Splits one command-line text into arguments: a Windows program is handed
+// its command line as one text, and a Windows build of Kadrum reads it with
+// this; Linux hands the arguments over already split. Blanks and control
+// characters separate, double quotes group, there is no escape. Drops the first argument (the program's
 // name); stops at U+0000 and at an argument that comes out empty.
 std::vector<std::string> split_command_line(std::string_view text);
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "base/error.h"
+#include "base/messages.h"
 
 namespace kadrum {
 
@@ -35,13 +36,13 @@ std::string file_error_message(int error, const std::string& file_name) {
     case ENOENT:
       // A missing file and a missing folder share one errno here.
       if (folder_exists(parent_folder(file_name)))
-        return "Die angegebene Datei wurde nicht gefunden";
-      return fill_message("Ungültiger Dateiname - %s", {file_name});
+        return std::string(messages::file_not_found);
+      return fill_message(messages::invalid_file_name, {file_name});
     case ENOTDIR:
-      return fill_message("Ungültiger Dateiname - %s", {file_name});
+      return fill_message(messages::invalid_file_name, {file_name});
     case EMFILE:
     case ENFILE:
-      return "Zu viele geöffnete Dateien";
+      return std::string(messages::too_many_open_files);
     case EACCES:
     case EPERM:
     case EISDIR:

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "base/error.h"
-#include "import/file_byte_source.h"
 #include "base/integer_text.h"
+#include "base/messages.h"
+#include "base/utf8.h"
+#include "import/file_byte_source.h"
 #include "import/item.h"
 #include "import/line_reader.h"
-#include "base/utf8.h"
+#include "import/text_decoder.h"
 
 namespace kadrum {
 
@@ -28,7 +30,7 @@ struct ItemNumbers {
   std::size_t used = 0;
 };
 
-// Throws "'%s' ist kein gültiger Integerwert" for the first bad number.
+// Throws messages::not_an_integer for the first bad number.
 ItemNumbers item_numbers(const RunSettings& settings) {
   ItemNumbers numbers;
   if (settings.list_mode) {
@@ -53,18 +55,13 @@ Row build_row(const ItemNumbers& numbers, std::string_view line) {
 
 std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings) {
   if (utf8_length(settings.text_file) > kMaxFileNameLength)
-    throw Error(fill_message("Ungültiger Dateiname - %s", {settings.text_file}));
+    throw Error(fill_message(messages::invalid_file_name, {settings.text_file}));
   return std::make_unique<FileByteSource>(settings.text_file);
 }
 
 void check_numbers(const RunSettings& settings) {
   integer_text_value(settings.header_lines);
-  if (settings.list_mode) {
-    const std::size_t used = std::min(settings.item_list.size(), kRowValues);
-    for (std::size_t p = 0; p < used; ++p) integer_text_value(settings.item_list[p]);
-  } else {
-    integer_text_value(settings.item_number);
-  }
+  item_numbers(settings);
 }
 
 void import_run(const RunSettings& settings, const AppendOperation& append,
@@ -82,7 +79,8 @@ void import_run(const RunSettings& settings, ByteSource& file,
 
   const std::int32_t header_lines = integer_text_value(settings.header_lines);
 
-  LineReader reader(file);
+  TextDecoder text(file);
+  LineReader reader(text);
   std::string line;
   // Header lines past the end of the data would only be empty.
   for (std::int32_t i = 0; i < header_lines && !reader.exhausted(); ++i) {

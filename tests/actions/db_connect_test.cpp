@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "db/engine.h"
 #include "support/sqlite_inspector.h"
+#include "support/message_of.h"
 
 namespace kadrum {
 namespace {
@@ -18,12 +19,7 @@ using testing::TempFolder;
 
 // A connect that must fail: its message.
 std::string failure_of(RunSettings& settings, DatabaseObjects& db) {
-  try {
-    db_connect(settings, db);
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(no error)";
+  return testing::message_of([&] { db_connect(settings, db); });
 }
 
 class DbConnect : public ::testing::Test {

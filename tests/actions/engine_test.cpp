@@ -15,6 +15,7 @@
 #include "actions/row_append.h"
 #include "base/error.h"
 #include "support/test_engines.h"
+#include "support/message_of.h"
 
 namespace kadrum {
 namespace {
@@ -46,12 +47,7 @@ class EngineTest : public ::testing::TestWithParam<TestEngine> {
   }
 
   std::string failure_of(const Row& row) {
-    try {
-      append_row(db.itab, row, formats);
-    } catch (const Error& e) {
-      return e.what();
-    }
-    return "(no error)";
+    return testing::message_of([&] { append_row(db.itab, row, formats); });
   }
 
   TempFolder folder;

@@ -6,6 +6,7 @@
 #include "actions/db_connect.h"
 #include "base/error.h"
 #include "support/sqlite_inspector.h"
+#include "support/message_of.h"
 
 namespace kadrum {
 namespace {
@@ -29,12 +30,7 @@ class RowAppend : public ::testing::Test {
   }
 
   std::string failure_of(const Row& row) {
-    try {
-      append_row(db.itab, row, formats);
-    } catch (const Error& e) {
-      return e.what();
-    }
-    return "(no error)";
+    return testing::message_of([&] { append_row(db.itab, row, formats); });
   }
 
   Rows stored(const std::string& columns = "*") {

@@ -1,10 +1,8 @@
 #include "test_support.h"
 
-#include <sqlite3.h>
-
-#include <QFile>
 #include <QWidget>
-#include <memory>
+
+#include "support/sqlite_inspector.h"
 
 namespace kadrum::test {
 
@@ -21,59 +19,37 @@ QStringList BoxRecorder::texts() const {
   return out;
 }
 
-TempDatabase::TempDatabase() {
-  QFile file(QString::fromStdString(path()));
-  file.open(QIODevice::WriteOnly);  // 0 bytes: an empty SQLite database
-}
+TempDatabase::TempDatabase() { testing::write_file(path(), ""); }
 
-std::string TempDatabase::path() const { return file("kadrum.db"); }
+std::string TempDatabase::path() const { return folder_.file("kadrum.db"); }
 
 std::string TempDatabase::file(const QString& name) const {
-  return dir_.filePath(name).toStdString();
+  return folder_.file(name.toStdString());
 }
 
 std::string TempDatabase::write(const QString& name, const QByteArray& text) const {
-  const std::string path = file(name);
-  QFile out(QString::fromStdString(path));
-  out.open(QIODevice::WriteOnly);
-  out.write(text);
-  return path;
+  return folder_.write(name.toStdString(), text.toStdString());
 }
-
-namespace {
-
-using Database = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
-Statement prepare(const std::string& path, const std::string& sql, Database& db) {
-  sqlite3* raw = nullptr;
-  sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-  db.reset(raw);
-  sqlite3_stmt* statement = nullptr;
-  if (raw) sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr);
-  return Statement(statement, &sqlite3_finalize);
-}
-
-}  // namespace
 
 long long count_rows(const std::string& path, const std::string& table) {
-  Database db(nullptr, &sqlite3_close);
-  Statement statement = prepare(path, "select count(*) from \"" + table + "\"", db);
-  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return -1;
-  return sqlite3_column_int64(statement.get(), 0);
+  try {
+    return std::stoll(testing::Inspector(path).value("select count(*) from \"" + table + "\""));
+  } catch (const std::exception&) {
+    return -1;
+  }
 }
 
 std::string first_row(const std::string& path, const std::string& table) {
-  Database db(nullptr, &sqlite3_close);
-  Statement statement = prepare(path, "select * from \"" + table + "\" limit 1", db);
-  if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return {};
-  std::string row;
-  for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
-    if (i > 0) row += '|';
-    const auto* text = sqlite3_column_text(statement.get(), i);
-    row += text ? reinterpret_cast<const char*>(text) : "NULL";
+  try {
+    const auto rows = testing::Inspector(path).rows("select * from \"" + table + "\" limit 1");
+    if (rows.empty()) return {};
+    std::string row;
+    for (std::size_t i = 0; i < rows.front().size(); ++i)
+      row += (i > 0 ? "|" : "") + rows.front()[i];
+    return row;
+  } catch (const std::exception&) {
+    return {};
   }
-  return row;
 }
 
 }  // namespace kadrum::test

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-#include <QTemporaryDir>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 
 #include "app/error_presenter.h"
 #include "app/main_window.h"
+#include "support/temp_folder.h"
 
 class QWidget;
 
@@ -60,7 +60,7 @@ class TempDatabase {
   std::string write(const QString& name, const QByteArray& text) const;
 
  private:
-  QTemporaryDir dir_;
+  testing::TempFolder folder_;
 };
 
 // Number of rows of "table" in the SQLite file "path"; -1 when the table

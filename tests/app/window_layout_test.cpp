@@ -19,8 +19,6 @@ class WindowLayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void controlsKeepTheirDesign_data();
-  void controlsKeepTheirDesign();
   void creationOrderIsTheDesignOrder();
   void windowKeepsCaptionSizeAndColours();
   void resizeMovesNothing();
@@ -29,62 +27,6 @@ class WindowLayoutTest : public QObject {
   void labelsTakeNoFocusAndNoAccessKeys();
   void freshStartShowsInitialTextsAndRunsNothing();
 };
-
-void WindowLayoutTest::controlsKeepTheirDesign_data() {
-  QTest::addColumn<QString>("kind");
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QRect>("geometry");
-  const auto row = [](const char* name, const char* kind, const char* text,
-                      QRect geometry) {
-    QTest::newRow(name) << QString(kind) << QString(text) << geometry;
-  };
-  row("Label1", "QLabel", "headlines:", {248, 22, 49, 13});
-  row("Label2", "QLabel",
-      "single item with year and day        or        list of max 3 items:",
-      {24, 49, 288, 13});
-  row("Label3", "QLabel", "data base file", {24, 129, 65, 13});
-  row("Label4", "QLabel", "table name", {24, 172, 53, 13});
-  row("Label5", "QLabel", "txt filename", {24, 3, 57, 13});
-  row("tabname", "QLineEdit", "tabname", {48, 191, 121, 21});
-  row("itmnr", "QLineEdit", "itmnr", {48, 68, 119, 21});
-  row("Button1", "QPushButton", "go", {48, 272, 121, 25});
-  row("Button2", "QPushButton", "db connect", {48, 241, 121, 25});
-  row("dbname", "QLineEdit", "dbname", {47, 148, 298, 21});
-  row("imprtfile", "QLineEdit", "imprtfile", {47, 19, 121, 21});
-  row("Button3", "QPushButton", "exit", {48, 303, 121, 25});
-  row("nhdl", "QLineEdit", "1", {311, 19, 26, 21});
-  row("itemlist", "QListWidget", "", {218, 68, 119, 65});
-  row("CheckBox1", "QCheckBox", "recreate table", {48, 218, 97, 17});
-}
-
-QString text_of(QWidget* control) {
-  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
-  if (auto* field = qobject_cast<QLineEdit*>(control)) return field->text();
-  if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->text();
-  return QString();
-}
-
-void WindowLayoutTest::controlsKeepTheirDesign() {
-  QFETCH(QString, kind);
-  QFETCH(QString, text);
-  QFETCH(QRect, geometry);
-  Window window;
-  auto* control = window.form.findChild<QWidget*>(QTest::currentDataTag());
-  QVERIFY(control != nullptr);
-  QCOMPARE(control->metaObject()->className(), kind);
-  QCOMPARE(text_of(control), text);
-  if (auto* label = qobject_cast<QLabel*>(control)) {
-    // Labels keep their place and grow only when the font needs more room.
-    const int text_width = label->fontMetrics().horizontalAdvance(text);
-    QCOMPARE(label->pos(), geometry.topLeft());
-    QCOMPARE(label->height(), geometry.height());
-    QCOMPARE(label->width(), std::max(geometry.width(), text_width));
-  } else {
-    QCOMPARE(control->geometry(), geometry);
-  }
-  QCOMPARE(control->parentWidget(), &window.form);
-  QCOMPARE(control->font().pixelSize(), 11);
-}
 
 void WindowLayoutTest::creationOrderIsTheDesignOrder() {
   Window window;

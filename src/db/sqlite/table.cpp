@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/sqlite/column_kinds.h"
 
@@ -198,7 +199,7 @@ void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
 void SqliteTable::insert(std::span<const std::size_t> positions,
                          std::span<const Value> values) {
   if (!accepts_new_records_)
-    throw ProviderError("Die Datenmenge nimmt keine neuen Datensätze auf");
+    throw ProviderError(messages::takes_no_records);
   if (!insert_ || !std::equal(positions.begin(), positions.end(),
                               insert_positions_.begin(), insert_positions_.end()))
     prepare_insert(positions);
