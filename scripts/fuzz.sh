@@ -4,7 +4,7 @@
 # there are cores. Fails when any target crashes, hangs or breaks one of its
 # checks; the input that did it is kept in build-fuzz/artifacts/.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]   TARGET: arguments lines integer_text float_text
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   TARGET: arguments lines integer_text float_text statement
 #
 # SECONDS 0 only replays the corpus. The seed corpus in fuzz/corpus/ is only
 # read; what the fuzzers find grows build-fuzz/corpus/ from run to run.
@@ -14,11 +14,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(arguments lines text_decoder integer_text float_text)
+[ ${#targets[@]} -gt 0 ] || targets=(arguments lines text_decoder integer_text float_text statement)
 
 # The normal build's packages come from setup.sh; Debian's clang only
 # recommends the fuzzer and sanitizer runtimes, so name them.
-packages=(clang libclang-rt-14-dev cmake ninja-build libsqlite3-dev)
+packages=(clang libclang-rt-14-dev cmake ninja-build libsqlite3-dev libpq-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
