@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
 
 #include "base/error.h"
 #include "db/connection_string.h"
+#include "support/locale.h"
 #include "support/postgresql_test_database.h"
 
 namespace kadrum::postgresql {
@@ -213,6 +218,29 @@ TEST(PostgresConnection, UnreachableServerFailsAtOnceWithLibpqsReason) {
             "Keine Verbindung zum PostgreSQL-Server (connection to server on socket \"" +
                 testing::postgresql_socket_folder() +
                 "/.s.PGSQL.5432\" failed: FATAL:  database \"fehlt\" does not exist)");
+}
+
+TEST(PostgresConnection, SilentServerFailsAfterTheTimeoutOfTheEnvironment) {
+  // A socket that takes connections and never answers.
+  testing::TempFolder folder;
+  const std::string socket_path = folder.path() + "/.s.PGSQL.5432";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  testing::ScopedEnvironment environment;
+  environment.set("PGCONNECT_TIMEOUT", "2");  // libpq's shortest
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(failure_of([&] {
+              PostgresEngine("postgresql:///x?host=" + testing::uri_encoded(folder.path()));
+            }),
+            "Keine Verbindung zum PostgreSQL-Server (connection to server on socket \"" +
+                socket_path + "\" failed: timeout expired)");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ::close(listener);
 }
 
 TEST(PostgresConnection, PasswordsNeverAppearInMessages) {
