@@ -28,8 +28,8 @@ class Session {
   explicit Session(ConnectionHandle conn) : conn_(std::move(conn)) {}
 
   // The connection for a command: a running COPY is ended first. Throws
-  // ProviderError when the server refuses the COPY's rows (then the
-  // transaction has failed).
+  // ProviderError when the server refuses the COPY's rows; they are undone
+  // and the transaction stays usable.
   pg_conn* command();
   // Sends "row" (in the format of "statement", with its line end) into the
   // COPY "statement", starting it first, followed by "header", unless it
