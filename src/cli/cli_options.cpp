@@ -33,11 +33,13 @@ const char* cli_help_text() {
 
 Liest eine Textdatei, überspringt ihre Kopfzeilen und hängt für jede
 Datenzeile einen Datensatz mit drei Werten an eine Tabelle einer
-SQLite-Datenbank an. Werte ("Items") sind Folgen aus Ziffern, "-", "."
-und "/"; alles andere trennt sie.
+SQLite-Datenbank oder eines PostgreSQL-Servers an. Werte ("Items") sind
+Folgen aus Ziffern, "-", "." und "/"; alles andere trennt sie.
 
 Argumente (Groß- und Kleinschreibung des Präfixes egal):
-  DB=PFAD     Datenbankdatei
+  DB=PFAD     SQLite-Datenbankdatei, oder eine PostgreSQL-Adresse
+              postgresql://BENUTZER@RECHNER:PORT/DATENBANK (Kennwort
+              besser in ~/.pgpass oder PGPASSWORD als in der Adresse)
   RT=NAME     Zieltabelle
   HD=N        Anzahl der Kopfzeilen (Vorgabe 1)
   FN=DATEI    Textdatei; leer: Standardeingabe
@@ -52,8 +54,8 @@ Argumente (Groß- und Kleinschreibung des Präfixes egal):
 Optionen:
   --dry-run          nichts speichern: jede Zeile als drei durch Tabulatoren
                      getrennte Werte auf die Standardausgabe schreiben
-  --create-database  eine leere SQLite-Datenbank anlegen, wenn DB= auf
-                     keine vorhandene Datei zeigt
+  --create-database  eine leere Datenbank anlegen, wenn DB= auf keine
+                     vorhandene Datei oder PostgreSQL-Datenbank zeigt
   --single-transaction
                      alles oder nichts: Verbinden, Neuanlegen der Tabelle
                      und alle Datensätze in einer Transaktion; bei einem

@@ -17,6 +17,31 @@ namespace kadrum::sqlite {
 
 namespace {
 
+// The name to give SQLite for the file "path". SQLite reads ":memory:" as a
+// database in memory and names beginning with "file:" as URIs; "./" keeps
+// such a relative path the plain file name it is.
+std::string sqlite_file_name(const std::string& path) {
+  if (path == ":memory:" || path.rfind("file:", 0) == 0) return "./" + path;
+  return path;
+}
+
+// Opens the database file "path" with "flags". Throws ProviderError with
+// SQLite's description.
+DatabaseHandle open_file(const std::string& path, int flags) {
+  // Kadrum never asks SQLite how much memory it holds; without that count no
+  // allocation takes SQLite's global memory mutex. SQLite takes the setting
+  // only before its first use in the process, hence once, here.
+  static const int no_memory_count = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)no_memory_count;
+  sqlite3* raw = nullptr;
+  // One connection serves one thread: SQLite's own mutexes would only cost.
+  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
+                                 flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  DatabaseHandle db = adopt_database(raw);
+  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  return db;
+}
+
 [[noreturn]] void refuse(std::string_view format, const std::string& path) {
   throw ProviderError(fill_message(format, {path}));
 }
@@ -38,14 +63,6 @@ void check_file_format(const std::string& path, off_t size) {
            path);
   if (got < 16 || std::memcmp(head, "SQLite format 3", 16) != 0)
     refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
-}
-
-// The name to give SQLite for the file "path". SQLite reads ":memory:" as a
-// database in memory and names beginning with "file:" as URIs; "./" keeps
-// such a relative path the plain file name it is.
-std::string sqlite_file_name(const std::string& path) {
-  if (path == ":memory:" || path.rfind("file:", 0) == 0) return "./" + path;
-  return path;
 }
 
 void run(sqlite3* db, std::string_view sql) {
@@ -77,12 +94,7 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   // here by accident.
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-  sqlite3* raw = nullptr;
-  // One connection serves one thread: SQLite's own mutexes would only cost.
-  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
-                                 flags | SQLITE_OPEN_NOMUTEX, nullptr);
-  db_ = adopt_database(raw);
-  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  db_ = open_file(path, flags);
 
   // Another writer (or a reader taking a checkpoint) is waited for, not failed.
   sqlite3_busy_timeout(db_.get(), 5000);
@@ -143,11 +155,7 @@ bool create_database(const std::string& path) {
         std::strerror(errno)));
   }
   ::close(fd);
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE, nullptr);
-  DatabaseHandle db = adopt_database(raw);
-  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  DatabaseHandle db = open_file(path, SQLITE_OPEN_READWRITE);
   // SQLite writes nothing until asked to; switching to write-ahead logging
   // writes the header, so the file is a real database from now on.
   run(db.get(), "PRAGMA journal_mode=WAL");

@@ -206,7 +206,8 @@ void SqliteTable::insert(std::span<const std::size_t> positions,
 
   struct ResetAfterwards {
     Statement& statement;
-    ~ResetAfterwards() { statement.reset(); }
+    // Every parameter is bound anew before the next step: no clearing needed.
+    ~ResetAfterwards() { sqlite3_reset(statement.get()); }
   } reset{insert_};
   const std::size_t count = std::min(positions.size(), values.size());
   for (std::size_t i = 0; i < count; ++i)
