@@ -210,16 +210,6 @@ void roll_back_to_savepoint(pg_conn* conn) noexcept {
                  "RELEASE SAVEPOINT kadrum_statement"));
 }
 
-std::string quote_identifier(std::string_view name) {
-  std::string quoted = "\"";
-  for (char c : name) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
-
 std::string open_form(std::string_view name) {
   if (name.find(' ') == std::string_view::npos || name.front() == '[' ||
       name.front() == '"')

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/provider_error.h"
+#include "db/identifier.h"
 
 struct pg_conn;
 struct pg_result;
@@ -84,9 +85,6 @@ bool in_transaction(pg_conn* conn);
 // as a failed statement does in SQLite.
 template <class Action>
 void guarded(pg_conn* conn, Action&& action);
-
-// "name" as a quoted identifier: in double quotes, each one inside doubled.
-std::string quote_identifier(std::string_view name);
 
 // How a table name typed by the user is written in a statement: a name with
 // a blank that is not quoted already becomes a quoted identifier, its part

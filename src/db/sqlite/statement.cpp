@@ -100,16 +100,6 @@ int Statement::integer(int index) const {
   return sqlite3_column_int(stmt_.get(), index);
 }
 
-std::string quote_identifier(std::string_view name) {
-  std::string quoted = "\"";
-  for (char c : name) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
-
 std::string open_form(std::string_view name) {
   if (name.find(' ') == std::string_view::npos || name.front() == '[')
     return std::string(name);

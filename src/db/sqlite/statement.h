@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/provider_error.h"
+#include "db/identifier.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -62,9 +63,6 @@ class Statement {
   };
   std::unique_ptr<sqlite3_stmt, Finalize> stmt_;
 };
-
-// "name" as a quoted identifier: in double quotes, each one inside doubled.
-std::string quote_identifier(std::string_view name);
 
 // How a table name typed by the user is written in a statement: brackets go
 // around its part after the first "." (or the whole name) when it holds a
