@@ -16,29 +16,16 @@ packages=(
   locales                     # localedef, for the tests with a German locale
   fonts-wine                  # a Tahoma for the window
 )
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-updated=""
-
-# install PACKAGE...: installs those not installed yet.
-install() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  ((${#missing[@]})) || return 0
-  [ -n "$updated" ] || { $sudo apt-get update -qq; updated=1; }
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
-
-install "${packages[@]}"
+scripts/install-packages.sh "${packages[@]}"
 if [ "${1:-}" = "--tests" ]; then
   # postgresql-common first, so that its setting can forbid the main cluster
   # before a server package would create one.
-  install postgresql-common
+  scripts/install-packages.sh postgresql-common
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo sed -ri 's/^#?[[:space:]]*create_main_cluster[[:space:]]*=.*/create_main_cluster = false/' \
     /etc/postgresql-common/createcluster.conf
-  install postgresql
+  scripts/install-packages.sh postgresql
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null

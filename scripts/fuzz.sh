@@ -18,17 +18,7 @@ targets=("$@")
 
 # The normal build's packages come from setup.sh; Debian's clang only
 # recommends the fuzzer and sanitizer runtimes, so name them.
-packages=(clang libclang-rt-14-dev cmake ninja-build libsqlite3-dev libpq-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-packages.sh clang libclang-rt-14-dev cmake ninja-build libsqlite3-dev libpq-dev
 
 out=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
