@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/messages.h"
+
 namespace kadrum::postgresql {
 
 void FinishConnection::operator()(pg_conn* conn) const { PQfinish(conn); }
@@ -36,9 +38,9 @@ struct Everyday {
 
 // The failures a user meets in everyday work get Kadrum's own words first.
 constexpr std::array<Everyday, 6> everyday{{
-    {"42P01", "Die Tabelle gibt es in der Datenbank nicht"},
+    {"42P01", messages::table_missing},
     {"42501", "Dem Benutzer fehlt die Berechtigung dafür"},
-    {"25006", "In die Datenbank kann nicht geschrieben werden"},
+    {"25006", messages::database_read_only},
     {"53100", "Der Datenträger des Datenbankservers ist voll"},
     {"55P03", "Die Tabelle ist von einem anderen Programm gesperrt"},
     {"40P01", "Die Tabelle ist von einem anderen Programm gesperrt"},
@@ -187,9 +189,7 @@ void check_single_statement(std::string_view sql) {
     }
     const std::size_t next = after_blank_or_comment(sql, i);
     if (next == i)
-      throw ProviderError(
-          "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur "
-          "eine Anweisung enthalten");
+      throw ProviderError(messages::second_statement);
     i = next;
   }
 }

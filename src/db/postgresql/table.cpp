@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/postgresql/column_kinds.h"
 
@@ -293,7 +294,7 @@ void PostgresTable::insert_row() {
 void PostgresTable::insert(std::span<const std::size_t> positions,
                            std::span<const Value> values) {
   if (!accepts_new_records_)
-    throw ProviderError("Die Datenmenge nimmt keine neuen Datensätze auf");
+    throw ProviderError(messages::takes_no_records);
   if (insert_sql_.empty() ||
       !std::equal(positions.begin(), positions.end(), positions_.begin(), positions_.end()))
     plan(positions);
