@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   using kadrum::postgresql::open_form;
-  using kadrum::postgresql::quote_identifier;
+  using kadrum::quote_identifier;
   require(accepted("SELECT * FROM " + quote_identifier(text)),
           "a quoted identifier carries a second statement", text);
   if (text.empty() || text.find_first_of(" ") == std::string::npos) {

@@ -24,7 +24,8 @@ out=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKADRUM_BUILD_FUZZERS=ON -DKADRUM_SANITIZE=ON \
   -DKADRUM_BUILD_TESTS=OFF -DKADRUM_BUILD_WINDOW=OFF >/dev/null
-cmake --build "$out" -j"$(nproc)" --target "${targets[@]/%/_fuzzer}" >/dev/null
+# The build speaks only when it fails.
+cmake --build "$out" -j"$(nproc)" --target "${targets[@]/%/_fuzzer}" >"$out/build.log" || { cat "$out/build.log"; exit 1; }
 
 # Runs one target and leaves its exit status in $out/logs/TARGET.rc.
 run_one() {

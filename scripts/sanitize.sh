@@ -16,5 +16,6 @@ export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 
 out=build-asan
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKADRUM_SANITIZE=ON >/dev/null
-cmake --build "$out" -j"$(nproc)" >/dev/null
+# The build speaks only when it fails.
+cmake --build "$out" -j"$(nproc)" >"$out/build.log" || { cat "$out/build.log"; exit 1; }
 ctest --test-dir "$out" --output-on-failure -j"$(nproc)" "$@"
