@@ -17,6 +17,7 @@
 #include "import/byte_source.h"
 #include "import/item.h"
 #include "import/line_reader.h"
+#include "chunked_source.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -24,29 +25,6 @@ namespace {
 using kadrum::fuzz::require;
 
 constexpr char kEndOfText = 26;
-constexpr const char* kReadFailure = "E/A-Fehler 5";
-
-// Serves "data" in pieces of at most "chunk" bytes, like a pipe; the read
-// that would go past "fail_after" bytes throws kadrum::Error instead.
-class ChunkedSource : public kadrum::ByteSource {
- public:
-  ChunkedSource(std::string_view data, std::size_t chunk, std::size_t fail_after)
-      : data_(data), chunk_(chunk), fail_after_(fail_after) {}
-
-  std::size_t read(char* buffer, std::size_t size) override {
-    if (pos_ >= fail_after_) throw kadrum::Error(kReadFailure);
-    size = std::min({size, chunk_, data_.size() - pos_, fail_after_ - pos_});
-    std::memcpy(buffer, data_.data() + pos_, size);
-    pos_ += size;
-    return size;
-  }
-
- private:
-  std::string_view data_;
-  std::size_t chunk_;
-  std::size_t fail_after_;
-  std::size_t pos_ = 0;
-};
 
 // The next line of "data" from "pos" by the documented rule; "pos" moves
 // past its end, and "last" becomes the index of the byte that ended it (the
@@ -131,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                                      : bytes[2] - 1u;
   const std::string_view data(reinterpret_cast<const char*>(bytes + 3), size - 3);
 
-  ChunkedSource source(data, chunk, fail_after);
+  kadrum::fuzz::ChunkedSource source(data, chunk, fail_after);
   kadrum::LineReader reader(source, buffer_size);
   std::size_t pos = 0;  // where the model stands
   std::string line;
@@ -168,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require(line.empty() && reader.exhausted() && reader.at_end(),
             "reading past the end yields more than an empty line", data);
   } catch (const kadrum::Error& error) {
-    require(std::string_view(error.what()) == kReadFailure,
+    require(std::string_view(error.what()) == kadrum::fuzz::kReadFailure,
             "the read failure's message changed", data);
   }
   return 0;

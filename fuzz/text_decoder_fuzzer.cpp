@@ -13,28 +13,13 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "chunked_source.h"
 #include "fuzz_check.h"
 #include "import/text_decoder.h"
 
 namespace {
 
 using kadrum::fuzz::require;
-
-class ChunkedSource : public kadrum::ByteSource {
- public:
-  ChunkedSource(std::string_view data, std::size_t chunk) : data_(data), chunk_(chunk) {}
-  std::size_t read(char* buffer, std::size_t size) override {
-    size = std::min({size, chunk_, data_.size() - pos_});
-    std::memcpy(buffer, data_.data() + pos_, size);
-    pos_ += size;
-    return size;
-  }
-
- private:
-  std::string_view data_;
-  std::size_t chunk_;
-  std::size_t pos_ = 0;
-};
 
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -95,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   bool refused = false;
   const std::string expected = model(data, refused);
-  ChunkedSource source(data, chunk);
+  kadrum::fuzz::ChunkedSource source(data, chunk);
   kadrum::TextDecoder decoder(source, block);
   std::string got;
   try {

@@ -186,6 +186,50 @@ class SharedCounter {
   std::atomic<std::uint64_t>* count_;
 };
 
+// Writes a million numbered lines "i i 7" and points "settings" at them.
+void use_numbered_lines(const TempFolder& folder, RunSettings& settings) {
+  settings.text_file = folder.file("data.txt");
+  std::ofstream out(settings.text_file);
+  for (int i = 1; i <= 1000000; ++i) out << i << ' ' << i << " 7\n";
+  settings.item_list = {"1", "2", "3"};
+  settings.header_lines = "0";
+}
+
+// An import in a child process that runs until the test kills it. "run"
+// gets the notice to hand to the import, which counts across the fork the
+// appends that have returned.
+class ChildImport {
+ public:
+  explicit ChildImport(const std::function<void(const StoredNotice&)>& run) : pid_(fork()) {
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ > 0) return;
+    try {
+      run([this](std::uint64_t) { (*returned_).fetch_add(1); });
+    } catch (...) {
+      _exit(2);
+    }
+    _exit(0);
+  }
+  std::uint64_t returned() { return (*returned_).load(); }
+  // Waits, 20 s at the most, until "done" holds.
+  template <typename Done>
+  void wait_until(Done done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  // Kills the child and reaps it; true when the kill is what ended it.
+  bool killed() {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    return waitpid(pid_, &status, 0) == pid_ && WIFSIGNALED(status);
+  }
+
+ private:
+  SharedCounter returned_;
+  pid_t pid_;
+};
+
 std::uint64_t rows_in(testing::TestDatabase& database) {
   try {
     return std::stoull(database.value("SELECT count(*) FROM t"));
@@ -195,38 +239,15 @@ std::uint64_t rows_in(testing::TestDatabase& database) {
 }
 
 TEST_P(EngineTest, KilledImportLosesNothingThatWasCommittedAndLeavesTheDatabaseSound) {
-  const std::string data = folder.file("data.txt");
-  const std::uint64_t lines = 1000000;
-  {
-    std::ofstream out(data);
-    for (std::uint64_t i = 1; i <= lines; ++i) out << i << ' ' << i << " 7\n";
-  }
-  settings.item_list = {"1", "2", "3"};
-  settings.header_lines = "0";
-  settings.text_file = data;
-
-  SharedCounter returned;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    try {
-      DatabaseObjects child_db;
-      db_connect(settings, child_db);
-      go(settings, child_db.itab, nullptr, [&](std::uint64_t) { (*returned).fetch_add(1); });
-    } catch (...) {
-      _exit(2);
-    }
-    _exit(0);
-  }
-
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (rows_in(*database) < 2000 && std::chrono::steady_clock::now() < give_up)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  kill(child, SIGKILL);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
-  const std::uint64_t done = (*returned).load();
+  use_numbered_lines(folder, settings);
+  ChildImport child([&](const StoredNotice& notice) {
+    DatabaseObjects child_db;
+    db_connect(settings, child_db);
+    go(settings, child_db.itab, nullptr, notice);
+  });
+  child.wait_until([&] { return rows_in(*database) >= 2000; });
+  ASSERT_TRUE(child.killed()) << "the import ended before it was killed";
+  const std::uint64_t done = child.returned();
 
   EXPECT_TRUE(database->sound());
   const auto summary = database->rows(
@@ -263,41 +284,21 @@ TEST_P(EngineTest, OneTransactionKeepsTheTableAsItWasWhenALineFails) {
 }
 
 TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThroughout) {
-  settings.text_file = folder.file("data.txt");
-  {
-    std::ofstream out(settings.text_file);
-    for (int i = 1; i <= 1000000; ++i) out << i << ' ' << i << " 7\n";
-  }
-  settings.item_list = {"1", "2", "3"};
-  settings.header_lines = "0";
+  use_numbered_lines(folder, settings);
   database->exec("CREATE TABLE t (old text); INSERT INTO t VALUES ('kept')");
-
-  SharedCounter returned;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    try {
-      DatabaseObjects child_db;
-      connect_and_go_in_one_transaction(settings, child_db, *open_text_file(settings), nullptr,
-                                        [&](std::uint64_t) { (*returned).fetch_add(1); });
-    } catch (...) {
-      _exit(2);
-    }
-    _exit(0);
-  }
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while ((*returned).load() < 20000 && std::chrono::steady_clock::now() < give_up)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ChildImport child([&](const StoredNotice& notice) {
+    DatabaseObjects child_db;
+    connect_and_go_in_one_transaction(settings, child_db, *open_text_file(settings), nullptr,
+                                      notice);
+  });
+  child.wait_until([&] { return child.returned() >= 20000; });
   // On PostgreSQL the dropped table stays locked until the end: readers wait
   // instead of seeing the old rows.
   if (GetParam().readers_see_the_old_table) {
     EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
   }
-  kill(child, SIGKILL);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the import ended before it was killed";
-  EXPECT_GE((*returned).load(), 20000u);
+  ASSERT_TRUE(child.killed()) << "the import ended before it was killed";
+  EXPECT_GE(child.returned(), 20000u);
   EXPECT_TRUE(database->sound());
   EXPECT_EQ(database->rows("SELECT old FROM t"), (Rows{{"kept"}}));
 }

@@ -1,10 +1,10 @@
 // The window's unattended run into PostgreSQL: the real kadrum program as a
 // process, on the throwaway test server.
-#include <QProcess>
 #include <QTest>
 #include <memory>
 
 #include "support/postgresql_test_database.h"
+#include "test_support.h"
 
 namespace kadrum::test {
 namespace {
@@ -18,20 +18,10 @@ class PostgresRunTest : public QObject {
 
 void PostgresRunTest::goAndExitImportIntoPostgresAndEndWithStatusZero() {
   testing::PostgresTestDatabase database;
-  QProcess kadrum;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  kadrum.setProcessEnvironment(environment);
-  kadrum.start(KADRUM_PROGRAM, {"DB=" + QString::fromStdString(database.data_source()),
-                                "RT=Messwerte", "HD=34", QString("FN=") + KADRUM_SAMPLE,
-                                "IN=5", "*", "GO", "!"});
-  if (!kadrum.waitForFinished(20'000)) {
-    kadrum.kill();
-    kadrum.waitForFinished();
-    QFAIL("kadrum did not end after GO and !");
-  }
-  QCOMPARE(kadrum.exitStatus(), QProcess::NormalExit);
-  QCOMPARE(kadrum.exitCode(), 0);
+  QCOMPARE(run_kadrum({"DB=" + QString::fromStdString(database.data_source()),
+                       "RT=Messwerte", "HD=34", QString("FN=") + KADRUM_SAMPLE, "IN=5", "*",
+                       "GO", "!"}),
+           0);
   QCOMPARE(database.value("SELECT count(*) FROM messwerte"), std::string("15375"));
   QCOMPARE(database.value("SELECT max(sval) FROM messwerte"), std::string("428.59"));
 }

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <QProcess>
 #include <QWidget>
 
 #include "support/sqlite_inspector.h"
@@ -29,6 +30,20 @@ std::string TempDatabase::file(const QString& name) const {
 
 std::string TempDatabase::write(const QString& name, const QByteArray& text) const {
   return folder_.write(name.toStdString(), text.toStdString());
+}
+
+int run_kadrum(const QStringList& arguments) {
+  QProcess kadrum;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  kadrum.setProcessEnvironment(environment);
+  kadrum.start(KADRUM_PROGRAM, arguments);
+  if (!kadrum.waitForFinished(20'000)) {
+    kadrum.kill();
+    kadrum.waitForFinished();
+    return -1;
+  }
+  return kadrum.exitStatus() == QProcess::NormalExit ? kadrum.exitCode() : -1;
 }
 
 long long count_rows(const std::string& path, const std::string& table) {

@@ -63,6 +63,12 @@ class TempDatabase {
   testing::TempFolder folder_;
 };
 
+// Runs the real kadrum program under the offscreen platform with
+// "arguments" and returns its exit code; -1 when it crashed, or did not end
+// within 20 s and was killed (a program that does not end by itself is the
+// fault; the bound only keeps the test from hanging).
+int run_kadrum(const QStringList& arguments);
+
 // Number of rows of "table" in the SQLite file "path"; -1 when the table
 // does not exist or the file cannot be read.
 long long count_rows(const std::string& path, const std::string& table);

@@ -80,6 +80,50 @@ class CliTest : public ::testing::Test {
     return result;
   }
 
+  // kadrum-cli started with "args" in the test folder, its standard input a
+  // pipe that the test writes to through "feed" and that finish closes.
+  struct Piped {
+    pid_t pid;
+    int feed;
+  };
+  Piped start_piped(const std::vector<std::string>& args) {
+    int feed[2];
+    if (pipe(feed) != 0) throw std::runtime_error("pipe failed");
+    const fs::path err = dir_ / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      dup2(feed[0], 0);
+      close(feed[0]);
+      close(feed[1]);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(KADRUM_CLI, argv.data());
+      _exit(127);
+    }
+    close(feed[0]);
+    return {pid, feed[1]};
+  }
+  // Ends the input and waits for the program; its status and standard error.
+  Outcome finish(const Piped& piped) {
+    close(piped.feed);
+    int status = 0;
+    waitpid(piped.pid, &status, 0);
+    Outcome result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = slurp(dir_ / "stderr.txt");
+    return result;
+  }
+  // Waits, 10 s at the most, until "done" holds.
+  template <typename Done>
+  static void wait_until(Done done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
   // The first value of "sql" in the database "db", as text; "" when none.
   std::string value(const std::string& db, const std::string& sql) {
     sqlite3* handle = nullptr;
@@ -301,21 +345,8 @@ TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
 TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
   write("d.txt", "h\n1 2 3\n");
   ASSERT_EQ(run({"--create-database", "DB=s.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
-  int feed[2];
-  ASSERT_EQ(pipe(feed), 0);
-  const fs::path err = dir_ / "stderr.txt";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir_.c_str()) != 0) _exit(127);
-    dup2(feed[0], 0);
-    close(feed[0]);
-    close(feed[1]);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    execl(KADRUM_CLI, KADRUM_CLI, "--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
-          "IN=3", "*", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(feed[0]);
+  const Piped import = start_piped({"--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
+                                     "IN=3", "*"});
   // The run holds the write lock from its begin on, and by then it listens.
   const auto locked = [&] {
     sqlite3* db = nullptr;
@@ -324,16 +355,12 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
     sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
     return busy;
   };
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!locked() && std::chrono::steady_clock::now() < give_up)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  kill(pid, SIGTERM);
-  ASSERT_EQ(::write(feed[1], "4 5 6\n7 8 9\n", 12), 12);
-  close(feed[1]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-  EXPECT_EQ(slurp(err), "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
+  wait_until(locked);
+  kill(import.pid, SIGTERM);
+  ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
   EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
 }
 
@@ -343,36 +370,17 @@ TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
   write("d.txt", "h\n1 2 3\n");
   for (const std::string db : {"deleted.db", "replaced.db"}) {
     ASSERT_EQ(run({"--create-database", "DB=" + db, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
-    int feed[2];
-    ASSERT_EQ(pipe(feed), 0);
-    const fs::path err = dir_ / "stderr.txt";
-    const std::string db_argument = "DB=" + db;
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      dup2(feed[0], 0);
-      close(feed[0]);
-      close(feed[1]);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      execl(KADRUM_CLI, KADRUM_CLI, db_argument.c_str(), "RT=t", "FN=", "HD=0", "IN=3",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(feed[0]);
-    ASSERT_EQ(::write(feed[1], "4 5 6\n", 6), 6);
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (count(db, "t") < 2 && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const Piped import = start_piped({"DB=" + db, "RT=t", "FN=", "HD=0", "IN=3"});
+    ASSERT_EQ(::write(import.feed, "4 5 6\n", 6), 6);
+    wait_until([&] { return count(db, "t") >= 2; });
     fs::remove(dir_ / db);
     if (db == "replaced.db") {
       write("new.db", "");
       fs::rename(dir_ / "new.db", dir_ / db);
     }
-    close(feed[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << db;
-    EXPECT_EQ(slurp(err), "Die Datenbankdatei '" + db + "' wurde gelöscht oder ersetzt, "
+    const Outcome r = finish(import);
+    EXPECT_EQ(r.status, 1) << db;
+    EXPECT_EQ(r.err, "Die Datenbankdatei '" + db + "' wurde gelöscht oder ersetzt, "
                           "während Kadrum in sie schrieb; die Datensätze sind unter diesem "
                           "Namen nicht zu finden.\n");
   }
