@@ -5,14 +5,14 @@
 
 namespace kadrum {
 
-namespace {
-
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+namespace {
 
 std::optional<std::uint32_t> parse_hex(std::string_view digits) {
   if (digits.empty()) return std::nullopt;

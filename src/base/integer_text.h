@@ -8,6 +8,9 @@
 
 namespace kadrum {
 
+// The value of the hexadecimal digit "c" (0-9, a-f, A-F), or -1.
+int hex_digit(char c);
+
 // The value of "text", or nothing when it is no integer text. Accepts leading
 // U+0020 blanks only, then "+" or "-", then decimal digits within the signed
 // 32-bit range, or a prefix "$", "x", "X", "0x", "0X" and at most eight
