@@ -1,52 +1,11 @@
 #include "actions/db_connect.h"
 
-#include <optional>
+#include <array>
 #include <string_view>
 
-#include "base/error.h"
 #include "db/connection_string.h"
-#include "db/transaction.h"
 
 namespace kadrum {
-
-namespace {
-
-// " ( yr double, jday double, sval double )" on SQLite; the engine names the
-// number type.
-std::string column_layout(bool multi, std::string_view number_type) {
-  const char* const list[] = {"W1", "W2", "W3"};
-  const char* const single[] = {"yr", "jday", "sval"};
-  const char* const* names = multi ? list : single;
-  std::string layout = " ( ";
-  for (int i = 0; i < 3; ++i) {
-    if (i > 0) layout += ", ";
-    layout += names[i];
-    layout += ' ';
-    layout += number_type;
-  }
-  layout += " )";
-  return layout;
-}
-
-// The drop and create statements carry the table name as typed. A comment
-// start or a statement end in it would let the drop reach another table
-// ("t --" drops t), and a NUL byte ends the text an engine reads; such a
-// name is refused before any statement runs.
-void check_statement_name(const std::string& name) {
-  using namespace std::string_view_literals;
-  for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {
-    if (name.find(piece) == std::string::npos) continue;
-    // A message is a C string to its readers: a NUL is shown as "\0".
-    std::string shown;
-    for (char c : name) shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-    throw Error(fill_message(
-        "Der Tabellenname '%s' wird abgelehnt: ';', '--', '/*' und Nullzeichen "
-        "würden die Anweisungen zum Neuanlegen der Tabelle verändern",
-        {shown}));
-  }
-}
-
-}  // namespace
 
 void open_connection(RunSettings& settings, DatabaseObjects& db) {
   if (settings.database_path == "?") settings.database_path = settings.database_name;
@@ -61,26 +20,15 @@ void open_connection(RunSettings& settings, DatabaseObjects& db) {
 void open_target_table(const RunSettings& settings, DatabaseObjects& db,
                        bool inside_transaction) {
   if (settings.recreate) {
-    check_statement_name(settings.table_name);
-    Engine& engine = db.access_con.engine();
-    // Drop and create replace the table together: a failed create, or a kill
-    // between the two, leaves the old table as it was.
-    std::optional<Transaction> replace;
-    if (!inside_transaction) replace.emplace(engine);
-    // The drop fails whenever the table is not there yet; that is expected,
-    // and any other reason shows up at the create. A failed statement
-    // leaves the transaction usable.
-    try {
-      db.qry.clear();
-      db.qry.add(" drop table " + settings.table_name);
-      db.qry.execute();
-    } catch (...) {
-    }
-    db.qry.clear();
-    db.qry.add(" create table " + settings.table_name +
-               column_layout(settings.list_mode, engine.number_type()));
-    db.qry.execute();
-    if (replace) replace->commit();
+    using namespace std::string_view_literals;
+    db.access_con.engine().recreate_table(
+        settings.table_name,
+        settings.list_mode ? std::array{"W1"sv, "W2"sv, "W3"sv} : std::array{"yr"sv, "jday"sv, "sval"sv},
+        inside_transaction, [&db](const std::string& line) {
+          db.qry.clear();
+          db.qry.add(line);
+          db.qry.execute();
+        });
   }
 
   db.itab.close();

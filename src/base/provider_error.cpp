@@ -29,6 +29,14 @@ std::string message_for(std::string_view description, std::string_view fallback)
 }  // namespace
 
 ProviderError::ProviderError(std::string_view description, std::string_view fallback)
-    : Error(message_for(description, fallback)) {}
+    : Error(message_for(description, fallback)), german_(description) {}
+
+ProviderError::ProviderError(std::string_view german, std::string_view engine_text,
+                             std::string code)
+    : Error(german.empty() ? message_for(engine_text, "Unbekannter Datenbankfehler")
+                           : described(german, engine_text)),
+      german_(german),
+      engine_text_(trim_description(engine_text)),
+      code_(std::move(code)) {}
 
 }  // namespace kadrum

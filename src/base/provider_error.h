@@ -16,12 +16,29 @@ std::string trim_description(std::string_view description);
 // engine's own words after it. "engine_text" is trimmed first.
 std::string described(std::string_view german, std::string_view engine_text);
 
-// The message is the engine's description after trim_description; when that
-// leaves nothing, "fallback" (a German text naming the failure) stands instead.
+// A database failure in up to three voices, kept apart until shown:
+// Kadrum's German description, the engine's own text and the engine's code
+// (an SQLSTATE, or SQLite's result code). The message joins them as
+// described() does; the code is never part of it.
 class ProviderError : public Error {
  public:
+  // One text, German or the engine's: the message is "description" after
+  // trim_description; when that leaves nothing, "fallback" (a German text
+  // naming the failure) stands instead.
   explicit ProviderError(std::string_view description,
                          std::string_view fallback = "Unbekannter Datenbankfehler");
+  // "german (engine_text)", or the engine's text alone when "german" is
+  // empty.
+  ProviderError(std::string_view german, std::string_view engine_text, std::string code);
+
+  const std::string& german() const { return german_; }
+  const std::string& engine_text() const { return engine_text_; }
+  const std::string& code() const { return code_; }
+
+ private:
+  std::string german_;
+  std::string engine_text_;
+  std::string code_;
 };
 
 }  // namespace kadrum

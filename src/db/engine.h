@@ -4,7 +4,9 @@
 // name is written, how a database is made) lives behind it.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,9 +39,19 @@ class EngineTable {
   // transaction the record is committed before this returns. Throws
   // ProviderError; nothing of the record is stored then. Inside a
   // transaction an engine may send records in bulk: a record the database
-  // refuses then fails a later call or the commit instead.
-  virtual void insert(std::span<const std::size_t> positions,
-                      std::span<const Value> values) = 0;
+  // refuses then fails a later call or the commit instead. Refuses a table
+  // that takes no new records; prepares anew when the positions change.
+  void insert(std::span<const std::size_t> positions, std::span<const Value> values);
+
+ protected:
+  // Makes the engine ready to store records with values for "positions".
+  virtual void prepare(std::span<const std::size_t> positions) = 0;
+  // Stores one record for the positions last prepared, as insert says.
+  virtual void store(std::span<const Value> values) = 0;
+
+ private:
+  bool prepared_ = false;
+  std::vector<std::size_t> prepared_positions_;
 };
 
 // An open connection to one database.
@@ -47,17 +59,32 @@ class Engine {
  public:
   virtual ~Engine() = default;
 
-  // The column type of the recreated table's three number columns.
-  virtual std::string_view number_type() const = 0;
-  // How the engine writes parameter marker "index" (0-based) in a statement.
-  virtual std::string parameter_marker(std::size_t index) const = 0;
-
   // Executes exactly one statement with "parameter_count" parameters, written
   // with parameter_marker, that have no value. Text after the first statement
   // is refused. Throws ProviderError; inside a transaction a failed statement
   // leaves the transaction usable, undoing only that statement.
   virtual void execute(std::string_view statement,
                        std::size_t parameter_count) = 0;
+  // Executes a command's statement text, its ":name" parameter markers
+  // written in the engine's form first (see scan_parameter_markers).
+  void execute_command(std::string_view text);
+
+  // Runs one statement line (without its line end) of the recreate, as
+  // the caller's statement object does; throws what the engine throws.
+  using RunStatement = std::function<void(const std::string& line)>;
+  // Replaces the table "name" (as typed; a name holding ";", "--", "/*" or a
+  // NUL byte is refused with kadrum::Error before anything runs) by an
+  // empty one with the three "columns" of the engine's number type, all or
+  // nothing: a failed create, or a kill, leaves the old table as it was.
+  // Inside the caller's transaction ("inside_transaction") the new table
+  // takes the old one's place at its commit; otherwise at once, in a
+  // transaction of its own. Every statement goes through "run". The
+  // default drops, ignoring any failure of the drop (the table may not be
+  // there), and creates, which suits engines whose drop and create are
+  // transactional. Throws ProviderError.
+  virtual void recreate_table(const std::string& name,
+                              const std::array<std::string_view, 3>& columns,
+                              bool inside_transaction, const RunStatement& run);
   // Opens the table "name", as typed by the user; a name with a blank is
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.
@@ -76,7 +103,19 @@ class Engine {
   // replaced meanwhile), so that records stored in it are not reported as
   // kept. Does nothing where the engine has no such notion.
   virtual void check_still_reachable() const {}
+
+ protected:
+  // The column type of the recreated table's three number columns.
+  virtual std::string_view number_type() const = 0;
+  // How the engine writes parameter marker "index" (0-based) in a statement.
+  virtual std::string parameter_marker(std::size_t index) const = 0;
 };
+
+// Refuses (kadrum::Error) a table name that would change the statements
+// that recreate it: a comment start or a statement end would let the drop
+// reach another table ("t --" drops t), and a NUL byte ends the text an
+// engine reads.
+void check_statement_name(const std::string& name);
 
 // Opens the engine and database that "connection_string" names: a data
 // source beginning with "postgresql://" or "postgres://" is a PostgreSQL

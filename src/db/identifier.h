@@ -1,4 +1,4 @@
-// How SQL writes a name as a quoted identifier: the same in every engine.
+// How SQL writes a name as a quoted identifier.
 #pragma once
 
 #include <string>
@@ -6,14 +6,16 @@
 
 namespace kadrum {
 
-// "name" in double quotes, each double quote inside doubled. Never throws.
-inline std::string quote_identifier(std::string_view name) {
-  std::string quoted = "\"";
+// "name" between two "quote" characters, each "quote" inside doubled: the
+// standard form is double quotes, MariaDB and MySQL take backticks. Never
+// throws but for memory.
+inline std::string quote_identifier(std::string_view name, char quote = '"') {
+  std::string quoted(1, quote);
   for (const char c : name) {
-    if (c == '"') quoted += '"';
+    if (c == quote) quoted += quote;
     quoted += c;
   }
-  quoted += '"';
+  quoted += quote;
   return quoted;
 }
 

@@ -34,15 +34,7 @@ void Query::set_text() {
 
 void Query::execute() {
   if (!connection_.is_open()) connection_.open();
-  Engine& engine = connection_.engine();
-  if (engine.parameter_marker(0) == "?") {
-    engine.execute(command_text_, parameters_.size());
-    return;
-  }
-  // The engine writes its markers differently: scan the text again for it.
-  const MarkedStatement marked = scan_parameter_markers(
-      text_, [&engine](std::size_t index) { return engine.parameter_marker(index); });
-  engine.execute(marked.text, marked.names.size());
+  connection_.engine().execute_command(text_);
 }
 
 }  // namespace kadrum

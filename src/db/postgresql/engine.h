@@ -19,13 +19,15 @@ class PostgresEngine final : public Engine {
   // German description and libpq's reason, never with a password in it.
   explicit PostgresEngine(const std::string& uri);
 
-  std::string_view number_type() const override { return "double precision"; }
-  std::string parameter_marker(std::size_t index) const override;
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
   void commit() override;
   void rollback() noexcept override;
+
+ protected:
+  std::string_view number_type() const override { return "double precision"; }
+  std::string parameter_marker(std::size_t index) const override;
 
  private:
   std::shared_ptr<Session> session_;

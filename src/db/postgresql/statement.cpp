@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "db/sql_text.h"
 
 namespace kadrum::postgresql {
 
@@ -60,10 +61,10 @@ ProviderError result_error(pg_conn* conn, const pg_result* result) {
     return ProviderError(text);
   }
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  std::string_view german;
   for (const auto& known : everyday)
-    if (state && std::strcmp(state, known.sqlstate) == 0)
-      return ProviderError(described(known.german, primary));
-  return ProviderError(primary);
+    if (state && std::strcmp(state, known.sqlstate) == 0) german = known.german;
+  return ProviderError(german, primary, state ? state : "");
 }
 
 Result checked(pg_conn* conn, pg_result* raw) {
@@ -211,19 +212,7 @@ void roll_back_to_savepoint(pg_conn* conn) noexcept {
 }
 
 std::string open_form(std::string_view name) {
-  if (name.find(' ') == std::string_view::npos || name.front() == '[' ||
-      name.front() == '"')
-    return std::string(name);
-  // The quoted part runs from after the first "." (or the start) to the
-  // first ";" after it (or the end).
-  const auto dot = name.find('.');
-  const std::size_t begin = dot == std::string_view::npos ? 0 : dot + 1;
-  const auto semicolon = name.find(';', begin);
-  const std::size_t end = semicolon == std::string_view::npos ? name.size() : semicolon;
-  std::string form(name.substr(0, begin));
-  form += quote_identifier(name.substr(begin, end - begin));
-  form.append(name.substr(end));
-  return form;
+  return kadrum::open_form(name, "[\"", [](std::string_view part) { return quote_identifier(part); });
 }
 
 namespace {

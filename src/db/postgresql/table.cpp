@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/postgresql/column_kinds.h"
+#include "db/sql_text.h"
 
 namespace kadrum::postgresql {
 
@@ -104,28 +105,21 @@ void PostgresTable::read_catalog() {
   accepts_new_records_ = yes(rows, 0, 2);
 }
 
-void PostgresTable::plan(std::span<const std::size_t> positions) {
+void PostgresTable::prepare(std::span<const std::size_t> positions) {
   positions_.assign(positions.begin(), positions.end());
   parameter_types_.clear();
   insert_name_.clear();
-  insert_sql_ = "INSERT INTO " + qualified_name_;
   copy_sql_.clear();
-  if (positions.empty()) {
-    insert_sql_ += " DEFAULT VALUES";
-    return;
-  }
-  std::string names, markers;
+  std::vector<std::string> catalog_names;
   for (const std::size_t position : positions) {
-    if (!names.empty()) {
-      names += ',';
-      markers += ',';
-    }
-    names += quote_identifier(columns_.at(position).name);
-    markers += '$';
-    markers += std::to_string(parameter_types_.size() + 1);
+    catalog_names.push_back(columns_.at(position).name);
     parameter_types_.push_back(parameter_type(columns_[position].type_oid));
   }
-  insert_sql_ += " (" + names + ") VALUES (" + markers + ")";
+  const std::string names = column_list(catalog_names);
+  insert_sql_ = insert_statement(qualified_name_, names, positions.size(), [](std::size_t i) {
+    return "$" + std::to_string(i + 1);
+  });
+  if (positions.empty()) return;
   // A COPY reads every value with its column's own input, which for money
   // follows the server's monetary locale: such columns keep the INSERT.
   binary_sizes_.clear();
@@ -178,15 +172,7 @@ bool write_text(std::string& text, const Value& value, FieldKind kind) {
     text = *words;
   } else if (const auto* moment = std::get_if<DateTime>(&value)) {
     // ISO forms, which the server reads whatever its DateStyle.
-    const DateTime& t = *moment;
-    if (kind == FieldKind::date)
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
-    else if (kind == FieldKind::time)
-      std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    else
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
-                    t.month, t.day, t.hour, t.minute, t.second);
-    text = buffer;
+    text = iso_text(*moment, kind);
   } else {
     return false;
   }
@@ -291,13 +277,7 @@ void PostgresTable::insert_row() {
   });
 }
 
-void PostgresTable::insert(std::span<const std::size_t> positions,
-                           std::span<const Value> values) {
-  if (!accepts_new_records_)
-    throw ProviderError(messages::takes_no_records);
-  if (insert_sql_.empty() ||
-      !std::equal(positions.begin(), positions.end(), positions_.begin(), positions_.end()))
-    plan(positions);
+void PostgresTable::store(std::span<const Value> values) {
   // Inside a transaction nothing is visible before the commit anyway, so
   // the records stream in one COPY instead of a round trip each.
   if (!copy_sql_.empty() && (session_->copying() || in_transaction(session_->command()))) {

@@ -24,11 +24,13 @@ class PostgresTable final : public EngineTable {
 
   const std::vector<EngineField>& fields() const override { return fields_; }
   bool accepts_new_records() const override { return accepts_new_records_; }
+
+ protected:
+  void prepare(std::span<const std::size_t> positions) override;
   // Outside a transaction one prepared INSERT, committed when it returns.
   // Inside one the records go into a COPY, which the next command or the
   // commit ends; a record the server refuses then fails that call.
-  void insert(std::span<const std::size_t> positions,
-              std::span<const Value> values) override;
+  void store(std::span<const Value> values) override;
 
  private:
   struct Column {
@@ -40,7 +42,6 @@ class PostgresTable final : public EngineTable {
 
   void read_columns(const pg_result* description);
   void read_catalog();
-  void plan(std::span<const std::size_t> positions);
   void write_texts(std::span<const Value> values);
   void copy_text_row();
   // False, sending nothing, when a value does not fit its column's format.

@@ -20,8 +20,6 @@ class SqliteEngine final : public Engine {
   // database, and with the engine's description when SQLite refuses it.
   explicit SqliteEngine(const std::string& path);
 
-  std::string_view number_type() const override { return "double"; }
-  std::string parameter_marker(std::size_t) const override { return "?"; }
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
@@ -30,6 +28,10 @@ class SqliteEngine final : public Engine {
   // Compares the device and inode that "path" names now with those of the
   // file opened.
   void check_still_reachable() const override;
+
+ protected:
+  std::string_view number_type() const override { return "double"; }
+  std::string parameter_marker(std::size_t) const override { return "?"; }
 
  private:
   DatabaseHandle db_;

@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "base/provider_error.h"
+#include "db/sql_text.h"
 
 namespace kadrum::sqlite {
 
@@ -27,8 +28,7 @@ ProviderError last_error(sqlite3* db) {
     german = messages::database_read_only;
   else if (code == SQLITE_ERROR && text.rfind("no such table", 0) == 0)
     german = messages::table_missing;
-  if (german.empty()) return ProviderError(text);
-  return ProviderError(described(german, text));
+  return ProviderError(german, text, std::to_string(sqlite3_extended_errcode(db)));
 }
 
 void throw_last_error(sqlite3* db) { throw last_error(db); }
@@ -101,23 +101,12 @@ int Statement::integer(int index) const {
 }
 
 std::string open_form(std::string_view name) {
-  if (name.find(' ') == std::string_view::npos || name.front() == '[')
-    return std::string(name);
-  std::string form;
-  form.reserve(name.size() + 2);
-  if (const auto dot = name.find('.'); dot != std::string_view::npos) {
-    form.append(name.substr(0, dot + 1));
-    form += '[';
-    form.append(name.substr(dot + 1));
-  } else {
-    form += '[';
-    form.append(name);
-  }
-  if (const auto semicolon = form.find(';'); semicolon != std::string::npos)
-    form.insert(semicolon, 1, ']');
-  else
-    form += ']';
-  return form;
+  return kadrum::open_form(name, "[", [](std::string_view part) {
+    std::string bracketed = "[";
+    bracketed.append(part);
+    bracketed += ']';
+    return bracketed;
+  });
 }
 
 }  // namespace kadrum::sqlite

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 
 #include "base/messages.h"
 #include "base/provider_error.h"
+#include "db/sql_text.h"
 #include "db/sqlite/column_kinds.h"
 
 namespace kadrum::sqlite {
@@ -145,24 +145,16 @@ void SqliteTable::mark_rowid_alias() {
   }
 }
 
-void SqliteTable::prepare_insert(std::span<const std::size_t> positions) {
-  std::string sql = "INSERT INTO " + quote_identifier(schema_) + "." + quote_identifier(object_);
-  if (positions.empty()) {
-    sql += " DEFAULT VALUES";
-  } else {
-    std::string columns, markers;
-    for (const std::size_t position : positions) {
-      if (!columns.empty()) {
-        columns += ',';
-        markers += ',';
-      }
-      columns += quote_identifier(fields_.at(position).name);
-      markers += '?';
-    }
-    sql += " (" + columns + ") VALUES (" + markers + ")";
+void SqliteTable::prepare(std::span<const std::size_t> positions) {
+  std::vector<std::string> names;
+  insert_kinds_.clear();
+  for (const std::size_t position : positions) {
+    names.push_back(fields_.at(position).name);
+    insert_kinds_.push_back(fields_[position].kind);
   }
-  insert_ = Statement::prepare(db_.get(), sql);
-  insert_positions_.assign(positions.begin(), positions.end());
+  insert_ = Statement::prepare(
+      db_.get(), insert_statement(quote_identifier(schema_) + "." + quote_identifier(object_),
+                                  column_list(names), names.size()));
 }
 
 void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
@@ -180,38 +172,24 @@ void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
     bind_text(stmt, index, *text);
   } else if (const auto* moment = std::get_if<DateTime>(&value)) {
     // ISO texts, which SQLite's date and time functions read.
-    char buffer[64];
-    const DateTime& t = *moment;
-    if (kind == FieldKind::date)
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
-    else if (kind == FieldKind::time)
-      std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    else
-      std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
-                    t.month, t.day, t.hour, t.minute, t.second);
-    rc = sqlite3_bind_text(stmt, index, buffer, -1, SQLITE_TRANSIENT);
+    const std::string text = iso_text(*moment, kind);
+    rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                           SQLITE_TRANSIENT);
   } else {
     rc = sqlite3_bind_null(stmt, index);
   }
   if (rc != SQLITE_OK) throw_last_error(sqlite3_db_handle(stmt));
 }
 
-void SqliteTable::insert(std::span<const std::size_t> positions,
-                         std::span<const Value> values) {
-  if (!accepts_new_records_)
-    throw ProviderError(messages::takes_no_records);
-  if (!insert_ || !std::equal(positions.begin(), positions.end(),
-                              insert_positions_.begin(), insert_positions_.end()))
-    prepare_insert(positions);
-
+void SqliteTable::store(std::span<const Value> values) {
   struct ResetAfterwards {
     Statement& statement;
     // Every parameter is bound anew before the next step: no clearing needed.
     ~ResetAfterwards() { sqlite3_reset(statement.get()); }
   } reset{insert_};
-  const std::size_t count = std::min(positions.size(), values.size());
+  const std::size_t count = std::min(insert_kinds_.size(), values.size());
   for (std::size_t i = 0; i < count; ++i)
-    bind(static_cast<int>(i + 1), values[i], fields_[positions[i]].kind);
+    bind(static_cast<int>(i + 1), values[i], insert_kinds_[i]);
   // Autocommit: the record is committed when the step returns.
   insert_.step();
 }

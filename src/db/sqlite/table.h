@@ -22,15 +22,16 @@ class SqliteTable final : public EngineTable {
 
   const std::vector<EngineField>& fields() const override { return fields_; }
   bool accepts_new_records() const override { return accepts_new_records_; }
+
+ protected:
+  void prepare(std::span<const std::size_t> positions) override;
   // One INSERT in autocommit mode: committed when it returns.
-  void insert(std::span<const std::size_t> positions,
-              std::span<const Value> values) override;
+  void store(std::span<const Value> values) override;
 
  private:
   void read_columns(sqlite3_stmt* select);
   void read_table_details();
   void mark_rowid_alias();
-  void prepare_insert(std::span<const std::size_t> positions);
   void bind(int index, const Value& value, FieldKind kind);
 
   DatabaseHandle db_;
@@ -44,7 +45,7 @@ class SqliteTable final : public EngineTable {
   bool accepts_new_records_ = false;
   // Prepared once and reused for every record with the same positions.
   Statement insert_;
-  std::vector<std::size_t> insert_positions_;
+  std::vector<FieldKind> insert_kinds_;
 };
 
 }  // namespace kadrum::sqlite

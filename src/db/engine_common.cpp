@@ -1,0 +1,73 @@
+// The parts of Engine and EngineTable that every engine shares.
+#include <algorithm>
+#include <optional>
+
+#include "base/error.h"
+#include "base/messages.h"
+#include "base/provider_error.h"
+#include "db/engine.h"
+#include "db/parameter_markers.h"
+#include "db/transaction.h"
+
+namespace kadrum {
+
+void EngineTable::insert(std::span<const std::size_t> positions,
+                         std::span<const Value> values) {
+  if (!accepts_new_records()) throw ProviderError(messages::takes_no_records);
+  if (!prepared_ || !std::equal(positions.begin(), positions.end(),
+                                prepared_positions_.begin(), prepared_positions_.end())) {
+    prepared_ = false;
+    prepare(positions);
+    prepared_positions_.assign(positions.begin(), positions.end());
+    prepared_ = true;
+  }
+  store(values);
+}
+
+void Engine::execute_command(std::string_view text) {
+  const MarkedStatement marked =
+      scan_parameter_markers(text, [this](std::size_t index) { return parameter_marker(index); });
+  execute(marked.text, marked.names.size());
+}
+
+void check_statement_name(const std::string& name) {
+  using namespace std::string_view_literals;
+  for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {
+    if (name.find(piece) == std::string::npos) continue;
+    // A message is a C string to its readers: a NUL is shown as "\0".
+    std::string shown;
+    for (char c : name) shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    throw Error(fill_message(
+        "Der Tabellenname '%s' wird abgelehnt: ';', '--', '/*' und Nullzeichen "
+        "würden die Anweisungen zum Neuanlegen der Tabelle verändern",
+        {shown}));
+  }
+}
+
+void Engine::recreate_table(const std::string& name,
+                            const std::array<std::string_view, 3>& columns,
+                            bool inside_transaction, const RunStatement& run) {
+  check_statement_name(name);
+  // Drop and create replace the table together.
+  std::optional<Transaction> replace;
+  if (!inside_transaction) replace.emplace(*this);
+  // The drop fails whenever the table is not there yet; that is expected,
+  // and any other reason shows up at the create. A failed statement leaves
+  // the transaction usable.
+  try {
+    run(" drop table " + name);
+  } catch (...) {
+  }
+  std::string create = " create table " + name + " ( ";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0) create += ", ";
+    create += columns[i];
+    create += ' ';
+    create += number_type();
+  }
+  create += " )";
+  run(create);
+  if (replace) replace->commit();
+}
+
+}  // namespace kadrum
