@@ -119,7 +119,8 @@ void check_statement_name(const std::string& name);
 
 // Opens the engine and database that "connection_string" names: a data
 // source beginning with "postgresql://" or "postgres://" is a PostgreSQL
-// server, anything else the path of a SQLite database file. Throws
+// server, one beginning with "odbc:" (any case) an ODBC connection string,
+// anything else the path of a SQLite database file. Throws
 // ProviderError with a German description when the data source is unusable.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
 

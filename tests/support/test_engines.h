@@ -79,6 +79,15 @@ inline void PrintTo(const TestEngine& engine, std::ostream* out) { *out << engin
 inline std::unique_ptr<TestDatabase> make_postgres_test_database();
 #endif
 
+#ifdef KADRUM_MARIADB_SERVER
+// Databases reached through ODBC (odbc_test_database.h, included at the end).
+inline std::unique_ptr<TestDatabase> make_mariadb_test_database();
+inline std::unique_ptr<TestDatabase> make_sqlite_odbc_test_database(const TempFolder& folder);
+#ifdef KADRUM_PG_SERVER
+inline std::unique_ptr<TestDatabase> make_postgres_odbc_test_database();
+#endif
+#endif
+
 // SQLite always; every other engine when its test server is there.
 inline std::vector<TestEngine> test_engines() {
   std::vector<TestEngine> engines;
@@ -91,6 +100,19 @@ inline std::vector<TestEngine> test_engines() {
                      },
                      false});
 #endif
+#ifdef KADRUM_MARIADB_SERVER
+  // The old table stays until the fresh one is swapped in at the commit.
+  engines.push_back({"OdbcMariaDB", [](const TempFolder&) { return make_mariadb_test_database(); }});
+  // The SQLite ODBC driver keeps SQLite's rollback journal, which locks
+  // readers out while a large transaction writes.
+  engines.push_back({"OdbcSQLite", make_sqlite_odbc_test_database, false});
+#ifdef KADRUM_PG_SERVER
+  engines.push_back({"OdbcPostgreSQL", [](const TempFolder&) {
+                       return make_postgres_odbc_test_database();
+                     },
+                     false});
+#endif
+#endif
   return engines;
 }
 
@@ -98,4 +120,7 @@ inline std::vector<TestEngine> test_engines() {
 
 #ifdef KADRUM_PG_SERVER
 #include "support/postgresql_test_database.h"
+#endif
+#ifdef KADRUM_MARIADB_SERVER
+#include "support/odbc_test_database.h"
 #endif

@@ -117,7 +117,9 @@ void PostgresTable::prepare(std::span<const std::size_t> positions) {
   }
   const std::string names = column_list(catalog_names);
   insert_sql_ = insert_statement(qualified_name_, names, positions.size(), [](std::size_t i) {
-    return "$" + std::to_string(i + 1);
+    std::string marker(1, '$');
+    marker += std::to_string(i + 1);
+    return marker;
   });
   if (positions.empty()) return;
   // A COPY reads every value with its column's own input, which for money

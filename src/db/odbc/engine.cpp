@@ -1,0 +1,335 @@
+#include "db/odbc/engine.h"
+
+#include <algorithm>
+
+#include "base/messages.h"
+#include "db/odbc/table.h"
+#include "db/sql_text.h"
+
+namespace kadrum::odbc {
+
+namespace {
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+// "source" without its "odbc:".
+std::string connection_string_of(std::string_view source) {
+  return std::string(source.substr(5));
+}
+
+std::string info_text(SQLHANDLE connection, SQLUSMALLINT type) {
+  SQLWCHAR text[256] = {};
+  SQLSMALLINT bytes = 0;
+  if (!succeeded(SQLGetInfoW(connection, type, text, sizeof text, &bytes))) return {};
+  return narrow(text, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(bytes, 0)) /
+                                                sizeof(SQLWCHAR),
+                                            255));
+}
+
+SQLUSMALLINT info_small(SQLHANDLE connection, SQLUSMALLINT type) {
+  SQLUSMALLINT number = 0;
+  SQLGetInfoW(connection, type, &number, sizeof number, nullptr);
+  return number;
+}
+
+// The name of the database's own type for SQL_DOUBLE, the first the driver
+// lists; "fallback" when it lists none.
+std::string double_type_name(SQLHANDLE connection, const std::string& fallback) {
+  StatementHandle types(connection);
+  if (!succeeded(SQLGetTypeInfoW(types.get(), SQL_DOUBLE))) return fallback;
+  std::string name = fallback;
+  if (succeeded(SQLFetch(types.get()))) {
+    SQLWCHAR text[128] = {};
+    SQLLEN length = 0;
+    if (succeeded(SQLGetData(types.get(), 1, SQL_C_WCHAR, text, sizeof text, &length)) &&
+        length > 0)
+      name = narrow(text, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 127));
+  }
+  return name;
+}
+
+// The setting "key" (any case) of an ODBC connection string, unbraced.
+std::optional<std::string> setting(std::string_view connection_string, std::string_view key) {
+  std::size_t at = 0;
+  while (at < connection_string.size()) {
+    const auto equals = connection_string.find('=', at);
+    if (equals == std::string_view::npos) break;
+    std::string name = lower(connection_string.substr(at, equals - at));
+    name.erase(0, name.find_first_not_of(' '));
+    name.erase(name.find_last_not_of(' ') + 1);
+    std::size_t end;
+    std::string value;
+    if (equals + 1 < connection_string.size() && connection_string[equals + 1] == '{') {
+      end = connection_string.find('}', equals + 2);
+      if (end == std::string_view::npos) end = connection_string.size();
+      value = connection_string.substr(equals + 2, end - equals - 2);
+      end = std::min(connection_string.find(';', end), connection_string.size());
+    } else {
+      end = std::min(connection_string.find(';', equals + 1), connection_string.size());
+      value = connection_string.substr(equals + 1, end - equals - 1);
+    }
+    if (name == key) return value;
+    at = end + 1;
+  }
+  return std::nullopt;
+}
+
+// "name" with "suffix" added to its last part: inside a closing quote, or
+// at the end.
+std::string with_suffix(const std::string& name, std::string_view suffix, char quote) {
+  if (!name.empty() && (name.back() == quote || name.back() == ']'))
+    return name.substr(0, name.size() - 1) + std::string(suffix) + name.back();
+  return name + std::string(suffix);
+}
+
+// An environment that speaks ODBC 3, as it must before a connection is
+// allocated in it.
+Environment odbc3_environment() {
+  Environment environment(SQL_NULL_HANDLE);
+  SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  return environment;
+}
+
+}  // namespace
+
+bool is_odbc_source(std::string_view source) {
+  return source.size() >= 5 && lower(source.substr(0, 5)) == "odbc:";
+}
+
+Session::Session(const std::string& connection_string)
+    : secrets_(passwords_in(connection_string)),
+      environment_(odbc3_environment()),
+      connection_(environment_) {
+  // Gives up after 10 s, as the PostgreSQL engine does, unless the driver
+  // ignores it.
+  SQLSetConnectAttrW(connection(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
+  WideString text = widen(connection_string);
+  check(SQLDriverConnectW(connection(), nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
+                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+        SQL_HANDLE_DBC, connection(), secrets_);
+  connection_.set_connected();
+  read_dialect();
+}
+
+void Session::read_dialect() {
+  SQLHANDLE dbc = connection();
+  dialect_.dbms = info_text(dbc, SQL_DBMS_NAME);
+  const std::string quote = info_text(dbc, SQL_IDENTIFIER_QUOTE_CHAR);
+  if (quote.size() == 1 && quote != " ") dialect_.quote = quote[0];
+  dialect_.double_type = double_type_name(dbc, dialect_.double_type);
+  const SQLUSMALLINT transactions = info_small(dbc, SQL_TXN_CAPABLE);
+  dialect_.transactional_ddl = transactions == SQL_TC_ALL;
+  const std::string dbms = lower(dialect_.dbms);
+  // MariaDB and MySQL commit every drop and create at once, whatever the
+  // driver says; RENAME TABLE swaps several tables in one step.
+  if (dbms.find("mariadb") != std::string::npos || dbms.find("mysql") != std::string::npos) {
+    dialect_.transactional_ddl = false;
+    dialect_.rename_swap = true;
+    dialect_.no_columns = " () VALUES ()";
+  }
+  // A driver without parameter arrays refuses the size, or changes it.
+  StatementHandle probe(dbc);
+  SQLULEN size = 0;
+  dialect_.parameter_arrays =
+      succeeded(SQLSetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE,
+                                reinterpret_cast<SQLPOINTER>(SQLULEN{2000}), 0)) &&
+      succeeded(SQLGetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
+      size == 2000;
+  dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
+}
+
+void Session::run(const std::string& sql) {
+  send_waiting();
+  StatementHandle statement(connection());
+  WideString text = widen(sql);
+  check(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+        SQL_HANDLE_STMT, statement.get(), secrets_);
+}
+
+void Session::set_in_transaction(bool inside) {
+  check(SQLSetConnectAttrW(connection(), SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(inside ? SQL_AUTOCOMMIT_OFF
+                                                               : SQL_AUTOCOMMIT_ON),
+                           0),
+        SQL_HANDLE_DBC, connection(), secrets_);
+  in_transaction_ = inside;
+}
+
+void Session::send_waiting() {
+  if (!waiting_) return;
+  const std::shared_ptr<Block> block = std::move(waiting_);
+  waiting_.reset();
+  block->send();
+}
+
+void Session::drop_waiting() noexcept {
+  if (waiting_) waiting_->clear();
+  waiting_.reset();
+}
+
+OdbcEngine::OdbcEngine(const std::string& source)
+    : session_(std::make_shared<Session>(connection_string_of(source))), source_(source) {}
+
+void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count) {
+  const std::string sql(statement);
+  check_single_statement(sql);
+  session_->send_waiting();
+  StatementHandle handle(session_->connection());
+  WideString text = widen(sql);
+  check(SQLPrepareW(handle.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+        SQL_HANDLE_STMT, handle.get(), session_->secrets());
+  // Parameters without value are NULL, as SQLite takes unbound ones.
+  static SQLLEN null_indicator = SQL_NULL_DATA;
+  for (std::size_t i = 0; i < parameter_count; ++i)
+    check(SQLBindParameter(handle.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                           SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &null_indicator),
+          SQL_HANDLE_STMT, handle.get(), session_->secrets());
+  check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
+}
+
+std::unique_ptr<EngineTable> OdbcEngine::open_table(std::string_view name) {
+  const char quote = session_->dialect().quote;
+  std::string form = open_form(name, std::string("[\"`"), [quote](std::string_view part) {
+    return quote_identifier(part, quote);
+  });
+  // A table replaced at the commit is filled under its fresh name.
+  if (swap_ && form == swap_->name) form = swap_->fresh;
+  return std::make_unique<OdbcTable>(session_, std::move(form));
+}
+
+void OdbcEngine::begin() {
+  if (session_->in_transaction()) throw ProviderError("Es läuft bereits eine Transaktion");
+  session_->send_waiting();
+  session_->set_in_transaction(true);
+}
+
+void OdbcEngine::commit() {
+  if (!session_->in_transaction()) throw ProviderError("Es läuft keine Transaktion");
+  session_->send_waiting();
+  check(SQLEndTran(SQL_HANDLE_DBC, session_->connection(), SQL_COMMIT), SQL_HANDLE_DBC,
+        session_->connection(), session_->secrets());
+  session_->set_in_transaction(false);
+  if (swap_) {
+    const Swap swap = *swap_;
+    swap_.reset();
+    swap_in(swap);
+  }
+}
+
+void OdbcEngine::rollback() noexcept {
+  session_->drop_waiting();
+  if (!session_->in_transaction()) return;
+  SQLEndTran(SQL_HANDLE_DBC, session_->connection(), SQL_ROLLBACK);
+  try {
+    session_->set_in_transaction(false);
+    if (swap_) {
+      const Swap swap = *swap_;
+      swap_.reset();
+      session_->run("DROP TABLE IF EXISTS " + swap.fresh);
+    }
+  } catch (const std::exception&) {
+    // The fresh table is dropped at the next recreate.
+  }
+}
+
+void OdbcEngine::swap_in(const Swap& swap) {
+  // One RENAME TABLE moves the old table aside and the fresh one in: other
+  // programs see either the old or the new table, never none.
+  try {
+    session_->run("RENAME TABLE " + swap.name + " TO " + swap.aside + ", " + swap.fresh + " TO " +
+                  swap.name);
+  } catch (const ProviderError& error) {
+    if (error.code() != "42S02") throw;
+    session_->run("RENAME TABLE " + swap.fresh + " TO " + swap.name);  // no old table
+  }
+  session_->run("DROP TABLE IF EXISTS " + swap.aside);
+}
+
+void OdbcEngine::recreate_table(const std::string& name,
+                                const std::array<std::string_view, 3>& columns,
+                                bool inside_transaction, const RunStatement& run) {
+  const Dialect& dialect = session_->dialect();
+  if (dialect.transactional_ddl) {
+    Engine::recreate_table(name, columns, inside_transaction, run);
+    return;
+  }
+  check_statement_name(name);
+  if (!dialect.rename_swap) {
+    if (inside_transaction)
+      throw ProviderError(fill_message(
+          "'*' und --single-transaction lassen sich mit %s nicht verbinden: die Datenbank "
+          "legt Tabellen sofort und außerhalb jeder Transaktion an und löscht sie ebenso, "
+          "und ein Austausch in einem Schritt ist für sie nicht bekannt",
+          {dialect.dbms.empty() ? "diesem ODBC-Treiber" : dialect.dbms}));
+    Engine::recreate_table(name, columns, false, run);
+    return;
+  }
+  // The old table stays untouched until the fresh one is complete; what a
+  // killed run left under the two helper names goes first.
+  Swap swap{name, with_suffix(name, "_kadrum_neu", dialect.quote),
+            with_suffix(name, "_kadrum_alt", dialect.quote)};
+  run(" drop table if exists " + swap.fresh);
+  run(" drop table if exists " + swap.aside);
+  std::string create = " create table " + swap.fresh + " ( ";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0) create += ", ";
+    create += columns[i];
+    create += ' ';
+    create += dialect.double_type;
+  }
+  create += " )";
+  run(create);
+  if (inside_transaction)
+    swap_ = swap;
+  else
+    swap_in(swap);
+}
+
+bool create_database(const std::string& source) {
+  const std::string connection_string = connection_string_of(source);
+  std::optional<std::string> name = setting(connection_string, "database");
+  if (!name) name = setting(connection_string, "db");
+  const std::vector<std::string> secrets = passwords_in(connection_string);
+  if (!name || name->empty())
+    throw ProviderError(masked(
+        "Die ODBC-Verbindung nennt keine Datenbank (Database=), die angelegt werden könnte",
+        secrets));
+  try {
+    Session target(connection_string);
+    return false;
+  } catch (const ProviderError& error) {
+    // 42000 with MariaDB's "Unknown database"; anything else is no missing
+    // database and is reported as it is.
+    if (error.engine_text().find("Unknown database") == std::string::npos) throw;
+  }
+  // The same connection without a database reaches the server itself.
+  std::string server_string;
+  std::size_t at = 0;
+  while (at <= connection_string.size()) {
+    const auto end = std::min(connection_string.find(';', at), connection_string.size());
+    const std::string part = connection_string.substr(at, end - at);
+    const std::string key = lower(part.substr(0, part.find('=')));
+    if (key.find_first_not_of(' ') != std::string::npos && key != "database" && key != "db")
+      server_string += part + ";";
+    at = end + 1;
+  }
+  Session server(server_string);
+  if (!server.dialect().rename_swap)
+    throw ProviderError(fill_message("Der ODBC-Treiber für %s kann keine Datenbank anlegen",
+                                     {server.dialect().dbms}));
+  try {
+    server.run("CREATE DATABASE " + quote_identifier(*name, server.dialect().quote));
+  } catch (const ProviderError& error) {
+    if (error.engine_text().find("database exists") != std::string::npos) return false;
+    throw;
+  }
+  return true;
+}
+
+}  // namespace kadrum::odbc

@@ -1,0 +1,127 @@
+// The ODBC engine: one connection through the system's ODBC driver manager
+// to any database that has an ODBC driver (MariaDB, MySQL, PostgreSQL,
+// SQLite, SQL Server, Access). What the database's SQL does differently is
+// asked of the driver, not guessed.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine.h"
+#include "db/odbc/statement.h"
+
+namespace kadrum::odbc {
+
+// What the driver says of its database's dialect.
+struct Dialect {
+  std::string dbms;               // SQL_DBMS_NAME: "MariaDB", "PostgreSQL", ...
+  char quote = '"';               // SQL_IDENTIFIER_QUOTE_CHAR
+  std::string double_type = "double precision";  // SQLGetTypeInfo(SQL_DOUBLE)
+  // Whether drop and create run inside a transaction (SQL_TXN_CAPABLE);
+  // where they commit at once, RENAME TABLE (MariaDB, MySQL) swaps a fresh
+  // table in instead.
+  bool transactional_ddl = true;
+  bool rename_swap = false;
+  // Whether one execution takes many rows of parameters (the Access driver
+  // refuses arrays).
+  bool parameter_arrays = false;
+  // How an INSERT without columns is written.
+  std::string no_columns = " DEFAULT VALUES";
+  bool read_only = false;  // SQL_DATA_SOURCE_READ_ONLY
+};
+
+class Block;
+
+// The connection and the records that wait to be sent; the engine and its
+// open tables share it, so that a table never outlives its connection and
+// every command and commit sends waiting records first.
+class Session {
+ public:
+  // Connects with "connection_string" (without "odbc:"). Throws
+  // ProviderError with a German description, the driver's text and the
+  // SQLSTATE, never with a password in it.
+  explicit Session(const std::string& connection_string);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  SQLHANDLE connection() const { return connection_.get(); }
+  const Dialect& dialect() const { return dialect_; }
+  const std::vector<std::string>& secrets() const { return secrets_; }
+  // Runs one statement at once, without parameters. Throws ProviderError.
+  void run(const std::string& sql);
+
+  bool in_transaction() const { return in_transaction_; }
+  void set_in_transaction(bool inside);
+
+  // The block that holds records not yet sent, or none.
+  void set_waiting(std::shared_ptr<Block> block) { waiting_ = std::move(block); }
+  // Sends the waiting records. Throws ProviderError when one is refused.
+  void send_waiting();
+  // Forgets the waiting records. Never throws.
+  void drop_waiting() noexcept;
+
+ private:
+  void read_dialect();
+
+  std::vector<std::string> secrets_;
+  Environment environment_;
+  ConnectionHandle connection_;
+  Dialect dialect_;
+  bool in_transaction_ = false;
+  std::shared_ptr<Block> waiting_;
+};
+
+class OdbcEngine final : public Engine {
+ public:
+  // Connects through the ODBC connection string "source" ("odbc:" and
+  // "DSN=lab" or "Driver={...};..."), autocommit on. Throws ProviderError
+  // as Session does.
+  explicit OdbcEngine(const std::string& source);
+
+  void execute(std::string_view statement, std::size_t parameter_count) override;
+  std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  void begin() override;
+  void commit() override;
+  void rollback() noexcept override;
+  // Where drop and create commit at once: with RENAME TABLE a fresh table
+  // is filled and swapped in (at once, or at the commit inside a
+  // transaction), otherwise inside a transaction the recreate is refused.
+  void recreate_table(const std::string& name, const std::array<std::string_view, 3>& columns,
+                      bool inside_transaction, const RunStatement& run) override;
+
+  const Dialect& dialect() const { return session_->dialect(); }
+
+ protected:
+  std::string_view number_type() const override { return session_->dialect().double_type; }
+  std::string parameter_marker(std::size_t) const override { return "?"; }
+
+ private:
+  // The swap waiting for the commit: "fresh" takes the place of "name".
+  struct Swap {
+    std::string name;
+    std::string fresh;
+    std::string aside;
+  };
+  void swap_in(const Swap& swap);
+
+  std::shared_ptr<Session> session_;
+  std::string source_;
+  std::optional<Swap> swap_;
+};
+
+// True for a data source that names an ODBC connection: it begins with
+// "odbc:" in any case.
+bool is_odbc_source(std::string_view source);
+
+// Creates the database that the connection string "source" names
+// ("Database=" or "DB="), through the server, when the driver's database
+// can (MariaDB, MySQL: CREATE DATABASE), and returns true; returns false,
+// changing nothing, when it exists. Throws ProviderError when it cannot be
+// created, with a German description that says so when the driver cannot
+// create databases.
+bool create_database(const std::string& source);
+
+}  // namespace kadrum::odbc

@@ -1,0 +1,264 @@
+#include "db/odbc/statement.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/messages.h"
+
+namespace kadrum::odbc {
+
+WideString widen(std::string_view text) {
+  WideString wide;
+  wide.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t size = byte < 0x80 ? 1 : byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
+    char32_t c = size == 1 ? byte : size == 2 ? byte & 0x1f : size == 3 ? byte & 0x0f : byte & 0x07;
+    bool valid = (byte < 0x80 || byte >= 0xc2) && byte <= 0xf4 && i + size <= text.size();
+    for (std::size_t k = 1; valid && k < size; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xc0) == 0x80;
+      c = (c << 6) | (next & 0x3f);
+    }
+    if (!valid || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) {
+      wide += static_cast<SQLWCHAR>(0xfffd);
+      ++i;
+      continue;
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      wide += static_cast<SQLWCHAR>(0xd800 + (c >> 10));
+      wide += static_cast<SQLWCHAR>(0xdc00 + (c & 0x3ff));
+    } else {
+      wide += static_cast<SQLWCHAR>(c);
+    }
+    i += size;
+  }
+  return wide;
+}
+
+std::string narrow(const SQLWCHAR* text, std::size_t length) {
+  std::string out;
+  out.reserve(length);
+  for (std::size_t i = 0; i < length; ++i) {
+    char32_t c = text[i];
+    if (c >= 0xd800 && c <= 0xdbff && i + 1 < length && text[i + 1] >= 0xdc00 &&
+        text[i + 1] <= 0xdfff) {
+      c = 0x10000 + ((c - 0xd800) << 10) + (text[i + 1] - 0xdc00);
+      ++i;
+    } else if (c >= 0xd800 && c <= 0xdfff) {
+      c = 0xfffd;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xc0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xe0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    } else {
+      out += static_cast<char>(0xf0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+      out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+  }
+  return out;
+}
+
+std::string narrow(const WideString& text) { return narrow(text.data(), text.size()); }
+
+namespace {
+
+bool same_key(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> passwords_in(std::string_view connection_string) {
+  // KEY=value pairs separated by ";"; a value in braces may hold ";" and
+  // ends at "}" (doubled inside).
+  std::vector<std::string> found;
+  std::size_t at = 0;
+  while (at < connection_string.size()) {
+    const auto equals = connection_string.find('=', at);
+    if (equals == std::string_view::npos) break;
+    const std::string_view key = trimmed(connection_string.substr(at, equals - at));
+    std::size_t start = equals + 1;
+    while (start < connection_string.size() && connection_string[start] == ' ') ++start;
+    std::string value;
+    std::size_t end = start;
+    if (start < connection_string.size() && connection_string[start] == '{') {
+      end = start + 1;
+      while (end < connection_string.size()) {
+        if (connection_string[end] == '}') {
+          if (end + 1 < connection_string.size() && connection_string[end + 1] == '}') {
+            value += '}';
+            end += 2;
+            continue;
+          }
+          ++end;
+          break;
+        }
+        value += connection_string[end++];
+      }
+      // The braced form as written is a secret too.
+      if (same_key(key, "pwd") || same_key(key, "password"))
+        found.emplace_back(connection_string.substr(start, end - start));
+      end = std::min(connection_string.find(';', end), connection_string.size());
+    } else {
+      end = std::min(connection_string.find(';', start), connection_string.size());
+      value = trimmed(connection_string.substr(start, end - start));
+    }
+    if ((same_key(key, "pwd") || same_key(key, "password")) && !value.empty())
+      found.push_back(value);
+    at = end + 1;
+  }
+  return found;
+}
+
+std::string masked(std::string_view text, const std::vector<std::string>& secrets) {
+  std::vector<std::string> sorted(secrets);
+  // Longest first, so that a shorter secret never hides part of a longer.
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  std::string shown(text);
+  for (const auto& secret : sorted) {
+    if (secret.empty()) continue;
+    for (auto at = shown.find(secret); at != std::string::npos; at = shown.find(secret, at + 3))
+      shown.replace(at, secret.size(), "***");
+  }
+  return shown;
+}
+
+Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
+  SQLWCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  std::array<SQLWCHAR, 2048> text{};
+  SQLSMALLINT length = 0;
+  Diagnostic found;
+  if (!succeeded(SQLGetDiagRecW(type, handle, 1, state, &native, text.data(),
+                                static_cast<SQLSMALLINT>(text.size()), &length)))
+    return found;
+  found.sqlstate = narrow(state, 5);
+  found.text = narrow(text.data(), std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0),
+                                                         text.size() - 1));
+  // "[unixODBC][Driver Manager]..." or "[ma-3.1.18]...": the prefixes name
+  // the components, not the failure.
+  while (!found.text.empty() && found.text.front() == '[') {
+    const auto close = found.text.find(']');
+    if (close == std::string::npos) break;
+    found.text.erase(0, close + 1);
+  }
+  // On one line: a line break and the blanks after it become one blank.
+  std::string line;
+  for (std::size_t i = 0; i < found.text.size(); ++i) {
+    const char c = found.text[i];
+    if (c != '\n' && c != '\r') {
+      line += c;
+      continue;
+    }
+    while (i + 1 < found.text.size() && (found.text[i + 1] == '\t' || found.text[i + 1] == ' ' ||
+                                         found.text[i + 1] == '\n' || found.text[i + 1] == '\r'))
+      ++i;
+    line += ' ';
+  }
+  found.text = line;
+  return found;
+}
+
+namespace {
+
+struct Everyday {
+  std::string_view prefix;  // an SQLSTATE or its class
+  std::string_view german;
+};
+
+// The first entry whose SQLSTATE or class matches wins.
+constexpr std::array<Everyday, 15> everyday{{
+    {"IM002", "Der ODBC-Treiber oder die Datenquelle ist nicht eingerichtet"},
+    {"IM003", "Der ODBC-Treiber lässt sich nicht laden"},
+    {"08001", "Keine Verbindung zum Datenbankserver"},
+    {"08004", "Der Datenbankserver lehnt die Verbindung ab"},
+    {"08S01", "Die Verbindung zum Datenbankserver ist abgebrochen"},
+    {"08", "Die Verbindung zum Datenbankserver ist gestört"},
+    {"28", "Die Anmeldung am Datenbankserver ist gescheitert"},
+    {"42S02", messages::table_missing},
+    {"42000", "Die Anweisung ist fehlerhaft oder dem Benutzer fehlt die Berechtigung dafür"},
+    {"HYT00", messages::database_locked},
+    {"40001", messages::database_locked},
+    {"22003", "Ein Wert liegt außerhalb des Bereichs seiner Spalte"},
+    {"22", "Ein Wert passt nicht zu seiner Spalte"},
+    {"23", "Ein Datensatz verletzt eine Bedingung der Tabelle"},
+    {"53100", messages::disk_full},
+}};
+
+}  // namespace
+
+std::string_view german_for(std::string_view sqlstate) {
+  for (const auto& known : everyday)
+    if (sqlstate.starts_with(known.prefix)) return known.german;
+  return {};
+}
+
+void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
+           const std::vector<std::string>& secrets, std::string_view german) {
+  if (succeeded(rc) || rc == SQL_NO_DATA) return;
+  const Diagnostic found = diagnostic(type, handle);
+  if (german.empty()) german = german_for(found.sqlstate);
+  // MariaDB reports a full disk or table in its text under HY000.
+  if (german.empty() && (found.text.find("is full") != std::string::npos ||
+                         found.text.find("No space left") != std::string::npos))
+    german = messages::disk_full;
+  // unixODBC names a driver it cannot find or load under 01000.
+  if (german.empty() && found.text.find("Can't open lib") != std::string::npos)
+    german = "Der ODBC-Treiber ist nicht installiert oder lässt sich nicht laden";
+  if (german.empty() && found.text.find("Lock wait timeout") != std::string::npos)
+    german = messages::database_locked;
+  if (german.empty()) german = "Der ODBC-Treiber meldet einen Fehler";
+  throw ProviderError(masked(german, secrets), masked(found.text, secrets), found.sqlstate);
+}
+
+void check_single_statement(std::string_view sql) {
+  bool seen_statement = false;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      i = std::min(sql.find('\n', i), sql.size());
+    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      const auto end = sql.find("*/", i + 2);
+      i = end == std::string_view::npos ? sql.size() : end + 1;
+    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      seen_statement = true;
+      auto end = sql.find(close, i + 1);
+      // A doubled quote stays inside the quoted stretch.
+      while (end != std::string_view::npos && close != ']' && end + 1 < sql.size() &&
+             sql[end + 1] == close)
+        end = sql.find(close, end + 2);
+      i = end == std::string_view::npos ? sql.size() : end;
+    } else if (c == ';') {
+      const auto rest = sql.substr(i + 1);
+      if (rest.find_first_not_of(" \t\r\n\f\v;") != std::string_view::npos)
+        throw ProviderError(messages::second_statement);
+      break;
+    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') {
+      seen_statement = true;
+    }
+  }
+  if (!seen_statement) throw ProviderError(messages::no_statement);
+}
+
+}  // namespace kadrum::odbc

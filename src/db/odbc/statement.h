@@ -1,0 +1,115 @@
+// RAII wrappers around the ODBC handles, the one helper that turns a failed
+// call into a ProviderError, and the text conversions every part of the
+// ODBC engine repeats. Only the wide (W) and undecorated functions are
+// used: every driver manager has them, some lack the A-suffixed ones.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/provider_error.h"
+
+namespace kadrum::odbc {
+
+using WideString = std::basic_string<SQLWCHAR>;
+
+// UTF-8 to the driver manager's wide characters (UTF-16) and back; a byte
+// that begins no valid sequence becomes U+FFFD. Never throw but for memory.
+WideString widen(std::string_view text);
+std::string narrow(const SQLWCHAR* text, std::size_t length);
+std::string narrow(const WideString& text);
+
+// The passwords ("PWD=", "Password=", any case, braced or not) that an ODBC
+// connection string holds.
+std::vector<std::string> passwords_in(std::string_view connection_string);
+// "text" with every one of "secrets" replaced by "***". Never throws but
+// for memory.
+std::string masked(std::string_view text, const std::vector<std::string>& secrets);
+
+// One ODBC handle of "Type", freed on destruction. Moves, never copies.
+template <SQLSMALLINT Type>
+class Handle {
+ public:
+  Handle() = default;
+  // Allocates a handle under "parent" (none for the environment); throws
+  // ProviderError when the driver manager cannot.
+  explicit Handle(SQLHANDLE parent);
+  Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = SQL_NULL_HANDLE; }
+  Handle& operator=(Handle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(Type, handle_);
+  }
+  SQLHANDLE get() const { return handle_; }
+
+ private:
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+using Environment = Handle<SQL_HANDLE_ENV>;
+using StatementHandle = Handle<SQL_HANDLE_STMT>;
+
+// A connection handle that is disconnected before it is freed.
+class ConnectionHandle {
+ public:
+  explicit ConnectionHandle(const Environment& environment) : handle_(environment.get()) {}
+  ConnectionHandle(const ConnectionHandle&) = delete;
+  ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+  ~ConnectionHandle() {
+    if (connected_) SQLDisconnect(handle_.get());
+  }
+  SQLHANDLE get() const { return handle_.get(); }
+  void set_connected() { connected_ = true; }
+
+ private:
+  Handle<SQL_HANDLE_DBC> handle_;
+  bool connected_ = false;
+};
+
+// The first diagnostic record of "handle": its SQLSTATE and the driver's
+// text without the driver manager's "[vendor][driver]" prefixes.
+struct Diagnostic {
+  std::string sqlstate;
+  std::string text;
+};
+Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle);
+
+// The German description of the everyday SQLSTATE classes (no driver,
+// cannot connect, login failed, table missing, locked, data out of range,
+// disk full); empty for any other.
+std::string_view german_for(std::string_view sqlstate);
+
+// Returns when "rc" is a success (with or without information) or
+// SQL_NO_DATA; otherwise throws ProviderError with the German description
+// for its SQLSTATE ("german" when given, a general one for the rest), the
+// driver's text and the SQLSTATE as its code, every one of "secrets" masked.
+void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
+           const std::vector<std::string>& secrets = {}, std::string_view german = {});
+
+inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// Refuses (ProviderError) a statement text that holds no statement, or a
+// second one after its first: ODBC drivers differ in whether they run
+// several, so a name that carries "; drop table" is refused before the
+// driver sees it. Quotes (', ", `, [...]) and comments are skipped.
+void check_single_statement(std::string_view sql);
+
+template <SQLSMALLINT Type>
+Handle<Type>::Handle(SQLHANDLE parent) {
+  const SQLRETURN rc = SQLAllocHandle(Type, parent, &handle_);
+  if (!succeeded(rc)) {
+    handle_ = SQL_NULL_HANDLE;
+    throw ProviderError("Der ODBC-Treibermanager kann keine Verbindung anlegen");
+  }
+}
+
+}  // namespace kadrum::odbc

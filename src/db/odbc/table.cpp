@@ -1,0 +1,309 @@
+#include "db/odbc/table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "base/messages.h"
+#include "db/sql_text.h"
+#include "db/odbc/column_kinds.h"
+
+namespace kadrum::odbc {
+
+namespace {
+
+// Records per call inside a transaction: large enough that the round trips
+// vanish, small enough that the buffers stay a few hundred kilobytes.
+constexpr std::size_t block_rows = 2000;
+
+std::string number_text(double number) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+  return std::string(buffer, result.ptr);
+}
+
+// A value as the text a character or decimal column reads.
+std::string value_text(const Value& value, FieldKind kind) {
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  if (const auto* moment = std::get_if<DateTime>(&value)) return iso_text(*moment, kind);
+  if (const auto* number = std::get_if<double>(&value)) return number_text(*number);
+  if (const auto* whole = std::get_if<std::int32_t>(&value)) return std::to_string(*whole);
+  if (const auto* yes = std::get_if<bool>(&value)) return *yes ? "1" : "0";
+  if (const auto* amount = std::get_if<Currency>(&value)) {
+    const bool negative = amount->scaled < 0;
+    const auto magnitude = negative ? 0 - static_cast<std::uint64_t>(amount->scaled)
+                                    : static_cast<std::uint64_t>(amount->scaled);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu", negative ? "-" : "",
+                  static_cast<unsigned long long>(magnitude / 10000),
+                  static_cast<unsigned long long>(magnitude % 10000));
+    return buffer;
+  }
+  return {};
+}
+
+double value_number(const Value& value) {
+  if (const auto* number = std::get_if<double>(&value)) return *number;
+  if (const auto* whole = std::get_if<std::int32_t>(&value)) return *whole;
+  if (const auto* amount = std::get_if<Currency>(&value))
+    return static_cast<double>(amount->scaled) / 10000.0;
+  if (const auto* yes = std::get_if<bool>(&value)) return *yes ? 1 : 0;
+  return std::strtod(value_text(value, FieldKind::floating).c_str(), nullptr);
+}
+
+SQLLEN attribute(SQLHANDLE statement, SQLUSMALLINT column, SQLUSMALLINT field) {
+  SQLLEN number = 0;
+  if (!succeeded(SQLColAttributeW(statement, column, field, nullptr, 0, nullptr, &number)))
+    return 0;
+  return number;
+}
+
+std::string text_attribute(SQLHANDLE statement, SQLUSMALLINT column, SQLUSMALLINT field) {
+  SQLWCHAR text[256] = {};
+  SQLSMALLINT bytes = 0;
+  if (!succeeded(SQLColAttributeW(statement, column, field, text, sizeof text, &bytes, nullptr)))
+    return {};
+  return narrow(text, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(bytes, 0)) /
+                                                sizeof(SQLWCHAR),
+                                            255));
+}
+
+// Whether the catalog lists "table" as a view.
+bool is_view(SQLHANDLE connection, const std::string& catalog, const std::string& schema,
+             const std::string& table) {
+  StatementHandle tables(connection);
+  WideString c = widen(catalog), s = widen(schema), t = widen(table);
+  if (!succeeded(SQLTablesW(tables.get(), catalog.empty() ? nullptr : c.data(),
+                            catalog.empty() ? 0 : SQL_NTS, schema.empty() ? nullptr : s.data(),
+                            schema.empty() ? 0 : SQL_NTS, t.data(), SQL_NTS, nullptr, 0)))
+    return false;
+  bool view = false;
+  while (succeeded(SQLFetch(tables.get()))) {
+    SQLWCHAR type[64] = {};
+    SQLLEN length = 0;
+    if (succeeded(SQLGetData(tables.get(), 4, SQL_C_WCHAR, type, sizeof type, &length)) &&
+        length > 0) {
+      const std::string kind = narrow(type, std::min<std::size_t>(length / sizeof(SQLWCHAR), 63));
+      if (kind.find("VIEW") != std::string::npos) view = true;
+    }
+  }
+  return view;
+}
+
+}  // namespace
+
+Block::Block(std::shared_ptr<Session> session, StatementHandle statement,
+             std::vector<FieldKind> kinds)
+    : session_(std::move(session)), statement_(std::move(statement)) {
+  for (const FieldKind kind : kinds) {
+    Column column{kind, SQL_C_WCHAR, SQL_WVARCHAR, {}, {}, {}, {}, {}, {}};
+    if (kind == FieldKind::floating) {
+      column.c_type = SQL_C_DOUBLE;
+      column.sql_type = SQL_DOUBLE;
+    } else if (kind == FieldKind::integer32 || kind == FieldKind::integer16 ||
+               kind == FieldKind::unsigned16) {
+      column.c_type = SQL_C_SLONG;
+      column.sql_type = SQL_INTEGER;
+    } else if (kind == FieldKind::boolean) {
+      column.c_type = SQL_C_BIT;
+      column.sql_type = SQL_BIT;
+    }
+    columns_.push_back(std::move(column));
+  }
+  const auto handle = statement_.get();
+  SQLSetStmtAttrW(handle, SQL_ATTR_PARAM_BIND_TYPE,
+                  reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+}
+
+void Block::add(std::span<const Value> values) {
+  static const Value null;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    Column& column = columns_[i];
+    const Value& value = i < values.size() ? values[i] : null;
+    const bool is_null = std::holds_alternative<std::monostate>(value);
+    column.indicators.resize(rows_ + 1);
+    column.indicators[rows_] = is_null ? SQL_NULL_DATA : 0;
+    switch (column.c_type) {
+      case SQL_C_DOUBLE:
+        column.numbers.resize(rows_ + 1);
+        column.numbers[rows_] = is_null ? 0 : value_number(value);
+        break;
+      case SQL_C_SLONG:
+        column.integers.resize(rows_ + 1);
+        column.integers[rows_] = is_null ? 0 : static_cast<SQLINTEGER>(value_number(value));
+        break;
+      case SQL_C_BIT:
+        column.bits.resize(rows_ + 1);
+        column.bits[rows_] = !is_null && value_number(value) != 0;
+        break;
+      default:
+        column.texts.resize(rows_ + 1);
+        column.texts[rows_] = is_null ? WideString() : widen(value_text(value, column.kind));
+        column.indicators[rows_] =
+            is_null ? SQL_NULL_DATA
+                    : static_cast<SQLLEN>(column.texts[rows_].size() * sizeof(SQLWCHAR));
+    }
+  }
+  ++rows_;
+}
+
+void Block::bind(Column& column, SQLUSMALLINT number) {
+  SQLPOINTER buffer = nullptr;
+  SQLLEN width = 0;
+  SQLULEN size = 0;
+  switch (column.c_type) {
+    case SQL_C_DOUBLE:
+      buffer = column.numbers.data();
+      width = sizeof(double);
+      size = 15;
+      break;
+    case SQL_C_SLONG:
+      buffer = column.integers.data();
+      width = sizeof(SQLINTEGER);
+      size = 10;
+      break;
+    case SQL_C_BIT:
+      buffer = column.bits.data();
+      width = 1;
+      size = 1;
+      break;
+    default: {
+      // Parameter arrays take texts of one width: the longest of the block.
+      std::size_t longest = 1;
+      for (std::size_t r = 0; r < rows_; ++r) longest = std::max(longest, column.texts[r].size());
+      const std::size_t stride = longest + 1;
+      column.text_buffer.assign(stride * rows_, 0);
+      for (std::size_t r = 0; r < rows_; ++r)
+        std::copy(column.texts[r].begin(), column.texts[r].end(),
+                  column.text_buffer.begin() + static_cast<std::ptrdiff_t>(r * stride));
+      buffer = column.text_buffer.data();
+      width = static_cast<SQLLEN>(stride * sizeof(SQLWCHAR));
+      size = longest;
+    }
+  }
+  check(SQLBindParameter(statement_.get(), number, SQL_PARAM_INPUT, column.c_type,
+                         column.sql_type, size, 0, buffer, width, column.indicators.data()),
+        SQL_HANDLE_STMT, statement_.get(), session_->secrets());
+}
+
+void Block::send() {
+  if (rows_ == 0) return;
+  const std::size_t rows = rows_;
+  rows_ = 0;  // sent or refused, the records leave the block
+  SQLHANDLE handle = statement_.get();
+  for (std::size_t i = 0; i < columns_.size(); ++i)
+    bind(columns_[i], static_cast<SQLUSMALLINT>(i + 1));
+  row_status_.assign(rows, SQL_PARAM_UNUSED);
+  if (session_->dialect().parameter_arrays) {
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAM_STATUS_PTR, row_status_.data(), 0);
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, 0);
+  }
+  const SQLRETURN rc = SQLExecute(handle);
+  const std::uint64_t first = sent_ + 1;
+  sent_ += rows;
+  const bool row_refused =
+      rows > 1 && std::find(row_status_.begin(), row_status_.end(), SQL_PARAM_ERROR) !=
+                      row_status_.end();
+  if ((succeeded(rc) || rc == SQL_NO_DATA) && !row_refused) return;
+  try {
+    check(succeeded(rc) ? SQL_ERROR : rc, SQL_HANDLE_STMT, handle, session_->secrets());
+  } catch (const ProviderError& error) {
+    if (rows == 1) throw;
+    // The records wait in blocks: the message names the refused one by its
+    // number in the transaction, as the database cannot know the file line.
+    std::size_t refused = 0;
+    while (refused < rows && row_status_[refused] != SQL_PARAM_ERROR) ++refused;
+    if (refused == rows) throw;
+    throw ProviderError(error.german(),
+                        error.engine_text() + "; Datensatz " +
+                            std::to_string(first + refused) + " der Transaktion",
+                        error.code());
+  }
+}
+
+OdbcTable::OdbcTable(std::shared_ptr<Session> session, std::string open_name)
+    : session_(std::move(session)), open_name_(std::move(open_name)) {
+  const std::string select = "SELECT * FROM " + open_name_;
+  check_single_statement(select);
+  session_->send_waiting();
+  StatementHandle statement(session_->connection());
+  WideString text = widen(select);
+  // Preparing resolves the name and yields the columns; no row is read.
+  check(SQLPrepareW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+        SQL_HANDLE_STMT, statement.get(), session_->secrets());
+  read_columns(statement.get());
+}
+
+OdbcTable::~OdbcTable() = default;
+
+void OdbcTable::read_columns(SQLHANDLE select) {
+  SQLSMALLINT count = 0;
+  check(SQLNumResultCols(select, &count), SQL_HANDLE_STMT, select, session_->secrets());
+  std::string catalog, schema, table;
+  bool one_table = true;
+  for (SQLUSMALLINT i = 1; i <= count; ++i) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    check(SQLDescribeColW(select, i, name, 255, &name_length, &type, &size, &digits, &nullable),
+          SQL_HANDLE_STMT, select, session_->secrets());
+    const ColumnKind kind =
+        column_kind(type, size, attribute(select, i, SQL_DESC_UNSIGNED) == SQL_TRUE);
+    EngineField field{narrow(name, std::min<std::size_t>(std::max<SQLSMALLINT>(name_length, 0), 255)),
+                      kind.kind, kind.declared_size, true};
+    if (attribute(select, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE) {
+      field.kind = FieldKind::autoincrement;
+      field.declared_size = 0;
+      field.updatable = false;
+    }
+    if (attribute(select, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY) field.updatable = false;
+    fields_.push_back(std::move(field));
+    const std::string base = text_attribute(select, i, SQL_DESC_BASE_TABLE_NAME);
+    if (i == 1) {
+      table = base;
+      catalog = text_attribute(select, i, SQL_DESC_CATALOG_NAME);
+      schema = text_attribute(select, i, SQL_DESC_SCHEMA_NAME);
+    } else if (base != table) {
+      one_table = false;
+    }
+  }
+  // Records go to one table: not to a view, nor to a join of several.
+  accepts_new_records_ = count > 0 && one_table && !session_->dialect().read_only &&
+                         !(table.empty() ? false : is_view(session_->connection(), catalog, schema, table));
+}
+
+void OdbcTable::prepare(std::span<const std::size_t> positions) {
+  session_->send_waiting();
+  block_.reset();
+  std::vector<std::string> names;
+  std::vector<FieldKind> kinds;
+  for (const std::size_t position : positions) {
+    names.push_back(fields_.at(position).name);
+    kinds.push_back(fields_[position].kind);
+  }
+  const Dialect& dialect = session_->dialect();
+  const std::string sql = insert_statement(open_name_, column_list(names, dialect.quote),
+                                           names.size(), {}, dialect.no_columns);
+  StatementHandle statement(session_->connection());
+  WideString text = widen(sql);
+  check(SQLPrepareW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+        SQL_HANDLE_STMT, statement.get(), session_->secrets());
+  block_ = std::make_shared<Block>(session_, std::move(statement), std::move(kinds));
+}
+
+void OdbcTable::store(std::span<const Value> values) {
+  if (!session_->in_transaction() || !session_->dialect().parameter_arrays) {
+    // Autocommit: the record is committed when the execution returns.
+    session_->send_waiting();
+    block_->clear();
+    block_->add(values);
+    block_->send();
+    return;
+  }
+  block_->add(values);
+  if (block_->size() == 1) session_->set_waiting(block_);
+  if (block_->size() >= block_rows) block_->send();
+}
+
+}  // namespace kadrum::odbc

@@ -1,0 +1,87 @@
+// An open ODBC table: its fields and one prepared INSERT, no rows.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/engine.h"
+#include "db/odbc/engine.h"
+#include "db/odbc/statement.h"
+
+namespace kadrum::odbc {
+
+// The records of one prepared INSERT that go to the driver in one call:
+// column by column, as ODBC's parameter arrays take them. Outside a
+// transaction a block holds one record and is sent at once.
+class Block {
+ public:
+  Block(std::shared_ptr<Session> session, StatementHandle statement,
+        std::vector<FieldKind> kinds);
+  std::size_t size() const { return rows_; }
+  // Adds a record; values beyond the columns are ignored, missing ones NULL.
+  void add(std::span<const Value> values);
+  // Sends the records and empties the block. Throws ProviderError for the
+  // first record the database refuses, naming it when the block held
+  // several.
+  void send();
+  void clear() { rows_ = 0; }
+
+ private:
+  struct Column {
+    FieldKind kind;
+    SQLSMALLINT c_type;
+    SQLSMALLINT sql_type;
+    std::vector<double> numbers;
+    std::vector<SQLINTEGER> integers;
+    std::vector<unsigned char> bits;
+    std::vector<WideString> texts;  // text kinds, by row
+    std::vector<SQLWCHAR> text_buffer;
+    std::vector<SQLLEN> indicators;
+  };
+  void bind(Column& column, SQLUSMALLINT number);
+
+  std::shared_ptr<Session> session_;
+  StatementHandle statement_;
+  std::vector<Column> columns_;
+  std::size_t rows_ = 0;
+  std::vector<SQLUSMALLINT> row_status_;
+  SQLULEN processed_ = 0;
+  std::uint64_t sent_ = 0;  // records sent before, for the message
+};
+
+class OdbcTable final : public EngineTable {
+ public:
+  // Opens what "open_name" names: the driver prepares "SELECT * FROM
+  // open_name" and describes its columns without reading a row; the catalog
+  // says whether it is a view. Throws ProviderError with the driver's
+  // description when the name is missing or unreadable, and refuses a name
+  // that holds a second statement before anything runs.
+  OdbcTable(std::shared_ptr<Session> session, std::string open_name);
+  ~OdbcTable() override;
+
+  const std::vector<EngineField>& fields() const override { return fields_; }
+  bool accepts_new_records() const override { return accepts_new_records_; }
+
+ protected:
+  void prepare(std::span<const std::size_t> positions) override;
+  // Outside a transaction one execution, committed when it returns. Inside
+  // one the records wait in a block of a few thousand, sent in one call
+  // where the driver takes parameter arrays; a record the database refuses
+  // then fails the call that sends it, or the commit.
+  void store(std::span<const Value> values) override;
+
+ private:
+  void read_columns(SQLHANDLE select);
+
+  std::shared_ptr<Session> session_;
+  std::string open_name_;
+  std::vector<EngineField> fields_;
+  bool accepts_new_records_ = false;
+  std::shared_ptr<Block> block_;
+};
+
+}  // namespace kadrum::odbc
