@@ -17,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#ifdef KADRUM_PG_SERVER
-#include "support/postgresql_test_database.h"
-#endif
+// With the servers' defines it brings their databases in, in the order
+// they need.
+#include "support/test_engines.h"
 
 namespace {
 
@@ -436,6 +436,41 @@ TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequ
                 .rows("SELECT count(*) FROM messwerte"),
             (kadrum::testing::Rows{{"15375"}}));
   server.exec("DROP DATABASE " + name + " WITH (FORCE)");
+}
+#endif
+
+#ifdef KADRUM_MARIADB_SERVER
+TEST_F(CliTest, OdbcImportIntoMariaDBCreatesTheDatabaseAndNeverShowsThePassword) {
+  const std::string name = kadrum::testing::odbc_test_name() + "_cli";
+  const std::string sample = std::string("FN=") + KADRUM_SAMPLE;
+  const std::string target = "DB=odbc:" + kadrum::testing::mariadb_odbc(name);
+
+  const Outcome refused =
+      run({"--create-database", "DB=odbc:" + kadrum::testing::mariadb_odbc(name, "kadrum_password") +
+                                    ";PWD=Geheim-123",
+           "RT=t", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.err.starts_with("Die Anmeldung am Datenbankserver ist gescheitert (Access denied"))
+      << refused.err;
+  EXPECT_EQ(refused.err.find("Geheim-123"), std::string::npos) << refused.err;
+
+  for (const bool one_transaction : {false, true}) {
+    std::vector<std::string> args{"--create-database", target, "RT=Messwerte", "HD=34", sample,
+                                  "IN=5", "*"};
+    if (one_transaction) args.insert(args.begin(), "--single-transaction");
+    const Outcome created = run(args);
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_TRUE(std::regex_match(
+        created.err, std::regex(one_transaction
+                                    ? "15375 Datensätze in [0-9.]+ s gemeinsam in einer "
+                                      "Transaktion gespeichert\n"
+                                    : "15375 Datensätze in [0-9.]+ s gespeichert\n")))
+        << created.err;
+    EXPECT_EQ(kadrum::testing::OdbcInspector(kadrum::testing::mariadb_odbc(name))
+                  .rows("SELECT count(*), count(DISTINCT yr), min(sval) FROM Messwerte"),
+              (kadrum::testing::Rows{{"15375", "51", "326.06"}}));
+  }
+  kadrum::testing::OdbcInspector(kadrum::testing::mariadb_odbc("")).rows("DROP DATABASE " + name);
 }
 #endif
 

@@ -217,16 +217,23 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
            const std::vector<std::string>& secrets, std::string_view german) {
   if (succeeded(rc) || rc == SQL_NO_DATA) return;
   const Diagnostic found = diagnostic(type, handle);
+  // A few texts say more than their SQLSTATE: MariaDB reports a missing
+  // database under 42000, a full disk or table under HY000, and unixODBC a
+  // driver it cannot find or load under 01000.
+  struct Telling {
+    std::string_view text;
+    std::string_view german;
+  };
+  static constexpr std::array<Telling, 5> telling{{
+      {"Unknown database", "Die Datenbank gibt es auf dem Server nicht"},
+      {"is full", messages::disk_full},
+      {"No space left", messages::disk_full},
+      {"Lock wait timeout", messages::database_locked},
+      {"Can't open lib", "Der ODBC-Treiber ist nicht installiert oder lässt sich nicht laden"},
+  }};
+  for (const auto& known : telling)
+    if (german.empty() && found.text.find(known.text) != std::string::npos) german = known.german;
   if (german.empty()) german = german_for(found.sqlstate);
-  // MariaDB reports a full disk or table in its text under HY000.
-  if (german.empty() && (found.text.find("is full") != std::string::npos ||
-                         found.text.find("No space left") != std::string::npos))
-    german = messages::disk_full;
-  // unixODBC names a driver it cannot find or load under 01000.
-  if (german.empty() && found.text.find("Can't open lib") != std::string::npos)
-    german = "Der ODBC-Treiber ist nicht installiert oder lässt sich nicht laden";
-  if (german.empty() && found.text.find("Lock wait timeout") != std::string::npos)
-    german = messages::database_locked;
   if (german.empty()) german = "Der ODBC-Treiber meldet einen Fehler";
   throw ProviderError(masked(german, secrets), masked(found.text, secrets), found.sqlstate);
 }

@@ -96,7 +96,8 @@ Block::Block(std::shared_ptr<Session> session, StatementHandle statement,
              std::vector<FieldKind> kinds)
     : session_(std::move(session)), statement_(std::move(statement)) {
   for (const FieldKind kind : kinds) {
-    Column column{kind, SQL_C_WCHAR, SQL_WVARCHAR, {}, {}, {}, {}, {}, {}};
+    Column column;
+    column.kind = kind;
     if (kind == FieldKind::floating) {
       column.c_type = SQL_C_DOUBLE;
       column.sql_type = SQL_DOUBLE;
@@ -147,78 +148,106 @@ void Block::add(std::span<const Value> values) {
   ++rows_;
 }
 
-void Block::bind(Column& column, SQLUSMALLINT number) {
-  SQLPOINTER buffer = nullptr;
-  SQLLEN width = 0;
-  SQLULEN size = 0;
-  switch (column.c_type) {
-    case SQL_C_DOUBLE:
-      buffer = column.numbers.data();
-      width = sizeof(double);
-      size = 15;
-      break;
-    case SQL_C_SLONG:
-      buffer = column.integers.data();
-      width = sizeof(SQLINTEGER);
-      size = 10;
-      break;
-    case SQL_C_BIT:
-      buffer = column.bits.data();
-      width = 1;
-      size = 1;
-      break;
-    default: {
-      // Parameter arrays take texts of one width: the longest of the block.
-      std::size_t longest = 1;
-      for (std::size_t r = 0; r < rows_; ++r) longest = std::max(longest, column.texts[r].size());
-      const std::size_t stride = longest + 1;
-      column.text_buffer.assign(stride * rows_, 0);
-      for (std::size_t r = 0; r < rows_; ++r)
-        std::copy(column.texts[r].begin(), column.texts[r].end(),
-                  column.text_buffer.begin() + static_cast<std::ptrdiff_t>(r * stride));
-      buffer = column.text_buffer.data();
-      width = static_cast<SQLLEN>(stride * sizeof(SQLWCHAR));
-      size = longest;
-    }
+void Block::lay_out(std::size_t rows) {
+  // Parameter arrays take texts of one width: the longest of the block.
+  for (Column& column : columns_) {
+    if (column.c_type != SQL_C_WCHAR) continue;
+    std::size_t longest = 1;
+    for (std::size_t r = 0; r < rows; ++r) longest = std::max(longest, column.texts[r].size());
+    column.stride = longest + 1;
+    column.text_buffer.assign(column.stride * rows, 0);
+    for (std::size_t r = 0; r < rows; ++r)
+      std::copy(column.texts[r].begin(), column.texts[r].end(),
+                column.text_buffer.begin() + static_cast<std::ptrdiff_t>(r * column.stride));
   }
-  check(SQLBindParameter(statement_.get(), number, SQL_PARAM_INPUT, column.c_type,
-                         column.sql_type, size, 0, buffer, width, column.indicators.data()),
-        SQL_HANDLE_STMT, statement_.get(), session_->secrets());
 }
+
+SQLRETURN Block::execute(std::size_t first, std::size_t rows) {
+  SQLHANDLE handle = statement_.get();
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    Column& column = columns_[i];
+    SQLPOINTER buffer = nullptr;
+    SQLLEN width = 0;
+    SQLULEN size = 0;
+    switch (column.c_type) {
+      case SQL_C_DOUBLE:
+        buffer = column.numbers.data() + first;
+        width = sizeof(double);
+        size = 15;
+        break;
+      case SQL_C_SLONG:
+        buffer = column.integers.data() + first;
+        width = sizeof(SQLINTEGER);
+        size = 10;
+        break;
+      case SQL_C_BIT:
+        buffer = column.bits.data() + first;
+        width = 1;
+        size = 1;
+        break;
+      default:
+        buffer = column.text_buffer.data() + first * column.stride;
+        width = static_cast<SQLLEN>(column.stride * sizeof(SQLWCHAR));
+        size = column.stride - 1;
+    }
+    check(SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                           column.c_type, column.sql_type, size, 0, buffer, width,
+                           column.indicators.data() + first),
+          SQL_HANDLE_STMT, handle, session_->secrets());
+  }
+  if (session_->dialect().parameter_arrays)
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+  return SQLExecute(handle);
+}
+
+namespace {
+
+// Runs Kadrum's own fixed "sql"; false when the database refuses it.
+bool run_own(SQLHANDLE connection, const char* sql) {
+  StatementHandle statement(connection);
+  WideString text = widen(sql);
+  return succeeded(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())));
+}
+
+}  // namespace
 
 void Block::send() {
   if (rows_ == 0) return;
   const std::size_t rows = rows_;
   rows_ = 0;  // sent or refused, the records leave the block
-  SQLHANDLE handle = statement_.get();
-  for (std::size_t i = 0; i < columns_.size(); ++i)
-    bind(columns_[i], static_cast<SQLUSMALLINT>(i + 1));
-  row_status_.assign(rows, SQL_PARAM_UNUSED);
-  if (session_->dialect().parameter_arrays) {
-    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
-    SQLSetStmtAttrW(handle, SQL_ATTR_PARAM_STATUS_PTR, row_status_.data(), 0);
-    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, 0);
-  }
-  const SQLRETURN rc = SQLExecute(handle);
   const std::uint64_t first = sent_ + 1;
   sent_ += rows;
-  const bool row_refused =
-      rows > 1 && std::find(row_status_.begin(), row_status_.end(), SQL_PARAM_ERROR) !=
-                      row_status_.end();
-  if ((succeeded(rc) || rc == SQL_NO_DATA) && !row_refused) return;
+  lay_out(rows);
+  SQLHANDLE connection = session_->connection();
+  // Several records go behind a savepoint: when the database refuses one,
+  // the block is undone and sent again record by record, so that the
+  // message names the refused record and the transaction stays usable.
+  const bool guarded = rows > 1 && run_own(connection, "SAVEPOINT kadrum_block");
+  const SQLRETURN rc = execute(0, rows);
+  if (succeeded(rc) || rc == SQL_NO_DATA) {
+    if (guarded) run_own(connection, "RELEASE SAVEPOINT kadrum_block");
+    return;
+  }
+  if (!guarded) check(rc, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
   try {
-    check(succeeded(rc) ? SQL_ERROR : rc, SQL_HANDLE_STMT, handle, session_->secrets());
-  } catch (const ProviderError& error) {
-    if (rows == 1) throw;
-    // The records wait in blocks: the message names the refused one by its
-    // number in the transaction, as the database cannot know the file line.
-    std::size_t refused = 0;
-    while (refused < rows && row_status_[refused] != SQL_PARAM_ERROR) ++refused;
-    if (refused == rows) throw;
-    throw ProviderError(error.german(),
-                        error.engine_text() + "; Datensatz " +
-                            std::to_string(first + refused) + " der Transaktion",
-                        error.code());
+    check(rc, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
+  } catch (const ProviderError& block_error) {
+    run_own(connection, "ROLLBACK TO SAVEPOINT kadrum_block");
+    for (std::size_t r = 0; r < rows; ++r) {
+      const SQLRETURN one = execute(r, 1);
+      if (succeeded(one) || one == SQL_NO_DATA) continue;
+      try {
+        check(one, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
+      } catch (const ProviderError& error) {
+        // The database cannot know the file line: the number of the record
+        // in the transaction names it.
+        throw ProviderError(error.german(),
+                            error.engine_text() + "; Datensatz " + std::to_string(first + r) +
+                                " der Transaktion",
+                            error.code());
+      }
+    }
+    throw;
   }
 }
 

@@ -25,31 +25,35 @@ class Block {
   // Adds a record; values beyond the columns are ignored, missing ones NULL.
   void add(std::span<const Value> values);
   // Sends the records and empties the block. Throws ProviderError for the
-  // first record the database refuses, naming it when the block held
-  // several.
+  // first record the database refuses, naming it by its number among the
+  // records sent when the block held several; the block's other records
+  // are then undone where the database has savepoints.
   void send();
   void clear() { rows_ = 0; }
 
  private:
   struct Column {
-    FieldKind kind;
-    SQLSMALLINT c_type;
-    SQLSMALLINT sql_type;
+    FieldKind kind = FieldKind::unicode_text;
+    // Text for every kind without a C type of its own: the driver converts.
+    SQLSMALLINT c_type = SQL_C_WCHAR;
+    SQLSMALLINT sql_type = SQL_WVARCHAR;
     std::vector<double> numbers;
     std::vector<SQLINTEGER> integers;
     std::vector<unsigned char> bits;
     std::vector<WideString> texts;  // text kinds, by row
-    std::vector<SQLWCHAR> text_buffer;
+    std::vector<SQLWCHAR> text_buffer;  // the texts laid out for sending
+    std::size_t stride = 1;             // characters per text in it
     std::vector<SQLLEN> indicators;
   };
-  void bind(Column& column, SQLUSMALLINT number);
+  // Lays out the texts of the first "rows" records in one width.
+  void lay_out(std::size_t rows);
+  // Binds and executes "rows" records from record "first" on.
+  SQLRETURN execute(std::size_t first, std::size_t rows);
 
   std::shared_ptr<Session> session_;
   StatementHandle statement_;
   std::vector<Column> columns_;
   std::size_t rows_ = 0;
-  std::vector<SQLUSMALLINT> row_status_;
-  SQLULEN processed_ = 0;
   std::uint64_t sent_ = 0;  // records sent before, for the message
 };
 
