@@ -300,14 +300,6 @@ bool create_database(const std::string& source) {
     throw ProviderError(masked(
         "Die ODBC-Verbindung nennt keine Datenbank (Database=), die angelegt werden könnte",
         secrets));
-  try {
-    Session target(connection_string);
-    return false;
-  } catch (const ProviderError& error) {
-    // 42000 with MariaDB's "Unknown database"; anything else is no missing
-    // database and is reported as it is.
-    if (error.engine_text().find("Unknown database") == std::string::npos) throw;
-  }
   // The same connection without a database reaches the server itself.
   std::string server_string;
   std::size_t at = 0;
@@ -319,10 +311,27 @@ bool create_database(const std::string& source) {
       server_string += part + ";";
     at = end + 1;
   }
-  Session server(server_string);
+  std::optional<ProviderError> missing;
+  try {
+    Session target(connection_string);
+    return false;
+  } catch (const ProviderError& error) {
+    missing = error;
+  }
+  std::optional<Session> reached;
+  try {
+    reached.emplace(server_string);
+  } catch (const ProviderError&) {
+    throw *missing;  // the server itself is out of reach: its reason stands
+  }
+  Session& server = *reached;
   if (!server.dialect().rename_swap)
     throw ProviderError(fill_message("Der ODBC-Treiber für %s kann keine Datenbank anlegen",
-                                     {server.dialect().dbms}));
+                                     {server.dialect().dbms}),
+                        missing->engine_text(), missing->code());
+  // MariaDB says "Unknown database" (42000); anything else is no missing
+  // database and is reported as it is.
+  if (missing->engine_text().find("Unknown database") == std::string::npos) throw *missing;
   try {
     server.run("CREATE DATABASE " + quote_identifier(*name, server.dialect().quote));
   } catch (const ProviderError& error) {
