@@ -4,13 +4,14 @@
 # (--skip-networking: no TCP port), run as the mysql user when started by
 # root, since mariadbd refuses to run as root (it drops to that user itself).
 #
-#   mariadb_server.sh start STATEFILE
+#   mariadb_server.sh start STATEFILE [--OPTION=VALUE...]
 #   mariadb_server.sh stop STATEFILE
 #
 # start writes the socket's path into STATEFILE; the user "kadrum" (no
 # password) may do everything, the user "kadrum_password" (password
 # "richtig") must log in with its password. stop ends the server at once
-# and removes the folder and STATEFILE.
+# and removes the folder and STATEFILE. Options go to mariadbd after the
+# script's own, so they override them.
 set -euo pipefail
 
 stop() {
@@ -30,6 +31,7 @@ stop() {
 
 start() {
   local state=$1
+  shift
   stop "$state"  # a server left over from an interrupted run
   local dir
   dir=$(mktemp -d "${TMPDIR:-/tmp}/kadrum-mariadb-XXXXXX")
@@ -59,13 +61,13 @@ start() {
     --auth-root-authentication-method=normal \
     --skip-test-db --skip-name-resolve "${user[@]}" >"$dir/install.log" 2>&1 ||
     { cat "$dir/install.log" >&2; exit 1; }
-  # Without fsync: the server is thrown away, and a killed client is what
-  # the tests kill, not the machine.
+  # Without fsync at each commit: the server is thrown away, and a killed
+  # client is what the tests kill, not the machine.
   setsid mariadbd --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$socket" \
     --pid-file="$dir/mariadb.pid" --skip-networking --skip-name-resolve \
     --innodb-flush-log-at-trx-commit=2 --innodb-doublewrite=0 --innodb-buffer-pool-size=64M \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
-    --log-error="$dir/server.log" "${user[@]}" </dev/null >/dev/null 2>&1 &
+    --log-error="$dir/server.log" "${user[@]}" "$@" </dev/null >/dev/null 2>&1 &
   for _ in $(seq 1000); do
     [ -S "$socket" ] && mariadb --no-defaults -S "$socket" -u root -e 'SELECT 1' >/dev/null 2>&1 && break
     if ! kill -0 $! 2>/dev/null; then cat "$dir/server.log" >&2; exit 1; fi
@@ -81,5 +83,5 @@ start() {
 case ${1:-} in
   start) shift; start "$@" ;;
   stop) shift; stop "$@" ;;
-  *) echo "usage: $0 start STATEFILE | stop STATEFILE" >&2; exit 2 ;;
+  *) echo "usage: $0 start STATEFILE [--OPTION=VALUE...] | stop STATEFILE" >&2; exit 2 ;;
 esac
