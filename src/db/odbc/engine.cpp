@@ -194,13 +194,13 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
 }
 
 std::unique_ptr<EngineTable> OdbcEngine::open_table(std::string_view name) {
-  const char quote = session_->dialect().quote;
-  std::string form = open_form(name, std::string("[\"`"), [quote](std::string_view part) {
-    return quote_identifier(part, quote);
-  });
   // A table replaced at the commit is filled under its fresh name.
-  if (swap_ && form == swap_->name) form = swap_->fresh;
-  return std::make_unique<OdbcTable>(session_, std::move(form));
+  if (swap_ && name == swap_->name) return std::make_unique<OdbcTable>(session_, swap_->fresh);
+  const char quote = session_->dialect().quote;
+  return std::make_unique<OdbcTable>(
+      session_, open_form(name, "[\"`", [quote](std::string_view part) {
+        return quote_identifier(part, quote);
+      }));
 }
 
 void OdbcEngine::begin() {

@@ -64,8 +64,12 @@ class ConnectionHandle {
   explicit ConnectionHandle(const Environment& environment) : handle_(environment.get()) {}
   ConnectionHandle(const ConnectionHandle&) = delete;
   ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+  // A transaction still open is rolled back: a driver refuses to
+  // disconnect inside one.
   ~ConnectionHandle() {
-    if (connected_) SQLDisconnect(handle_.get());
+    if (!connected_) return;
+    SQLEndTran(SQL_HANDLE_DBC, handle_.get(), SQL_ROLLBACK);
+    SQLDisconnect(handle_.get());
   }
   SQLHANDLE get() const { return handle_.get(); }
   void set_connected() { connected_ = true; }
