@@ -54,6 +54,13 @@ inline constexpr std::string_view database_read_only = "In die Datenbank kann ni
 inline constexpr std::string_view database_locked =
     "Die Datenbank ist von einem anderen Programm gesperrt";
 inline constexpr std::string_view disk_full = "Der Datenträger oder die Datenbank ist voll";
+inline constexpr std::string_view constraint_violated =
+    "Ein Datensatz verletzt eine Bedingung der Tabelle";
+inline constexpr std::string_view value_mismatch = "Ein Wert passt nicht zu seiner Spalte";
+inline constexpr std::string_view statement_faulty = "Die Anweisung ist fehlerhaft";
+inline constexpr std::string_view no_permission = "Dem Benutzer fehlt die Berechtigung dafür";
+// Before an engine's own text when no more telling description fits.
+inline constexpr std::string_view engine_failure = "Die Datenbank meldet einen Fehler";
 
 // What any program shows for a failure that is not Kadrum's own.
 inline constexpr std::string_view out_of_memory = "Nicht genügend Arbeitsspeicher";

@@ -82,7 +82,7 @@ TEST_F(DbConnect, FailuresLeaveTheStatesOfTheirStep) {
   };
   const Case cases[] = {
       {"", false, "itab: Eigenschaft TableName fehlt"},
-      {"", true, "near \"(\": syntax error"},
+      {"", true, "Die Anweisung ist fehlerhaft (near \"(\": syntax error)"},
       {"missing", false, "Die Tabelle gibt es in der Datenbank nicht (no such table: missing)"},
   };
   for (const auto& c : cases) {
@@ -184,7 +184,7 @@ TEST_F(DbConnect, NameWithBlankOpensInBrackets) {
 
   // The statements carry the name as typed, which SQLite cannot parse.
   settings.recreate = true;
-  EXPECT_EQ(failure_of(settings, db), "near \"data\": syntax error");
+  EXPECT_EQ(failure_of(settings, db), "Die Anweisung ist fehlerhaft (near \"data\": syntax error)");
   EXPECT_EQ(db.qry.text(), " create table my data ( W1 double, W2 double, W3 double )\r\n");
   EXPECT_TRUE(Inspector(path).has_table("my data"));
 }
@@ -199,7 +199,7 @@ TEST_F(DbConnect, BracketedNameIsUsedUnchanged) {
 
 TEST_F(DbConnect, ColonInNameBecomesUnboundParameter) {
   settings.table_name = "t:1";
-  EXPECT_EQ(failure_of(settings, db), "near \"?\": syntax error");
+  EXPECT_EQ(failure_of(settings, db), "Die Anweisung ist fehlerhaft (near \"?\": syntax error)");
   EXPECT_EQ(db.qry.text(), " create table t:1 ( W1 double, W2 double, W3 double )\r\n");
   EXPECT_EQ(db.qry.command_text(), " create table t? ( W1 double, W2 double, W3 double )\r\n");
   EXPECT_EQ(db.qry.parameters(), std::vector<std::string>{"1"});
@@ -257,7 +257,7 @@ TEST_F(DbConnect, FailedCreateLeavesTheOldTableAndItsRows) {
   sqlite3_auto_extension(refusal);
   const std::string message = failure_of(settings, db);
   sqlite3_cancel_auto_extension(refusal);
-  EXPECT_EQ(message, "not authorized");
+  EXPECT_EQ(message, "Dem Benutzer fehlt die Berechtigung dafür (not authorized)");
   EXPECT_EQ(Inspector(path).value("SELECT count(*) FROM T"), "1");
   // The connection is usable afterwards: no transaction is left open.
   db_connect(settings, db);

@@ -143,10 +143,12 @@ TEST_F(RowAppend, WriteProtectedFileOpensReadOnly) {
   EXPECT_TRUE(stored().empty());
 }
 
-TEST_F(RowAppend, EngineRefusalComesUnchangedAndStoresNothing) {
+TEST_F(RowAppend, EngineRefusalComesBehindAGermanDescriptionAndStoresNothing) {
   connect_to("CREATE TABLE T (a double CHECK (a > 0), b double NOT NULL, c double)");
-  EXPECT_EQ(failure_of({"-1", "2", "3"}), "CHECK constraint failed: a > 0");
-  EXPECT_EQ(failure_of({"1", "", "3"}), "NOT NULL constraint failed: T.b");
+  EXPECT_EQ(failure_of({"-1", "2", "3"}),
+            "Ein Datensatz verletzt eine Bedingung der Tabelle (CHECK constraint failed: a > 0)");
+  EXPECT_EQ(failure_of({"1", "", "3"}),
+            "Ein Datensatz verletzt eine Bedingung der Tabelle (NOT NULL constraint failed: T.b)");
   EXPECT_FALSE(db.itab.in_insert_state());
   append_row(db.itab, {"1", "2", "3"}, formats);
   EXPECT_EQ(stored(), (Rows{{"1.0", "2.0", "3.0"}}));

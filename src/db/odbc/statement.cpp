@@ -187,7 +187,7 @@ struct Everyday {
 };
 
 // The first entry whose SQLSTATE or class matches wins.
-constexpr std::array<Everyday, 15> everyday{{
+constexpr std::array<Everyday, 16> everyday{{
     {"IM002", "Der ODBC-Treiber oder die Datenquelle ist nicht eingerichtet"},
     {"IM003", "Der ODBC-Treiber lässt sich nicht laden"},
     {"08001", "Keine Verbindung zum Datenbankserver"},
@@ -197,11 +197,12 @@ constexpr std::array<Everyday, 15> everyday{{
     {"28", "Die Anmeldung am Datenbankserver ist gescheitert"},
     {"42S02", messages::table_missing},
     {"42000", "Die Anweisung ist fehlerhaft oder dem Benutzer fehlt die Berechtigung dafür"},
+    {"42", messages::statement_faulty},
     {"HYT00", messages::database_locked},
     {"40001", messages::database_locked},
     {"22003", "Ein Wert liegt außerhalb des Bereichs seiner Spalte"},
-    {"22", "Ein Wert passt nicht zu seiner Spalte"},
-    {"23", "Ein Datensatz verletzt eine Bedingung der Tabelle"},
+    {"22", messages::value_mismatch},
+    {"23", messages::constraint_violated},
     {"53100", messages::disk_full},
 }};
 
@@ -234,7 +235,7 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
   for (const auto& known : telling)
     if (german.empty() && found.text.find(known.text) != std::string::npos) german = known.german;
   if (german.empty()) german = german_for(found.sqlstate);
-  if (german.empty()) german = "Der ODBC-Treiber meldet einen Fehler";
+  if (german.empty()) german = messages::engine_failure;
   throw ProviderError(masked(german, secrets), masked(found.text, secrets), found.sqlstate);
 }
 

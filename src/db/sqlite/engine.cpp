@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/sqlite/table.h"
 
@@ -38,7 +39,10 @@ DatabaseHandle open_file(const std::string& path, int flags) {
   const int rc = sqlite3_open_v2(sqlite_file_name(path).c_str(), &raw,
                                  flags | SQLITE_OPEN_NOMUTEX, nullptr);
   DatabaseHandle db = adopt_database(raw);
-  if (rc != SQLITE_OK) throw ProviderError(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+  if (rc != SQLITE_OK) {
+    if (raw) throw_last_error(raw);
+    throw ProviderError(messages::engine_failure, sqlite3_errstr(rc), std::to_string(rc));
+  }
   return db;
 }
 
