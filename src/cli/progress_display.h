@@ -3,13 +3,26 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
+
+#include "cli/number_text.h"
+#include "cli/text_file.h"
 
 namespace kadrum {
 
+// The display's text: the records stored and the rate, and for a file of
+// known size ("bytes_total" > 0) the share read and the time left, both
+// from the bytes read so far; numbers in "format".
+// "12.345 Datensätze, 41 %, noch 12 s, 10.234 je Sekunde"
+std::string progress_text(std::uint64_t records, double seconds,
+                          std::uint64_t bytes_read, std::uint64_t bytes_total,
+                          const NumberFormat& format);
+
 class ProgressDisplay {
  public:
-  // Shows nothing unless "fd" is a terminal.
-  explicit ProgressDisplay(int fd);
+  // Shows nothing unless "fd" is a terminal. "file" gives the bytes read
+  // and the size; it must outlive the display.
+  ProgressDisplay(int fd, const TextFile& file);
   ProgressDisplay(const ProgressDisplay&) = delete;
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
   ~ProgressDisplay();  // clears the line
@@ -23,8 +36,10 @@ class ProgressDisplay {
   void redraw(std::uint64_t records);
 
   int fd_;
+  const TextFile& file_;
   bool active_;
   bool shown_ = false;
+  NumberFormat format_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_;
 };
