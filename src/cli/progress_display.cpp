@@ -40,6 +40,19 @@ std::string progress_text(std::uint64_t records, double seconds,
   return text + format_fixed(rate, 0, format) + " je Sekunde";
 }
 
+std::uint64_t ConsumedBytes::estimate(std::uint64_t records, std::uint64_t bytes_read) {
+  if (bytes_read != seen_bytes_) {
+    used_bytes_ = seen_bytes_;
+    used_records_ = records;
+    seen_bytes_ = bytes_read;
+  }
+  if (used_bytes_ == 0 || used_records_ == 0) return 0;
+  const double per_record = static_cast<double>(used_bytes_) / static_cast<double>(used_records_);
+  const double estimate = per_record * static_cast<double>(records);
+  return estimate < static_cast<double>(bytes_read) ? static_cast<std::uint64_t>(estimate)
+                                                    : bytes_read;
+}
+
 ProgressDisplay::ProgressDisplay(int fd, const TextFile& file)
     : fd_(fd),
       file_(file),
@@ -61,8 +74,9 @@ void ProgressDisplay::redraw(std::uint64_t records) {
   if (now - last_ < kInterval || now - start_ < std::chrono::seconds(1)) return;
   last_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
-  const std::string line = "\r\033[K" + progress_text(records, seconds, file_.bytes_read(),
-                                                      file_.size(), format_);
+  const std::uint64_t used = consumed_.estimate(records, file_.bytes_read());
+  const std::string line =
+      "\r\033[K" + progress_text(records, seconds, used, file_.size(), format_);
   [[maybe_unused]] auto w = ::write(fd_, line.data(), line.size());
   shown_ = true;
 }

@@ -18,6 +18,22 @@ std::string progress_text(std::uint64_t records, double seconds,
                           std::uint64_t bytes_read, std::uint64_t bytes_total,
                           const NumberFormat& format);
 
+// The bytes an import has used up, estimated from the bytes read: reads run
+// a whole block ahead of the records, so the share read alone would stand
+// still, then jump. The blocks before the last read were used up by the
+// records counted when the next one came; that gives the bytes per record.
+class ConsumedBytes {
+ public:
+  // The estimate for "records" stored when "bytes_read" were read, at most
+  // "bytes_read"; 0 until a second block was read (nothing known yet).
+  std::uint64_t estimate(std::uint64_t records, std::uint64_t bytes_read);
+
+ private:
+  std::uint64_t seen_bytes_ = 0;
+  std::uint64_t used_bytes_ = 0;
+  std::uint64_t used_records_ = 0;
+};
+
 class ProgressDisplay {
  public:
   // Shows nothing unless "fd" is a terminal. "file" gives the bytes read
@@ -40,6 +56,7 @@ class ProgressDisplay {
   bool active_;
   bool shown_ = false;
   NumberFormat format_;
+  ConsumedBytes consumed_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_;
 };

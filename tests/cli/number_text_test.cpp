@@ -55,5 +55,17 @@ TEST(ProgressText, ShowsShareAndTimeLeftOnlyForAKnownSize) {
   EXPECT_EQ(progress_text(100, 2.0, 1001, 1000, kC), "100 Datensätze, 50 je Sekunde");
 }
 
+TEST(ConsumedBytes, SpreadsTheBlocksUsedUpOverTheirRecords) {
+  ConsumedBytes consumed;
+  // records, bytes read, estimate: nothing known during the first block;
+  // then 100 bytes per record, never beyond what was read.
+  const std::uint64_t steps[][3] = {
+      {0, 1000, 0}, {5, 1000, 0}, {10, 2000, 1000}, {15, 2000, 1500}, {25, 2000, 2000},
+      {20, 3000, 2000},
+  };
+  for (const auto& step : steps)
+    EXPECT_EQ(consumed.estimate(step[0], step[1]), step[2]) << step[0];
+}
+
 }  // namespace
 }  // namespace kadrum
