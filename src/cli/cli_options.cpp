@@ -37,7 +37,8 @@ constexpr std::string_view kUsage = R"(Aufruf: kadrum-cli [OPTION...] [ARGUMENT.
 
 Liest eine Textdatei, überspringt ihre Kopfzeilen und hängt für jede
 Datenzeile einen Datensatz mit drei Werten an eine Tabelle einer
-SQLite-Datenbank oder eines PostgreSQL-Servers an. Werte ("Items") sind
+SQLite-Datenbank, eines PostgreSQL-Servers oder einer ODBC-Datenquelle
+(MariaDB, MySQL, SQL Server, ...) an. Werte ("Items") sind
 Folgen aus Ziffern, "-", "." und "/"; alles andere trennt sie.
 )";
 
@@ -45,7 +46,9 @@ constexpr std::string_view kHelpRest = R"(
 Argumente (Groß- und Kleinschreibung des Präfixes egal):
   DB=PFAD     SQLite-Datenbankdatei, oder eine PostgreSQL-Adresse
               postgresql://BENUTZER@RECHNER:PORT/DATENBANK (Kennwort
-              besser in ~/.pgpass oder PGPASSWORD als in der Adresse)
+              besser in ~/.pgpass oder PGPASSWORD als in der Adresse),
+              oder odbc: mit einer ODBC-Verbindungsangabe, z. B.
+              odbc:DSN=lab oder "odbc:Driver={MariaDB Unicode};..."
   RT=NAME     Zieltabelle
   HD=N        Anzahl der Kopfzeilen (Vorgabe 1)
   FN=DATEI    Textdatei; leer: Standardeingabe
@@ -61,7 +64,8 @@ Optionen:
   --dry-run          nichts speichern: jede Zeile als drei durch Tabulatoren
                      getrennte Werte auf die Standardausgabe schreiben
   --create-database  eine leere Datenbank anlegen, wenn DB= auf keine
-                     vorhandene Datei oder PostgreSQL-Datenbank zeigt
+                     vorhandene Datei, PostgreSQL- oder MariaDB-Datenbank
+                     zeigt
   --single-transaction
                      alles oder nichts: Verbinden, Neuanlegen der Tabelle
                      und alle Datensätze in einer Transaktion; bei einem
