@@ -11,10 +11,18 @@
 #include <string_view>
 #include <vector>
 
+#include "base/provider_error.h"
 #include "convert/field_kind.h"
 #include "convert/value.h"
 
 namespace kadrum {
+
+// A commit whose outcome cannot be known: the connection broke after the
+// commit was sent, so the records may or may not be stored.
+class CommitOutcomeUnknown : public ProviderError {
+ public:
+  using ProviderError::ProviderError;
+};
 
 // One column of an open table, as the append needs it.
 struct EngineField {
@@ -66,7 +74,8 @@ class Engine {
   // One transaction at a time: everything executed or inserted between begin
   // and commit becomes visible to others at once on commit, and is gone
   // after rollback. Each throws ProviderError; rollback never throws and
-  // does nothing without a transaction.
+  // does nothing without a transaction. commit throws CommitOutcomeUnknown
+  // when the connection broke after the commit was sent.
   virtual void begin() = 0;
   virtual void commit() = 0;
   virtual void rollback() noexcept = 0;

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,15 +107,25 @@ class CliTest : public ::testing::Test {
     close(feed[0]);
     return {pid, feed[1]};
   }
-  // Ends the input and waits for the program; its status and standard error.
+  // Ends the input and waits for the program, 10 s at the most (then it is
+  // killed and fails); its status and standard error.
   Outcome finish(const Piped& piped) {
     close(piped.feed);
     int status = 0;
-    waitpid(piped.pid, &status, 0);
+    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; });
+    if (kill(piped.pid, 0) == 0) {
+      kill(piped.pid, SIGKILL);
+      waitpid(piped.pid, &status, 0);
+    }
     Outcome result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = slurp(dir_ / "stderr.txt");
     return result;
+  }
+  // Whether the program has read all that was written into "feed".
+  static bool all_read(int feed) {
+    int unread = -1;
+    return ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
   }
   // Waits, 10 s at the most, until "done" holds.
   template <typename Done>
@@ -136,6 +147,33 @@ class CliTest : public ::testing::Test {
     sqlite3_finalize(stmt);
     sqlite3_close(handle);
     return text;
+  }
+
+  // The values of the first row of "sql", blank-separated, in the SQLite
+  // file or the PostgreSQL database "source".
+  std::string rows(const std::string& source, const std::string& sql) {
+#ifdef KADRUM_PG_SERVER
+    if (source.starts_with("postgresql://")) {
+      std::string line;
+      const auto all = kadrum::testing::PostgresInspector(source).rows(sql);
+      for (const auto& cell : all.at(0))
+        line += (line.empty() ? "" : " ") + cell;
+      return line;
+    }
+#endif
+    sqlite3* handle = nullptr;
+    sqlite3_open_v2((dir_ / source).c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    std::string line;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        const auto* text = sqlite3_column_text(stmt, i);
+        line += (i ? " " : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+      }
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return line;
   }
 
   // The number of records in "table" of the database "db"; -1 without one.
@@ -360,8 +398,38 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
   ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
+  EXPECT_EQ(r.err, "Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
   EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
+}
+
+// Fault: a signal that came while the run waited for input was seen only at
+// the next record; when the input then ended, the records read so far were
+// committed, and the run exited 0.
+TEST_F(CliTest, SignalWhileWaitingForInputStoresNothingInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  std::vector<std::string> sources{"s.db"};
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  sources.push_back(server.data_source());
+#endif
+  for (const std::string& source : sources) {
+    ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+      const Piped import = start_piped({"--single-transaction", "DB=" + source, "RT=t", "FN=",
+                                         "HD=0", "IN=3", "*"});
+      ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
+      wait_until([&] { return all_read(import.feed); });
+      kill(import.pid, signal);
+      const Outcome r = finish(import);
+      EXPECT_EQ(r.status, 1) << source;
+      const std::string name = signal == SIGINT ? "SIGINT" : "SIGTERM";
+      // The signal may meet the run between two records, or while it waits.
+      EXPECT_TRUE(std::regex_match(r.err, std::regex("(\\(Standardeingabe\\):[0-9]: )?Abgebrochen "
+                                                     "durch " + name + "; nichts wurde gespeichert\\.\n")))
+          << source << ": " << r.err;
+      EXPECT_EQ(rows(source, "select count(*), cast(sum(sval) as integer) from t"), "1 3") << source;
+    }
+  }
 }
 
 // Fault: when the database file was deleted or replaced during the import,
@@ -436,6 +504,51 @@ TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequ
                 .rows("SELECT count(*) FROM messwerte"),
             (kadrum::testing::Rows{{"15375"}}));
   server.exec("DROP DATABASE " + name + " WITH (FORCE)");
+}
+
+// Fault: SIGINT was acted on only when the server answered: 11 s later
+// under a held lock, never under a stopped backend.
+TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8)");
+  struct Case {
+    bool single_transaction;
+    bool stop_backend;  // else a second connection holds a lock on t
+    std::string err;  // a pattern
+  };
+  const Case cases[] = {
+      {false, false,
+       "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; die Datensätze davor sind gespeichert\\.\n"},
+      {true, false, "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
+      // The stopped backend may meet the run in its first line, or after it.
+      {true, true, "(\\(Standardeingabe\\):1: )?Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
+  };
+  const std::string kadrums_backend =
+      "SELECT pid FROM pg_stat_activity WHERE application_name = 'kadrum' AND datname = '" +
+      db.name() + "'";
+  for (const Case& c : cases) {
+    kadrum::testing::PostgresInspector other(db.data_source());
+    if (!c.stop_backend) other.rows("BEGIN; LOCK TABLE t IN EXCLUSIVE MODE");
+    std::vector<std::string> args{"DB=" + db.data_source(), "RT=t", "FN=", "HD=0", "IN=3"};
+    if (c.single_transaction) args.push_back("--single-transaction");
+    const Piped import = start_piped(args);
+    ASSERT_EQ(::write(import.feed, "1 2 3\n", 6), 6);
+    std::string backend;
+    wait_until([&] {
+      const auto waiting = db.rows(kadrums_backend + (c.stop_backend ? "" : " AND wait_event_type = 'Lock'"));
+      if (!waiting.empty() && all_read(import.feed)) backend = waiting[0][0];
+      return !backend.empty();
+    });
+    ASSERT_FALSE(backend.empty());
+    if (c.stop_backend) kill(std::stoi(backend), SIGSTOP);
+    kill(import.pid, SIGINT);
+    const Outcome r = finish(import);
+    if (c.stop_backend) kill(std::stoi(backend), SIGCONT);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
+    other.rows("ROLLBACK");
+    EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
+  }
 }
 #endif
 

@@ -206,7 +206,15 @@ void PostgresEngine::begin() {
 void PostgresEngine::commit() {
   pg_conn* conn = session_->command();
   if (!in_transaction(conn)) throw ProviderError("Es läuft keine Transaktion");
-  const Result result = run(conn, "COMMIT");
+  Result result(PQexec(conn, "COMMIT"));
+  // Once COMMIT is sent, a broken connection says nothing of its outcome:
+  // the server may have committed before it went.
+  if (PQstatus(conn) == CONNECTION_BAD)
+    throw CommitOutcomeUnknown(described(
+        "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
+        "Datensätze gespeichert wurden, ist unbekannt",
+        one_line(PQerrorMessage(conn))));
+  result = checked(conn, result.release());
   // COMMIT of a failed transaction answers ROLLBACK, without an error.
   if (std::strcmp(PQcmdStatus(result.get()), "COMMIT") != 0)
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");

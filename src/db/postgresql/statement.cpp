@@ -1,6 +1,7 @@
 #include "db/postgresql/statement.h"
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
 
 #include <array>
 #include <cstring>
@@ -13,6 +14,8 @@ namespace kadrum::postgresql {
 void FinishConnection::operator()(pg_conn* conn) const { PQfinish(conn); }
 
 void ClearResult::operator()(pg_result* result) const { PQclear(result); }
+
+void FreeCancel::operator()(pg_cancel* cancel) const { PQfreeCancel(cancel); }
 
 std::string one_line(std::string_view text) {
   std::string line;
@@ -237,6 +240,21 @@ Result finish_copy(pg_conn* conn) {
 }
 
 }  // namespace
+
+Session::Session(ConnectionHandle conn)
+    : conn_(std::move(conn)),
+      cancel_(PQgetCancel(conn_.get())),
+      // PQcancel is safe on another thread; shutting the socket down wakes a
+      // wait on it at once, where closing it would not.
+      stop_hook_(
+          [this] {
+            char reason[256];
+            if (cancel_) PQcancel(cancel_.get(), reason, sizeof reason);
+          },
+          [this] {
+            if (const int socket = PQsocket(conn_.get()); socket >= 0)
+              ::shutdown(socket, SHUT_RDWR);
+          }) {}
 
 pg_conn* Session::command() {
   if (!copying()) return conn_.get();

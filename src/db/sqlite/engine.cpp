@@ -95,6 +95,10 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   db_ = open_file(path, flags);
+  // A stop request ends a long statement; sqlite3_interrupt may be called
+  // from another thread.
+  stop_hook_ = std::make_unique<StopHook>([db = db_.get()] { sqlite3_interrupt(db); },
+                                          [] {});
 
   // Another writer (or a reader taking a checkpoint) is waited for, not failed.
   sqlite3_busy_timeout(db_.get(), 5000);

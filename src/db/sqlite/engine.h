@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/sqlite/statement.h"
 
@@ -36,6 +37,7 @@ class SqliteEngine final : public Engine {
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  std::unique_ptr<StopHook> stop_hook_;  // ends before db_
 };
 
 // Creates an empty SQLite database at "path" when no file is there and
