@@ -60,6 +60,8 @@ void open_connection(RunSettings& settings, DatabaseObjects& db) {
 
 void open_target_table(const RunSettings& settings, DatabaseObjects& db,
                        bool inside_transaction) {
+  // An engine that cuts long names would reach another table, or drop it.
+  db.access_con.engine().check_table_name(settings.table_name);
   if (settings.recreate) {
     check_statement_name(settings.table_name);
     Engine& engine = db.access_con.engine();

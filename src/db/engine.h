@@ -66,6 +66,11 @@ class Engine {
   // leaves the transaction usable, undoing only that statement.
   virtual void execute(std::string_view statement,
                        std::size_t parameter_count) = 0;
+  // Throws ProviderError with a German message when a part of the table
+  // name "name", as typed by the user (schema or table, counted in UTF-8
+  // bytes), is longer than the engine allows, since the engine would cut it
+  // and reach another table. Does nothing on an engine without a limit.
+  virtual void check_table_name(std::string_view /*name*/) {}
   // Opens the table "name", as typed by the user; a name with a blank is
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.

@@ -506,6 +506,43 @@ TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequ
   server.exec("DROP DATABASE " + name + " WITH (FORCE)");
 }
 
+// Fault: PostgreSQL cuts names to 63 bytes, so a longer name dropped or
+// filled the table that the cut name names.
+TEST_F(CliTest, PostgreSQLOverlongTableNameIsRefusedBeforeAnyStatement) {
+  kadrum::testing::PostgresTestDatabase db;
+  const std::string t63(63, 't');
+  db.exec("CREATE TABLE " + t63 + " (yr float8, jday float8, sval float8);"
+          "INSERT INTO " + t63 + " VALUES (1, 2, 3); CREATE SCHEMA lab");
+  write("d.txt", "h\n4 5 6\n");
+  struct Case {
+    std::string name;
+    std::string part;
+  };
+  const std::string umlauts = "\xC3\xA4" + std::string(62, 'a');  // 63 letters, 64 bytes
+  const Case cases[] = {
+      {t63 + "_berlin", t63 + "_berlin"},
+      {std::string(214, 't'), std::string(214, 't')},
+      {"lab." + umlauts, umlauts},
+      {std::string(64, 's') + "." + t63, std::string(64, 's')},
+      {"lab.\"" + t63 + " x\"", t63 + " x"},
+  };
+  for (const Case& c : cases) {
+    for (const bool recreate : {true, false}) {
+      std::vector<std::string> args{"DB=" + db.data_source(), "RT=" + c.name, "FN=d.txt", "IN=3"};
+      if (recreate) args.push_back("*");
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << c.name;
+      EXPECT_EQ(r.err, "Der Tabellenname '" + c.name + "' ist zu lang: '" + c.part + "' hat " +
+                           std::to_string(c.part.size()) + " Bytes, PostgreSQL erlaubt für jeden "
+                           "Teil des Namens höchstens 63 und würde ihn kürzen.\n");
+    }
+  }
+  EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"1"}}));
+  // 63 bytes are whole names.
+  EXPECT_EQ(run({"DB=" + db.data_source(), "RT=" + t63, "FN=d.txt", "IN=3"}).status, 0);
+  EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"2"}}));
+}
+
 // Fault: SIGINT was acted on only when the server answered: 11 s later
 // under a held lock, never under a stopped backend.
 TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {

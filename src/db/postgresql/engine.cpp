@@ -192,6 +192,53 @@ void PostgresEngine::execute(std::string_view statement, std::size_t parameter_c
   guarded(conn, [&] { run(conn, sql, values); });
 }
 
+std::vector<std::string> name_parts(std::string_view name) {
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < name.size() && name[i] == ' ') ++i;
+    std::string part;
+    if (i < name.size() && name[i] == '"') {
+      for (++i; i < name.size(); ++i) {
+        if (name[i] != '"') {
+          part += name[i];
+        } else if (i + 1 < name.size() && name[i + 1] == '"') {
+          part += '"';
+          ++i;
+        } else {
+          break;
+        }
+      }
+    }
+    const std::size_t dot = std::min(name.find('.', i), name.size());
+    if (part.empty()) {
+      part = name.substr(i, dot - i);
+      while (!part.empty() && part.back() == ' ') part.pop_back();
+    }
+    parts.push_back(std::move(part));
+    if (dot == name.size()) return parts;
+    i = dot + 1;
+  }
+}
+
+void PostgresEngine::check_table_name(std::string_view name) {
+  if (identifier_limit_ == 0) {
+    const Result shown = run(session_->command(), "SHOW max_identifier_length");
+    identifier_limit_ = std::strtoul(PQgetvalue(shown.get(), 0, 0), nullptr, 10);
+  }
+  // Measured as the drop and create write it, and as the open does, which
+  // quotes a name with a blank.
+  std::vector<std::string> parts = name_parts(name);
+  for (std::string& part : name_parts(open_form(name))) parts.push_back(std::move(part));
+  for (const std::string& part : parts)
+    if (part.size() > identifier_limit_)
+      throw ProviderError(fill_message(
+          "Der Tabellenname '%s' ist zu lang: '%s' hat %d Bytes, PostgreSQL erlaubt für "
+          "jeden Teil des Namens höchstens %d und würde ihn kürzen",
+          {std::string(name), part, std::to_string(part.size()),
+           std::to_string(identifier_limit_)}));
+}
+
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
   return std::make_unique<PostgresTable>(session_, open_form(name));
 }
