@@ -92,14 +92,13 @@ class Engine {
   virtual void check_still_reachable() const {}
 };
 
-// Opens the engine and database that "connection_string" names: a data
-// source beginning with "postgresql://" or "postgres://" is a PostgreSQL
-// server, anything else the path of a SQLite database file. Throws
-// ProviderError with a German description when the data source is unusable.
+// Opens the engine and database that "connection_string" names: its data
+// source chooses the engine (data_source_form). Throws ProviderError with a
+// German description when the data source is refused or unusable.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
 
 // Creates the empty database that "data_source" names when it does not exist
-// yet and returns true; returns false, changing nothing, when it exists.
+// yet and returns true (a refused data source throws and creates nothing); returns false, changing nothing, when it exists.
 // Throws ProviderError when it cannot be created.
 bool create_database(const std::string& data_source);
 

@@ -304,6 +304,19 @@ TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
   EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
 }
 
+// Fault: a mistyped URI became a SQLite file named after it, and its
+// password stood in the message.
+TEST_F(CliTest, MistypedUriCreatesNothingAndHidesThePassword) {
+  write("d.txt", "h\n1 2 3\n");
+  const Outcome r = run({"--create-database", "DB=postgresql:anna:secret@127.0.0.1:5432", "RT=t",
+                         "FN=d.txt", "IN=3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Die Datenquelle 'postgresql:anna:***@127.0.0.1:5432' wird nicht erkannt: ein "
+                   "PostgreSQL-Server wird als postgresql://… oder postgres://… angegeben, eine "
+                   "SQLite-Datenbank als Dateipfad.\n");
+  EXPECT_FALSE(fs::exists(dir_ / "postgresql:anna:secret@127.0.0.1:5432"));
+}
+
 // Fault: a line without end took all memory.
 TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
   const Outcome r = run({"--dry-run", "FN=/dev/zero", "IN=3"});
@@ -503,6 +516,10 @@ TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequ
   EXPECT_EQ(kadrum::testing::PostgresInspector(kadrum::testing::postgresql_uri(name))
                 .rows("SELECT count(*) FROM messwerte"),
             (kadrum::testing::Rows{{"15375"}}));
+  // URI schemes are case-insensitive.
+  const Outcome upper = run({"DB=POSTGRESQL" + kadrum::testing::postgresql_uri(name).substr(10),
+                             "RT=Messwerte", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(upper.status, 0) << upper.err;
   server.exec("DROP DATABASE " + name + " WITH (FORCE)");
 }
 
