@@ -560,6 +560,30 @@ TEST_F(CliTest, PostgreSQLOverlongTableNameIsRefusedBeforeAnyStatement) {
   EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"2"}}));
 }
 
+// Fault: a connection lost after COMMIT was sent was told as a rollback,
+// though the server may have committed.
+TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) {
+  kadrum::testing::PostgresTestDatabase db;
+  // A deferred trigger makes the commit wait, long enough to end it.
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8);"
+          "CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+          "'BEGIN PERFORM pg_sleep(30); RETURN NULL; END';"
+          "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON t DEFERRABLE INITIALLY DEFERRED "
+          "FOR EACH ROW EXECUTE FUNCTION slow()");
+  write("d.txt", "h\n1 2 3\n");
+  const Piped import = start_piped({"--single-transaction", "DB=" + db.data_source(), "RT=t",
+                                     "FN=d.txt", "IN=3"});
+  const std::string committing = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "application_name = 'kadrum' AND query = 'COMMIT'";
+  wait_until([&] { return !db.rows(committing).empty(); });
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
+                                "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                "unbekannt ("))
+      << r.err;
+}
+
 // Fault: SIGINT was acted on only when the server answered: 11 s later
 // under a held lock, never under a stopped backend.
 TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
