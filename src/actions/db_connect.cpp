@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/messages.h"
+#include "base/provider_error.h"
 #include "db/connection_string.h"
 #include "db/transaction.h"
 
@@ -69,19 +71,35 @@ void open_target_table(const RunSettings& settings, DatabaseObjects& db,
     // between the two, leaves the old table as it was.
     std::optional<Transaction> replace;
     if (!inside_transaction) replace.emplace(engine);
-    // The drop fails whenever the table is not there yet; that is expected,
-    // and any other reason shows up at the create. A failed statement
-    // leaves the transaction usable.
+    // The drop fails whenever the table is not there yet; that is expected.
+    // Any other reason of its failure is kept for the create's message,
+    // since the create then fails for it. A failed statement leaves the
+    // transaction usable.
+    std::string drop_failure;
     try {
       db.qry.clear();
       db.qry.add(" drop table " + settings.table_name);
       db.qry.execute();
+    } catch (const std::exception& error) {
+      drop_failure = innermost_message(error);
+      if (drop_failure.starts_with(messages::table_missing)) drop_failure.clear();
     } catch (...) {
     }
     db.qry.clear();
     db.qry.add(" create table " + settings.table_name +
                column_layout(settings.list_mode, engine.number_type()));
-    db.qry.execute();
+    try {
+      db.qry.execute();
+    } catch (const std::exception& error) {
+      // A name the engine cannot read fails both statements alike; the
+      // drop's words would add nothing then.
+      const std::string failure = innermost_message(error);
+      if (drop_failure.empty() || drop_failure == failure ||
+          settings.table_name.find_first_not_of(' ') == std::string::npos)
+        throw;
+      throw ProviderError(failure + "; das Löschen der Tabelle davor ist gescheitert: " +
+                  drop_failure);
+    }
     if (replace) replace->commit();
   }
 

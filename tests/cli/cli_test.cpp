@@ -338,6 +338,38 @@ TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
   EXPECT_EQ(count("x.db", "t"), 1);
 }
 
+// Fault: with "*", a drop that failed for another reason than a missing
+// table was swallowed, and the create's "already exists" named the wrong
+// cause.
+TEST_F(CliTest, RecreateTellsWhyTheDropFailedInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  struct Case {
+    std::string source;
+    std::string err;
+  };
+  std::vector<Case> cases{
+      {"v.db", "view v already exists; das Löschen der Tabelle davor ist gescheitert: use DROP "
+               "VIEW to delete view v.\n"}};
+  ASSERT_EQ(run({"--create-database", "DB=v.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  sqlite3* handle = nullptr;
+  sqlite3_open((dir_ / "v.db").c_str(), &handle);
+  sqlite3_exec(handle, "create view v as select * from t", nullptr, nullptr, nullptr);
+  sqlite3_close(handle);
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  server.exec("CREATE TABLE v (yr float8, jday float8, sval float8);"
+              "CREATE VIEW w AS SELECT * FROM v");
+  cases.push_back({server.data_source(),
+                   "relation \"v\" already exists; das Löschen der Tabelle davor ist gescheitert: "
+                   "cannot drop table v because other objects depend on it.\n"});
+#endif
+  for (const Case& c : cases) {
+    const Outcome r = run({"DB=" + c.source, "RT=v", "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << c.source;
+    EXPECT_EQ(r.err, c.err) << c.source;
+  }
+}
+
 // Fault: with "*", a typo was found only after the table had been emptied.
 TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
   write("d.txt", "h\n1 2 3\n");
