@@ -616,6 +616,36 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
       << r.err;
 }
 
+// Fault: a time-out had no German description, and a server-side stop
+// during a COPY read as the fault of one record ("COPY t, line 1").
+TEST_F(CliTest, PostgreSQLServerSideStopsHaveAGermanDescriptionAndBlameNoRecord) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8)");
+  write("d.txt", "h\n1 2 3\n");
+  {
+    kadrum::testing::PostgresInspector other(db.data_source());
+    other.rows("BEGIN; LOCK TABLE t IN EXCLUSIVE MODE");
+    const Outcome r = run({"DB=" + db.data_source() + "&options=-c%20statement_timeout%3D100",
+                           "RT=t", "FN=d.txt", "IN=3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "d.txt:2: Der PostgreSQL-Server hat die Anweisung abgebrochen (canceling "
+                     "statement due to statement timeout)\n");
+  }
+  const Piped import = start_piped({"--single-transaction", "DB=" + db.data_source(), "RT=t",
+                                     "FN=", "HD=0", "IN=3"});
+  ASSERT_EQ(::write(import.feed, "1 2 3\n", 6), 6);
+  const std::string copying = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                              "application_name = 'kadrum' AND query LIKE 'COPY%'";
+  wait_until([&] { return !db.rows(copying).empty(); });
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("Der PostgreSQL-Server hat die Verbindung beendet "
+                                                 "\\(terminating connection due to administrator "
+                                                 "command\\)\n|Die Verbindung zum PostgreSQL-"
+                                                 "Server ist abgebrochen \\(.*\\)\n")))
+      << r.err;
+}
+
 // Fault: SIGINT was acted on only when the server answered: 11 s later
 // under a held lock, never under a stopped backend.
 TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
