@@ -40,6 +40,8 @@ class EngineTable {
   virtual const std::vector<EngineField>& fields() const = 0;
   // False for views and read-only databases.
   virtual bool accepts_new_records() const = 0;
+  // True for a temporary table, which vanishes with the connection.
+  virtual bool temporary() const { return false; }
   // Stores one new record: values[i] goes to the field at 0-based
   // positions[i]; other columns get the engine's default. Outside a
   // transaction the record is committed before this returns. Throws

@@ -370,6 +370,28 @@ TEST_F(CliTest, RecreateTellsWhyTheDropFailedInSQLiteOrPostgreSQL) {
   }
 }
 
+// Fault: a temporary table took the records, which vanished when Kadrum
+// disconnected, and the summary said they were stored.
+TEST_F(CliTest, TemporaryTargetTableIsRefusedInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  std::vector<std::pair<std::string, std::string>> targets{{"x.db", "temp.t"}, {"x.db", "TEMP.t"}};
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  targets.push_back({server.data_source(), "pg_temp.t"});
+#endif
+  for (const auto& [source, table] : targets) {
+    for (const char* option : {"", "--single-transaction"}) {
+      std::vector<std::string> args{"DB=" + source, "RT=" + table, "FN=d.txt", "IN=3", "*"};
+      if (*option) args.push_back(option);
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << table;
+      EXPECT_EQ(r.err, "Die Tabelle '" + table + "' ist temporär: sie verschwindet mit dem Ende "
+                       "der Verbindung und mit ihr jeder Datensatz.\n");
+    }
+  }
+}
+
 // Fault: with "*", a typo was found only after the table had been emptied.
 TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
   write("d.txt", "h\n1 2 3\n");
