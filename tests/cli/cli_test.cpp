@@ -315,6 +315,12 @@ TEST_F(CliTest, MistypedUriCreatesNothingAndHidesThePassword) {
                    "PostgreSQL-Server wird als postgresql://… oder postgres://… angegeben, eine "
                    "SQLite-Datenbank als Dateipfad.\n");
   EXPECT_FALSE(fs::exists(dir_ / "postgresql:anna:secret@127.0.0.1:5432"));
+  // Fault: a password's pieces were masked inside words ("o***tion").
+  const Outcome pieces = run({"DB=postgresql://anna:p@ss:w0rd@127.0.0.1:55432/results", "RT=t",
+                              "FN=d.txt", "IN=3"});
+  EXPECT_EQ(pieces.status, 1);
+  EXPECT_EQ(pieces.err, "Keine Verbindung zum PostgreSQL-Server (invalid integer value "
+                        "\"***@127.0.0.1:55432\" for connection option \"port\")\n");
 }
 
 // Fault: a line without end took all memory.

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -164,12 +165,20 @@ std::string without_passwords(std::string_view text, std::string_view uri,
   // Longest first, so that a piece never hides part of a whole password.
   std::sort(secrets.begin(), secrets.end(),
             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  // A password, or a piece of one, is masked where it stands as a value of
+  // its own, not inside a word: a password "p" must not make "option" read
+  // "o***tion".
+  const auto word_char = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
   std::string shown(text);
   for (const auto& secret : secrets) {
     if (secret.empty()) continue;
-    for (auto at = shown.find(secret); at != std::string::npos;
-         at = shown.find(secret, at + 3))
+    for (auto at = shown.find(secret); at != std::string::npos; at = shown.find(secret, at + 1)) {
+      const std::size_t end = at + secret.size();
+      if ((at > 0 && word_char(shown[at - 1]) && word_char(secret.front())) ||
+          (end < shown.size() && word_char(shown[end]) && word_char(secret.back())))
+        continue;
       shown.replace(at, secret.size(), "***");
+    }
   }
   return shown;
 }

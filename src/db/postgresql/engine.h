@@ -50,7 +50,8 @@ std::vector<std::string> name_parts(std::string_view name);
 // "text" with every password that "uri" may carry (in its user part or as
 // a password parameter, as written and percent-decoded, and the pieces a
 // misplaced "/", "@" or ":" would make libpq read elsewhere), "password"
-// and PGPASSWORD replaced by "***". Never throws.
+// and PGPASSWORD replaced by "***" where each stands as a value of its own,
+// not inside a longer word. Never throws.
 std::string without_passwords(std::string_view text, std::string_view uri,
                               std::string_view password = {});
 

@@ -259,6 +259,11 @@ TEST(PostgresConnection, PasswordsNeverAppearInMessages) {
   }
   EXPECT_EQ(without_passwords("host \"h\" user \"u\"", "postgresql://u:Geheim@h/db"),
             "host \"h\" user \"u\"");
+  // Fault: the pieces of "p@ss:w0rd" were masked inside words too.
+  EXPECT_EQ(without_passwords("invalid integer value \"w0rd@127.0.0.1:55432\" for connection "
+                              "option \"port\"",
+                              "postgresql://anna:p@ss:w0rd@127.0.0.1:55432/results"),
+            "invalid integer value \"***@127.0.0.1:55432\" for connection option \"port\"");
 }
 
 }  // namespace
