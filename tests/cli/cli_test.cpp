@@ -620,6 +620,30 @@ TEST_F(CliTest, PostgreSQLOverlongTableNameIsRefusedBeforeAnyStatement) {
   EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"2"}}));
 }
 
+// Fault: numeric columns took the value through a double and lost digits.
+TEST_F(CliTest, PostgreSQLExactDecimalColumnsKeepEveryDigit) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr numeric, jday numeric(10,2), sval numeric(20,4))");
+  write("d.txt", "h\n12345678901234567890 1.005 9007199254740993\n"
+                 "-.5 1.5 0.00001\n9007199254740993 1.2.3 1\n");
+  for (const char* option : {"", "--single-transaction"}) {
+    db.exec("TRUNCATE t");
+    std::vector<std::string> args{"DB=" + db.data_source(), "RT=t", "FN=d.txt", "I1=1", "I2=2",
+                                  "I3=3"};
+    if (*option) args.push_back(option);
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'jday'\n");
+  }
+  db.exec("TRUNCATE t");
+  ASSERT_EQ(run({"DB=" + db.data_source(), "RT=t", "FN=d.txt", "I1=1", "I2=2", "I3=3",
+                 "HD=1"}).status, 1);
+  // The server rounds to the column's scale (1.005 to 1.01), once.
+  EXPECT_EQ(db.rows("SELECT yr, jday, sval FROM t ORDER BY jday"),
+            (kadrum::testing::Rows{{"12345678901234567890", "1.01", "9007199254740993.0000"},
+                                   {"-0.5", "1.50", "0.0000"}}));
+}
+
 // Fault: a connection lost after COMMIT was sent was told as a rollback,
 // though the server may have committed.
 TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) {
