@@ -70,7 +70,12 @@ void open_target_table(const RunSettings& settings, DatabaseObjects& db,
     // Drop and create replace the table together: a failed create, or a kill
     // between the two, leaves the old table as it was.
     std::optional<Transaction> replace;
-    if (!inside_transaction) replace.emplace(engine);
+    if (!inside_transaction) {
+      // Each record commits alone, so nothing else keeps a second recreate
+      // from dropping this run's records while it still imports.
+      engine.hold_recreate_lock(settings.table_name);
+      replace.emplace(engine);
+    }
     // The drop fails whenever the table is not there yet; that is expected.
     // Any other reason of its failure is kept for the create's message,
     // since the create then fails for it. A failed statement leaves the

@@ -73,6 +73,13 @@ class Engine {
   // bytes), is longer than the engine allows, since the engine would cut it
   // and reach another table. Does nothing on an engine without a limit.
   virtual void check_table_name(std::string_view /*name*/) {}
+  // Holds, until the engine closes, a lock keyed by the table "name" that
+  // makes another Kadrum asking for the same lock wait: two recreates of
+  // one table at once would drop each other's records. Inside a
+  // transaction the engine's own locks do that already. Throws
+  // ProviderError, and StopRequested when a stop ends the wait. Does
+  // nothing on an engine that needs no such lock.
+  virtual void hold_recreate_lock(std::string_view /*name*/) {}
   // Opens the table "name", as typed by the user; a name with a blank is
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -395,6 +396,52 @@ TEST_F(CliTest, TemporaryTargetTableIsRefusedInSQLiteOrPostgreSQL) {
       EXPECT_EQ(r.err, "Die Tabelle '" + table + "' ist temporär: sie verschwindet mit dem Ende "
                        "der Verbindung und mit ihr jeder Datensatz.\n");
     }
+  }
+}
+
+// Fault: two recreates of one table at once both exited 0, while the
+// second's drop took the first's stored records.
+TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n4 5 6\n7 8 9\n");
+  std::vector<std::string> sources{"r.db"};
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  sources.push_back(server.data_source());
+#endif
+  for (const std::string& source : sources) {
+    ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+    const Piped first = start_piped({"DB=" + source, "RT=t", "FN=", "HD=0", "IN=3", "*"});
+    ASSERT_EQ(::write(first.feed, "1 1 1\n", 6), 6);
+    wait_until([&] { return rows(source, "select count(*) from t") == "1"; });
+    // The second waits for the first's lock: on the server a lock not yet
+    // granted, in SQLite a wait in poll() between tries.
+    const pid_t second = fork();
+    if (second == 0) {
+      const std::string err = (dir_ / "second.txt").string();
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      close(first.feed);  // else the first's input never ends
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      execl(KADRUM_CLI, KADRUM_CLI, ("DB=" + source).c_str(), "RT=t", "FN=d.txt", "IN=3", "*",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    wait_until([&] {
+      if (source.starts_with("postgresql://"))
+        return rows(source, "select count(*) from pg_locks where locktype = 'advisory' and "
+                            "not granted") == "1";
+      std::ifstream syscall("/proc/" + std::to_string(second) + "/syscall");
+      std::string number;
+      syscall >> number;
+      return number == std::to_string(SYS_poll);
+    });
+    ASSERT_EQ(::write(first.feed, "2 2 2\n", 6), 6);
+    const Outcome r = finish(first);
+    EXPECT_EQ(r.status, 0) << source << ": " << r.err;
+    int status = 0;
+    waitpid(second, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << slurp(dir_ / "second.txt");
+    // The second recreated the table after the first had ended.
+    EXPECT_EQ(rows(source, "select count(*), cast(sum(sval) as integer) from t"), "3 18") << source;
   }
 }
 

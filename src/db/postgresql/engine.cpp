@@ -248,6 +248,18 @@ void PostgresEngine::check_table_name(std::string_view name) {
            std::to_string(identifier_limit_)}));
 }
 
+void PostgresEngine::hold_recreate_lock(std::string_view name) {
+  // A session lock, held until the connection closes; keyed by the name as
+  // the server folds it, so that "T" and "t" wait for each other. A stop
+  // request cancels the wait.
+  std::string key(name);
+  if (key.find('"') == std::string::npos)
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const char* const values[] = {key.c_str()};
+  run(session_->command(),
+      "SELECT pg_advisory_lock(hashtext('kadrum recreate'), hashtext($1::text))", values);
+}
+
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
   return std::make_unique<PostgresTable>(session_, open_form(name));
 }

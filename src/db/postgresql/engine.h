@@ -24,6 +24,7 @@ class PostgresEngine final : public Engine {
   std::string parameter_marker(std::size_t index) const override;
   void execute(std::string_view statement, std::size_t parameter_count) override;
   void check_table_name(std::string_view name) override;
+  void hold_recreate_lock(std::string_view name) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
   void commit() override;

@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
 
 #include <cerrno>
 #include <cstring>
@@ -145,6 +149,37 @@ void SqliteEngine::check_still_reachable() const {
     refuse("Die Datenbankdatei '%s' wurde gelöscht oder ersetzt, während Kadrum in sie "
            "schrieb; die Datensätze sind unter diesem Namen nicht zu finden",
            path_);
+}
+
+SqliteEngine::LockFile::~LockFile() {
+  if (fd >= 0) ::close(fd);
+}
+
+void SqliteEngine::hold_recreate_lock(std::string_view name) {
+  if (recreate_lock_.fd < 0) {
+    recreate_lock_.fd = ::open((path_ + "-kadrum-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // A folder Kadrum may not write to holds no other writer's lock either.
+    if (recreate_lock_.fd < 0) return;
+  }
+  // SQLite's names ignore ASCII case; FNV-1a picks the byte.
+  std::uint32_t hash = 2166136261u;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+    hash *= 16777619u;
+  }
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = hash & 0x7fffffff;
+  lock.l_len = 1;
+  // Tried again and again rather than waited for, so that a stop request
+  // ends the wait.
+  while (::fcntl(recreate_lock_.fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return;
+    check_stop_request();
+    pollfd stop{stop_wait_handle(), POLLIN, 0};
+    ::poll(&stop, stop.fd >= 0 ? 1 : 0, 50);
+  }
 }
 
 bool create_database(const std::string& path) {
