@@ -88,7 +88,7 @@ TEST_F(PostgresEngineTest, CatalogGivesKindsIdentitySerialAndGeneratedColumns) {
       {FieldKind::autoincrement, 0, false}, {FieldKind::autoincrement, 0, false},
       {FieldKind::autoincrement, 0, false}, {FieldKind::floating, 0, false},
       {FieldKind::floating, 0, true},       {FieldKind::floating, 0, true},
-      {FieldKind::floating, 0, true},       {FieldKind::floating, 0, true},
+      {FieldKind::decimal, 0, true},        {FieldKind::decimal, 0, true},
       {FieldKind::currency, 0, true},       {FieldKind::currency, 0, true},
       {FieldKind::currency, 0, true},       {FieldKind::integer16, 0, true},
       {FieldKind::integer32, 0, true},      {FieldKind::integer32, 0, true},
