@@ -69,6 +69,15 @@ void check_file_format(const std::string& path, off_t size) {
     refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
 }
 
+// SQLite's busy handler: waits up to 5 s in steps of 10 ms for another
+// writer, and gives up at once when a stop is requested.
+int wait_while_busy(void*, int tries) {
+  if (tries >= 500 || !stop_request().empty()) return 0;
+  pollfd stop{stop_wait_handle(), POLLIN, 0};
+  ::poll(&stop, stop.fd >= 0 ? 1 : 0, 10);
+  return 1;
+}
+
 void run(sqlite3* db, std::string_view sql) {
   Statement statement = Statement::prepare_single(db, sql);
   while (statement.step()) {
@@ -105,7 +114,7 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
                                           [] {});
 
   // Another writer (or a reader taking a checkpoint) is waited for, not failed.
-  sqlite3_busy_timeout(db_.get(), 5000);
+  sqlite3_busy_handler(db_.get(), wait_while_busy, nullptr);
   // Appends touch only the right edge of the table's tree, so a small page
   // cache is as fast as a big one and keeps memory flat for any file size.
   run(db_.get(), "PRAGMA cache_size=-128");
