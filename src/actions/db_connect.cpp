@@ -19,9 +19,18 @@ void open_connection(RunSettings& settings, DatabaseObjects& db) {
 
 void open_target_table(const RunSettings& settings, DatabaseObjects& db,
                        bool inside_transaction) {
+  // An engine that cuts long names would reach another table, or drop it.
+  db.access_con.engine().check_table_name(settings.table_name);
   if (settings.recreate) {
+    Engine& engine = db.access_con.engine();
+    if (!inside_transaction) {
+      // Each record commits alone, so nothing else keeps a second recreate
+      // from dropping this run's records while it still imports.
+      check_statement_name(settings.table_name);
+      engine.hold_recreate_lock(settings.table_name);
+    }
     using namespace std::string_view_literals;
-    db.access_con.engine().recreate_table(
+    engine.recreate_table(
         settings.table_name,
         settings.list_mode ? std::array{"W1"sv, "W2"sv, "W3"sv} : std::array{"yr"sv, "jday"sv, "sval"sv},
         inside_transaction, [&db](const std::string& line) {

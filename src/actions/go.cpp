@@ -1,6 +1,7 @@
 #include "actions/go.h"
 
 #include "actions/row_append.h"
+#include "base/stop_signal.h"
 #include "convert/locale_formats.h"
 #include "db/transaction.h"
 
@@ -32,6 +33,9 @@ void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& d
   Transaction transaction(db.access_con.engine());
   open_target_table(settings, db, true);
   go(settings, file, db.itab, progress, stored);
+  // A stop requested while the input ended is still a stop: nothing of a
+  // partial run may be committed.
+  check_stop_request();
   transaction.commit();
 }
 

@@ -28,7 +28,8 @@ void go(const RunSettings& settings, ByteSource& file, Table& itab,
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run
 // stays and the table is as it was before. Reads "file", opened by
-// open_text_file. Throws what those actions throw.
+// open_text_file. Throws what those actions throw, and StopRequested when
+// a stop was requested before the commit began.
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress = nullptr,
                                        const StoredNotice& stored = {});

@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "actions/db_connect.h"
 #include "actions/go.h"
 #include "base/error.h"
+#include "base/stop_signal.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
@@ -26,42 +26,6 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
   printer.flush();
 }
 
-namespace {
-
-volatile std::sig_atomic_t stop_signal = 0;
-
-extern "C" void note_stop_signal(int signal) { stop_signal = signal; }
-
-// While it lives, SIGINT and SIGTERM only ask the run to stop at the next
-// record, so that its transaction is rolled back and the reason is told.
-class StopSignals {
- public:
-  StopSignals() {
-    struct sigaction action {};
-    action.sa_handler = note_stop_signal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-  ~StopSignals() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-  }
-  static void check() {
-    if (stop_signal != 0)
-      throw Error(fill_message("Abgebrochen durch %s; nichts wurde gespeichert",
-                               {stop_signal == SIGINT ? "SIGINT" : "SIGTERM"}));
-  }
-
- private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
-};
-
-}  // namespace
-
 void run_import(RunSettings& settings, const CliOptions& options,
                 ImportProgress& progress) {
   const auto start = std::chrono::steady_clock::now();
@@ -75,22 +39,34 @@ void run_import(RunSettings& settings, const CliOptions& options,
 
   DatabaseObjects db;
   std::uint64_t stored = 0;
-  {
+  // SIGINT and SIGTERM end the run with its message, also while it waits
+  // for input or for the server: a partial load must never look like a
+  // success.
+  StopRequests stops;
+  try {
     ProgressDisplay display(STDERR_FILENO, file);
     const auto notice = [&](std::uint64_t count) {
       stored = count;
       display.record_stored(count);
+      check_stop_request();
     };
     if (options.single_transaction) {
-      StopSignals signals;
-      connect_and_go_in_one_transaction(settings, db, file, &progress, [&](std::uint64_t count) {
-        StopSignals::check();
-        notice(count);
-      });
+      connect_and_go_in_one_transaction(settings, db, file, &progress, notice);
     } else {
       db_connect(settings, db);
       go(settings, file, db.itab, &progress, notice);
     }
+  } catch (const CommitOutcomeUnknown&) {
+    throw;
+  } catch (...) {
+    // Whatever a stop made fail (a cancelled statement, a closed
+    // connection, an ended read) is told as the stop it was.
+    const std::string_view signal = stop_request();
+    if (signal.empty()) throw;
+    throw Error(fill_message(options.single_transaction
+                                 ? "Abgebrochen durch %s; nichts wurde gespeichert"
+                                 : "Abgebrochen durch %s; die Datensätze davor sind gespeichert",
+                             {signal}));
   }
   // The summary promises the records are in the database the path names.
   db.access_con.engine().check_still_reachable();

@@ -5,6 +5,7 @@ namespace kadrum {
 
 enum class FieldKind {
   floating,       // double, float, real, single
+  decimal,        // exact decimal: the float-text rule checks it, its text is sent
   currency,       // four decimals, held as a scaled 64-bit integer
   integer32,      // int, integer
   integer16,      // smallint, tinyint

@@ -58,6 +58,34 @@ Value convert_floating(std::string_view text, std::string_view field_name,
   throw FloatTextError(fill_message(kFloatingMessage, {text, field_name}), text);
 }
 
+// The exact decimal that "text" spells, after the float-text rule has
+// accepted it: with "." as separator, no blanks, a mantissa without digits
+// as 0. A double would lose the digits beyond its 17th.
+Value convert_decimal(std::string_view text, std::string_view field_name,
+                      const LocaleFormats& formats) {
+  const std::string_view separator = formats.decimal_separator;
+  if (parse_float_text(text, separator).status != FloatTextStatus::ok)
+    return convert_floating(text, field_name, formats);  // throws its message
+  std::string sign, whole, fraction, exponent;
+  std::size_t i = text.find_first_not_of(' ');
+  if (text[i] == '+' || text[i] == '-') sign += text[i++];
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') whole += text[i++];
+  if (text.substr(i).starts_with(separator)) {
+    i += separator.size();
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') fraction += text[i++];
+  }
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    exponent += 'e';
+    for (++i; i < text.size() && text[i] != ' '; ++i) exponent += text[i];
+  }
+  if (whole.empty() && fraction.empty()) return std::string("0");
+  std::string exact = sign;
+  exact.append(whole.empty() ? std::string_view("0") : std::string_view(whole));
+  if (!fraction.empty()) exact.append(".").append(fraction);
+  exact.append(exponent);
+  return exact;
+}
+
 Value convert_currency(std::string_view text, std::string_view field_name,
                        const LocaleFormats& formats) {
   // Scaling by the exponent keeps 0.00015 exactly 1.5 before rounding.
@@ -142,6 +170,8 @@ Value convert_value(std::string_view text, FieldKind kind,
   switch (kind) {
     case FieldKind::floating:
       return convert_floating(text, field_name, formats);
+    case FieldKind::decimal:
+      return convert_decimal(text, field_name, formats);
     case FieldKind::currency:
       return convert_currency(text, field_name, formats);
     case FieldKind::integer32:

@@ -1,6 +1,7 @@
 #include "db/engine.h"
 
 #include "db/connection_string.h"
+#include "db/data_source.h"
 #include "db/odbc/engine.h"
 #include "db/postgresql/engine.h"
 #include "db/sqlite/engine.h"
@@ -17,24 +18,23 @@ std::string data_source(std::string_view connection_string) {
   return source;
 }
 
-bool is_postgresql_uri(std::string_view source) {
-  return source.starts_with("postgresql://") || source.starts_with("postgres://");
-}
-
 }  // namespace
 
 std::unique_ptr<Engine> open_engine(std::string_view connection_string) {
   // The provider and the other settings are kept only for the string's
   // fixed form; the data source alone chooses the engine.
   const std::string source = data_source(connection_string);
-  if (odbc::is_odbc_source(source)) return std::make_unique<odbc::OdbcEngine>(source);
-  if (is_postgresql_uri(source)) return std::make_unique<postgresql::PostgresEngine>(source);
+  const DataSourceForm form = data_source_form(source);
+  if (form.engine == EngineKind::odbc) return std::make_unique<odbc::OdbcEngine>(form.text);
+  if (form.engine == EngineKind::postgresql)
+    return std::make_unique<postgresql::PostgresEngine>(form.text);
   return std::make_unique<sqlite::SqliteEngine>(source);
 }
 
 bool create_database(const std::string& data_source) {
-  if (odbc::is_odbc_source(data_source)) return odbc::create_database(data_source);
-  if (is_postgresql_uri(data_source)) return postgresql::create_database(data_source);
+  const DataSourceForm form = data_source_form(data_source);
+  if (form.engine == EngineKind::odbc) return odbc::create_database(form.text);
+  if (form.engine == EngineKind::postgresql) return postgresql::create_database(form.text);
   return sqlite::create_database(data_source);
 }
 

@@ -13,10 +13,18 @@
 #include <string_view>
 #include <vector>
 
+#include "base/provider_error.h"
 #include "convert/field_kind.h"
 #include "convert/value.h"
 
 namespace kadrum {
+
+// A commit whose outcome cannot be known: the connection broke after the
+// commit was sent, so the records may or may not be stored.
+class CommitOutcomeUnknown : public ProviderError {
+ public:
+  using ProviderError::ProviderError;
+};
 
 // One column of an open table, as the append needs it.
 struct EngineField {
@@ -34,6 +42,8 @@ class EngineTable {
   virtual const std::vector<EngineField>& fields() const = 0;
   // False for views and read-only databases.
   virtual bool accepts_new_records() const = 0;
+  // True for a temporary table, which vanishes with the connection.
+  virtual bool temporary() const { return false; }
   // Stores one new record: values[i] goes to the field at 0-based
   // positions[i]; other columns get the engine's default. Outside a
   // transaction the record is committed before this returns. Throws
@@ -85,6 +95,18 @@ class Engine {
   virtual void recreate_table(const std::string& name,
                               const std::array<std::string_view, 3>& columns,
                               bool inside_transaction, const RunStatement& run);
+  // Throws ProviderError with a German message when a part of the table
+  // name "name", as typed by the user (schema or table, counted in UTF-8
+  // bytes), is longer than the engine allows, since the engine would cut it
+  // and reach another table. Does nothing on an engine without a limit.
+  virtual void check_table_name(std::string_view /*name*/) {}
+  // Holds, until the engine closes, a lock keyed by the table "name" that
+  // makes another Kadrum asking for the same lock wait: two recreates of
+  // one table at once would drop each other's records. Inside a
+  // transaction the engine's own locks do that already. Throws
+  // ProviderError, and StopRequested when a stop ends the wait. Does
+  // nothing on an engine that needs no such lock.
+  virtual void hold_recreate_lock(std::string_view /*name*/) {}
   // Opens the table "name", as typed by the user; a name with a blank is
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.
@@ -93,7 +115,8 @@ class Engine {
   // One transaction at a time: everything executed or inserted between begin
   // and commit becomes visible to others at once on commit, and is gone
   // after rollback. Each throws ProviderError; rollback never throws and
-  // does nothing without a transaction.
+  // does nothing without a transaction. commit throws CommitOutcomeUnknown
+  // when the connection broke after the commit was sent.
   virtual void begin() = 0;
   virtual void commit() = 0;
   virtual void rollback() noexcept = 0;
@@ -117,15 +140,13 @@ class Engine {
 // engine reads.
 void check_statement_name(const std::string& name);
 
-// Opens the engine and database that "connection_string" names: a data
-// source beginning with "postgresql://" or "postgres://" is a PostgreSQL
-// server, one beginning with "odbc:" (any case) an ODBC connection string,
-// anything else the path of a SQLite database file. Throws
-// ProviderError with a German description when the data source is unusable.
+// Opens the engine and database that "connection_string" names: its data
+// source chooses the engine (data_source_form). Throws ProviderError with a
+// German description when the data source is refused or unusable.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
 
 // Creates the empty database that "data_source" names when it does not exist
-// yet and returns true; returns false, changing nothing, when it exists.
+// yet and returns true (a refused data source throws and creates nothing); returns false, changing nothing, when it exists.
 // Throws ProviderError when it cannot be created.
 bool create_database(const std::string& data_source);
 

@@ -51,11 +51,16 @@ void Engine::recreate_table(const std::string& name,
   // Drop and create replace the table together.
   std::optional<Transaction> replace;
   if (!inside_transaction) replace.emplace(*this);
-  // The drop fails whenever the table is not there yet; that is expected,
-  // and any other reason shows up at the create. A failed statement leaves
-  // the transaction usable.
+  // The drop fails whenever the table is not there yet; that is expected.
+  // Any other reason of its failure is kept for the create's message, since
+  // the create then fails for it. A failed statement leaves the transaction
+  // usable.
+  std::string drop_failure;
   try {
     run(" drop table " + name);
+  } catch (const std::exception& error) {
+    drop_failure = innermost_message(error);
+    if (drop_failure.starts_with(messages::table_missing)) drop_failure.clear();
   } catch (...) {
   }
   std::string create = " create table " + name + " ( ";
@@ -66,7 +71,18 @@ void Engine::recreate_table(const std::string& name,
     create += number_type();
   }
   create += " )";
-  run(create);
+  try {
+    run(create);
+  } catch (const std::exception& error) {
+    // A name the engine cannot read fails both statements alike; the drop's
+    // words would add nothing then.
+    const std::string failure = innermost_message(error);
+    if (drop_failure.empty() || drop_failure == failure ||
+        name.find_first_not_of(' ') == std::string::npos)
+      throw;
+    throw ProviderError(failure + "; das Löschen der Tabelle davor ist gescheitert: " +
+                        drop_failure);
+  }
   if (replace) replace->commit();
 }
 

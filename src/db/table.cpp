@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/messages.h"
+#include "base/provider_error.h"
 #include "db/connection.h"
 
 namespace kadrum {
@@ -36,7 +37,15 @@ void Table::open() {
   if (is_open()) return;
   if (!connection_.is_open()) connection_.open();
   if (table_name_.empty()) fail(fill_message(messages::property_missing, {"TableName"}));
-  cursor_ = connection_.engine().open_table(table_name_);
+  auto cursor = connection_.engine().open_table(table_name_);
+  // Its records would vanish when Kadrum disconnects, after the summary
+  // has called them stored.
+  if (cursor->temporary())
+    throw ProviderError(fill_message(
+        "Die Tabelle '%s' ist temporär: sie verschwindet mit dem Ende der Verbindung und "
+        "mit ihr jeder Datensatz",
+        {table_name_}));
+  cursor_ = std::move(cursor);
 }
 
 void Table::close() {

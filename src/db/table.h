@@ -26,7 +26,8 @@ class Table {
 
   bool is_open() const { return cursor_ != nullptr; }
   // Opens the table by its name, as typed. Throws "itab: Eigenschaft
-  // TableName fehlt" for an empty name, ProviderError when the engine fails.
+  // TableName fehlt" for an empty name, ProviderError when the engine fails
+  // or the table is temporary.
   void open();
   // Nothing happens when already closed.
   void close();

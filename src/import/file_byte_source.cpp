@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/error.h"
 #include "base/messages.h"
+#include "base/stop_signal.h"
 
 namespace kadrum {
 
@@ -81,6 +83,14 @@ FileByteSource::OwnedFd::~OwnedFd() {
 }
 
 std::size_t FileByteSource::read(char* buffer, std::size_t size) {
+  // A pipe or FIFO may keep the read waiting for ever: a stop request must
+  // end that wait, not only the next record.
+  if (const int stop = stop_wait_handle(); stop >= 0) {
+    pollfd wait[2] = {{fd_, POLLIN, 0}, {stop, POLLIN, 0}};
+    while (::poll(wait, 2, -1) < 0 && errno == EINTR) {
+    }
+    check_stop_request();
+  }
   for (;;) {
     const ssize_t count = ::read(fd_, buffer, size);
     if (count >= 0) return static_cast<std::size_t>(count);

@@ -26,7 +26,8 @@ class FileByteSource : public ByteSource {
   FileByteSource& operator=(const FileByteSource&) = delete;
 
   // As ByteSource::read. A closed pipe is the end of the data; an
-  // interrupted read is retried.
+  // interrupted read is retried. While a StopRequests lives, a stop request
+  // ends the read, also one waiting for input, with StopRequested.
   std::size_t read(char* buffer, std::size_t size) override;
 
  private:

@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,15 +109,25 @@ class CliTest : public ::testing::Test {
     close(feed[0]);
     return {pid, feed[1]};
   }
-  // Ends the input and waits for the program; its status and standard error.
+  // Ends the input and waits for the program, 10 s at the most (then it is
+  // killed and fails); its status and standard error.
   Outcome finish(const Piped& piped) {
     close(piped.feed);
     int status = 0;
-    waitpid(piped.pid, &status, 0);
+    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; });
+    if (kill(piped.pid, 0) == 0) {
+      kill(piped.pid, SIGKILL);
+      waitpid(piped.pid, &status, 0);
+    }
     Outcome result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = slurp(dir_ / "stderr.txt");
     return result;
+  }
+  // Whether the program has read all that was written into "feed".
+  static bool all_read(int feed) {
+    int unread = -1;
+    return ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
   }
   // Waits, 10 s at the most, until "done" holds.
   template <typename Done>
@@ -137,6 +149,33 @@ class CliTest : public ::testing::Test {
     sqlite3_finalize(stmt);
     sqlite3_close(handle);
     return text;
+  }
+
+  // The values of the first row of "sql", blank-separated, in the SQLite
+  // file or the PostgreSQL database "source".
+  std::string rows(const std::string& source, const std::string& sql) {
+#ifdef KADRUM_PG_SERVER
+    if (source.starts_with("postgresql://")) {
+      std::string line;
+      const auto all = kadrum::testing::PostgresInspector(source).rows(sql);
+      for (const auto& cell : all.at(0))
+        line += (line.empty() ? "" : " ") + cell;
+      return line;
+    }
+#endif
+    sqlite3* handle = nullptr;
+    sqlite3_open_v2((dir_ / source).c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    std::string line;
+    if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        const auto* text = sqlite3_column_text(stmt, i);
+        line += (i ? " " : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+      }
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return line;
   }
 
   // The number of records in "table" of the database "db"; -1 without one.
@@ -306,6 +345,25 @@ TEST_F(CliTest, DataSourceWithSemicolonOrQuoteReachesExactlyThatFile) {
   EXPECT_EQ(fs::file_size(dir_ / "a"), 0u);
 }
 
+// Fault: a mistyped URI became a SQLite file named after it, and its
+// password stood in the message.
+TEST_F(CliTest, MistypedUriCreatesNothingAndHidesThePassword) {
+  write("d.txt", "h\n1 2 3\n");
+  const Outcome r = run({"--create-database", "DB=postgresql:anna:secret@127.0.0.1:5432", "RT=t",
+                         "FN=d.txt", "IN=3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Die Datenquelle 'postgresql:anna:***@127.0.0.1:5432' wird nicht erkannt: ein "
+                   "PostgreSQL-Server wird als postgresql://… oder postgres://… angegeben, eine "
+                   "ODBC-Verbindung als odbc:…, eine SQLite-Datenbank als Dateipfad.\n");
+  EXPECT_FALSE(fs::exists(dir_ / "postgresql:anna:secret@127.0.0.1:5432"));
+  // Fault: a password's pieces were masked inside words ("o***tion").
+  const Outcome pieces = run({"DB=postgresql://anna:p@ss:w0rd@127.0.0.1:55432/results", "RT=t",
+                              "FN=d.txt", "IN=3"});
+  EXPECT_EQ(pieces.status, 1);
+  EXPECT_EQ(pieces.err, "Keine Verbindung zum PostgreSQL-Server (invalid integer value "
+                        "\"***@127.0.0.1:55432\" for connection option \"port\")\n");
+}
+
 // Fault: a line without end took all memory.
 TEST_F(CliTest, LineWithoutEndStopsAtTheLimitNamingTheLine) {
   const Outcome r = run({"--dry-run", "FN=/dev/zero", "IN=3"});
@@ -325,6 +383,107 @@ TEST_F(CliTest, RecreateNeverDropsAnotherTable) {
                      "Nullzeichen würden die Anweisungen zum Neuanlegen der Tabelle verändern.\n");
   }
   EXPECT_EQ(count("x.db", "t"), 1);
+}
+
+// Fault: with "*", a drop that failed for another reason than a missing
+// table was swallowed, and the create's "already exists" named the wrong
+// cause.
+TEST_F(CliTest, RecreateTellsWhyTheDropFailedInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  struct Case {
+    std::string source;
+    std::string err;
+  };
+  std::vector<Case> cases{
+      {"v.db", "Die Anweisung ist fehlerhaft (view v already exists); das Löschen der Tabelle "
+               "davor ist gescheitert: Die Anweisung ist fehlerhaft (use DROP VIEW to delete "
+               "view v)\n"}};
+  ASSERT_EQ(run({"--create-database", "DB=v.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  sqlite3* handle = nullptr;
+  sqlite3_open((dir_ / "v.db").c_str(), &handle);
+  sqlite3_exec(handle, "create view v as select * from t", nullptr, nullptr, nullptr);
+  sqlite3_close(handle);
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  server.exec("CREATE TABLE v (yr float8, jday float8, sval float8);"
+              "CREATE VIEW w AS SELECT * FROM v");
+  cases.push_back({server.data_source(),
+                   "relation \"v\" already exists; das Löschen der Tabelle davor ist gescheitert: "
+                   "cannot drop table v because other objects depend on it.\n"});
+#endif
+  for (const Case& c : cases) {
+    const Outcome r = run({"DB=" + c.source, "RT=v", "FN=d.txt", "IN=3", "*"});
+    EXPECT_EQ(r.status, 1) << c.source;
+    EXPECT_EQ(r.err, c.err) << c.source;
+  }
+}
+
+// Fault: a temporary table took the records, which vanished when Kadrum
+// disconnected, and the summary said they were stored.
+TEST_F(CliTest, TemporaryTargetTableIsRefusedInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  std::vector<std::pair<std::string, std::string>> targets{{"x.db", "temp.t"}, {"x.db", "TEMP.t"}};
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  targets.push_back({server.data_source(), "pg_temp.t"});
+#endif
+  for (const auto& [source, table] : targets) {
+    for (const char* option : {"", "--single-transaction"}) {
+      std::vector<std::string> args{"DB=" + source, "RT=" + table, "FN=d.txt", "IN=3", "*"};
+      if (*option) args.push_back(option);
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << table;
+      EXPECT_EQ(r.err, "Die Tabelle '" + table + "' ist temporär: sie verschwindet mit dem Ende "
+                       "der Verbindung und mit ihr jeder Datensatz.\n");
+    }
+  }
+}
+
+// Fault: two recreates of one table at once both exited 0, while the
+// second's drop took the first's stored records.
+TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n4 5 6\n7 8 9\n");
+  std::vector<std::string> sources{"r.db"};
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  sources.push_back(server.data_source());
+#endif
+  for (const std::string& source : sources) {
+    ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+    const Piped first = start_piped({"DB=" + source, "RT=t", "FN=", "HD=0", "IN=3", "*"});
+    ASSERT_EQ(::write(first.feed, "1 1 1\n", 6), 6);
+    wait_until([&] { return rows(source, "select count(*) from t") == "1"; });
+    // The second waits for the first's lock: on the server a lock not yet
+    // granted, in SQLite a wait in poll() between tries.
+    const pid_t second = fork();
+    if (second == 0) {
+      const std::string err = (dir_ / "second.txt").string();
+      if (chdir(dir_.c_str()) != 0) _exit(127);
+      close(first.feed);  // else the first's input never ends
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      execl(KADRUM_CLI, KADRUM_CLI, ("DB=" + source).c_str(), "RT=t", "FN=d.txt", "IN=3", "*",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    wait_until([&] {
+      if (source.starts_with("postgresql://"))
+        return rows(source, "select count(*) from pg_locks where locktype = 'advisory' and "
+                            "not granted") == "1";
+      std::ifstream syscall("/proc/" + std::to_string(second) + "/syscall");
+      std::string number;
+      syscall >> number;
+      return number == std::to_string(SYS_poll);
+    });
+    ASSERT_EQ(::write(first.feed, "2 2 2\n", 6), 6);
+    const Outcome r = finish(first);
+    EXPECT_EQ(r.status, 0) << source << ": " << r.err;
+    int status = 0;
+    waitpid(second, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << slurp(dir_ / "second.txt");
+    // The second recreated the table after the first had ended.
+    EXPECT_EQ(rows(source, "select count(*), cast(sum(sval) as integer) from t"), "3 18") << source;
+  }
 }
 
 // Fault: with "*", a typo was found only after the table had been emptied.
@@ -400,8 +559,38 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
   ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
+  EXPECT_EQ(r.err, "Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
   EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
+}
+
+// Fault: a signal that came while the run waited for input was seen only at
+// the next record; when the input then ended, the records read so far were
+// committed, and the run exited 0.
+TEST_F(CliTest, SignalWhileWaitingForInputStoresNothingInSQLiteOrPostgreSQL) {
+  write("d.txt", "h\n1 2 3\n");
+  std::vector<std::string> sources{"s.db"};
+#ifdef KADRUM_PG_SERVER
+  kadrum::testing::PostgresTestDatabase server;
+  sources.push_back(server.data_source());
+#endif
+  for (const std::string& source : sources) {
+    ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+      const Piped import = start_piped({"--single-transaction", "DB=" + source, "RT=t", "FN=",
+                                         "HD=0", "IN=3", "*"});
+      ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
+      wait_until([&] { return all_read(import.feed); });
+      kill(import.pid, signal);
+      const Outcome r = finish(import);
+      EXPECT_EQ(r.status, 1) << source;
+      const std::string name = signal == SIGINT ? "SIGINT" : "SIGTERM";
+      // The signal may meet the run between two records, or while it waits.
+      EXPECT_TRUE(std::regex_match(r.err, std::regex("(\\(Standardeingabe\\):[0-9]: )?Abgebrochen "
+                                                     "durch " + name + "; nichts wurde gespeichert\\.\n")))
+          << source << ": " << r.err;
+      EXPECT_EQ(rows(source, "select count(*), cast(sum(sval) as integer) from t"), "1 3") << source;
+    }
+  }
 }
 
 // Fault: when the database file was deleted or replaced during the import,
@@ -475,7 +664,171 @@ TEST_F(CliTest, PostgreSQLImportNeverShowsThePasswordAndCreatesTheDatabaseOnRequ
   EXPECT_EQ(kadrum::testing::PostgresInspector(kadrum::testing::postgresql_uri(name))
                 .rows("SELECT count(*) FROM messwerte"),
             (kadrum::testing::Rows{{"15375"}}));
+  // URI schemes are case-insensitive.
+  const Outcome upper = run({"DB=POSTGRESQL" + kadrum::testing::postgresql_uri(name).substr(10),
+                             "RT=Messwerte", "HD=34", sample, "IN=5", "*"});
+  EXPECT_EQ(upper.status, 0) << upper.err;
   server.exec("DROP DATABASE " + name + " WITH (FORCE)");
+}
+
+// Fault: PostgreSQL cuts names to 63 bytes, so a longer name dropped or
+// filled the table that the cut name names.
+TEST_F(CliTest, PostgreSQLOverlongTableNameIsRefusedBeforeAnyStatement) {
+  kadrum::testing::PostgresTestDatabase db;
+  const std::string t63(63, 't');
+  db.exec("CREATE TABLE " + t63 + " (yr float8, jday float8, sval float8);"
+          "INSERT INTO " + t63 + " VALUES (1, 2, 3); CREATE SCHEMA lab");
+  write("d.txt", "h\n4 5 6\n");
+  struct Case {
+    std::string name;
+    std::string part;
+  };
+  const std::string umlauts = "\xC3\xA4" + std::string(62, 'a');  // 63 letters, 64 bytes
+  const Case cases[] = {
+      {t63 + "_berlin", t63 + "_berlin"},
+      {std::string(214, 't'), std::string(214, 't')},
+      {"lab." + umlauts, umlauts},
+      {std::string(64, 's') + "." + t63, std::string(64, 's')},
+      {"lab.\"" + t63 + " x\"", t63 + " x"},
+  };
+  for (const Case& c : cases) {
+    for (const bool recreate : {true, false}) {
+      std::vector<std::string> args{"DB=" + db.data_source(), "RT=" + c.name, "FN=d.txt", "IN=3"};
+      if (recreate) args.push_back("*");
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << c.name;
+      EXPECT_EQ(r.err, "Der Tabellenname '" + c.name + "' ist zu lang: '" + c.part + "' hat " +
+                           std::to_string(c.part.size()) + " Bytes, PostgreSQL erlaubt für jeden "
+                           "Teil des Namens höchstens 63 und würde ihn kürzen.\n");
+    }
+  }
+  EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"1"}}));
+  // 63 bytes are whole names.
+  EXPECT_EQ(run({"DB=" + db.data_source(), "RT=" + t63, "FN=d.txt", "IN=3"}).status, 0);
+  EXPECT_EQ(db.rows("SELECT count(*) FROM " + t63), (kadrum::testing::Rows{{"2"}}));
+}
+
+// Fault: numeric columns took the value through a double and lost digits.
+TEST_F(CliTest, PostgreSQLExactDecimalColumnsKeepEveryDigit) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr numeric, jday numeric(10,2), sval numeric(20,4))");
+  write("d.txt", "h\n12345678901234567890 1.005 9007199254740993\n"
+                 "-.5 1.5 0.00001\n9007199254740993 1.2.3 1\n");
+  for (const char* option : {"", "--single-transaction"}) {
+    db.exec("TRUNCATE t");
+    std::vector<std::string> args{"DB=" + db.data_source(), "RT=t", "FN=d.txt", "I1=1", "I2=2",
+                                  "I3=3"};
+    if (*option) args.push_back(option);
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "d.txt:4: '1.2.3' ist kein gültiger Fließkommawert für Feld 'jday'\n");
+  }
+  db.exec("TRUNCATE t");
+  ASSERT_EQ(run({"DB=" + db.data_source(), "RT=t", "FN=d.txt", "I1=1", "I2=2", "I3=3",
+                 "HD=1"}).status, 1);
+  // The server rounds to the column's scale (1.005 to 1.01), once.
+  EXPECT_EQ(db.rows("SELECT yr, jday, sval FROM t ORDER BY jday"),
+            (kadrum::testing::Rows{{"12345678901234567890", "1.01", "9007199254740993.0000"},
+                                   {"-0.5", "1.50", "0.0000"}}));
+}
+
+// Fault: a connection lost after COMMIT was sent was told as a rollback,
+// though the server may have committed.
+TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) {
+  kadrum::testing::PostgresTestDatabase db;
+  // A deferred trigger makes the commit wait, long enough to end it.
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8);"
+          "CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+          "'BEGIN PERFORM pg_sleep(30); RETURN NULL; END';"
+          "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON t DEFERRABLE INITIALLY DEFERRED "
+          "FOR EACH ROW EXECUTE FUNCTION slow()");
+  write("d.txt", "h\n1 2 3\n");
+  const Piped import = start_piped({"--single-transaction", "DB=" + db.data_source(), "RT=t",
+                                     "FN=d.txt", "IN=3"});
+  const std::string committing = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "application_name = 'kadrum' AND query = 'COMMIT'";
+  wait_until([&] { return !db.rows(committing).empty(); });
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
+                                "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                "unbekannt ("))
+      << r.err;
+}
+
+// Fault: a time-out had no German description, and a server-side stop
+// during a COPY read as the fault of one record ("COPY t, line 1").
+TEST_F(CliTest, PostgreSQLServerSideStopsHaveAGermanDescriptionAndBlameNoRecord) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8)");
+  write("d.txt", "h\n1 2 3\n");
+  {
+    kadrum::testing::PostgresInspector other(db.data_source());
+    other.rows("BEGIN; LOCK TABLE t IN EXCLUSIVE MODE");
+    const Outcome r = run({"DB=" + db.data_source() + "&options=-c%20statement_timeout%3D100",
+                           "RT=t", "FN=d.txt", "IN=3"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "d.txt:2: Der PostgreSQL-Server hat die Anweisung abgebrochen (canceling "
+                     "statement due to statement timeout)\n");
+  }
+  const Piped import = start_piped({"--single-transaction", "DB=" + db.data_source(), "RT=t",
+                                     "FN=", "HD=0", "IN=3"});
+  ASSERT_EQ(::write(import.feed, "1 2 3\n", 6), 6);
+  const std::string copying = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                              "application_name = 'kadrum' AND query LIKE 'COPY%'";
+  wait_until([&] { return !db.rows(copying).empty(); });
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("Der PostgreSQL-Server hat die Verbindung beendet "
+                                                 "\\(terminating connection due to administrator "
+                                                 "command\\)\n|Die Verbindung zum PostgreSQL-"
+                                                 "Server ist abgebrochen \\(.*\\)\n")))
+      << r.err;
+}
+
+// Fault: SIGINT was acted on only when the server answered: 11 s later
+// under a held lock, never under a stopped backend.
+TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
+  kadrum::testing::PostgresTestDatabase db;
+  db.exec("CREATE TABLE t (yr float8, jday float8, sval float8)");
+  struct Case {
+    bool single_transaction;
+    bool stop_backend;  // else a second connection holds a lock on t
+    std::string err;  // a pattern
+  };
+  const Case cases[] = {
+      {false, false,
+       "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; die Datensätze davor sind gespeichert\\.\n"},
+      {true, false, "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
+      // The stopped backend may meet the run in its first line, or after it.
+      {true, true, "(\\(Standardeingabe\\):1: )?Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
+  };
+  const std::string kadrums_backend =
+      "SELECT pid FROM pg_stat_activity WHERE application_name = 'kadrum' AND datname = '" +
+      db.name() + "'";
+  for (const Case& c : cases) {
+    kadrum::testing::PostgresInspector other(db.data_source());
+    if (!c.stop_backend) other.rows("BEGIN; LOCK TABLE t IN EXCLUSIVE MODE");
+    std::vector<std::string> args{"DB=" + db.data_source(), "RT=t", "FN=", "HD=0", "IN=3"};
+    if (c.single_transaction) args.push_back("--single-transaction");
+    const Piped import = start_piped(args);
+    ASSERT_EQ(::write(import.feed, "1 2 3\n", 6), 6);
+    std::string backend;
+    wait_until([&] {
+      const auto waiting = db.rows(kadrums_backend + (c.stop_backend ? "" : " AND wait_event_type = 'Lock'"));
+      if (!waiting.empty() && all_read(import.feed)) backend = waiting[0][0];
+      return !backend.empty();
+    });
+    ASSERT_FALSE(backend.empty());
+    if (c.stop_backend) kill(std::stoi(backend), SIGSTOP);
+    kill(import.pid, SIGINT);
+    const Outcome r = finish(import);
+    if (c.stop_backend) kill(std::stoi(backend), SIGCONT);
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
+    other.rows("ROLLBACK");
+    EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
+  }
 }
 #endif
 

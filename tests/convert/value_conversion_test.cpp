@@ -65,6 +65,20 @@ TEST(ValueConversion, FloatingEdgesKeepSignAndRange) {
             "Gleitkommaüberlauf");
 }
 
+// Fault: exact decimal columns took the value through a double.
+TEST(ValueConversion, DecimalKeepsEveryDigitAndTheFloatingChecks) {
+  const std::pair<const char*, const char*> exact[] = {
+      {"12345678901234567890", "12345678901234567890"}, {"9007199254740993", "9007199254740993"},
+      {" -,5 ", "-0.5"}, {"+1,250", "+1.250"}, {"7,", "7"}, {",", "0"}, {"-1,5e-3", "-1.5e-3"},
+  };
+  for (const auto& [text, sent] : exact)
+    EXPECT_EQ(convert_value(text, FieldKind::decimal, "W1", 0, kComma), Value(std::string(sent)))
+        << text;
+  EXPECT_EQ(message_of("12.5", FieldKind::decimal, "W1", kComma),
+            "'12.5' ist kein gültiger Fließkommawert für Feld 'W1'");
+  EXPECT_EQ(message_of("1" + std::string(309, '0'), FieldKind::decimal), "Gleitkommaüberlauf");
+}
+
 TEST(ValueConversion, EmptyTextIsNullExceptForTextKinds) {
   for (FieldKind kind :
        {FieldKind::floating, FieldKind::currency, FieldKind::integer32,

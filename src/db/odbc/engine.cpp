@@ -98,10 +98,6 @@ Environment odbc3_environment() {
 
 }  // namespace
 
-bool is_odbc_source(std::string_view source) {
-  return source.size() >= 5 && lower(source.substr(0, 5)) == "odbc:";
-}
-
 Session::Session(const std::string& connection_string)
     : secrets_(passwords_in(connection_string)),
       environment_(odbc3_environment()),

@@ -112,10 +112,6 @@ class OdbcEngine final : public Engine {
   std::optional<Swap> swap_;
 };
 
-// True for a data source that names an ODBC connection: it begins with
-// "odbc:" in any case.
-bool is_odbc_source(std::string_view source);
-
 // Creates the database that the connection string "source" names
 // ("Database=" or "DB="), through the server, when the driver's database
 // can (MariaDB, MySQL: CREATE DATABASE), and returns true; returns false,

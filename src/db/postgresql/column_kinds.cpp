@@ -24,7 +24,7 @@ struct Known {
 // bigint takes 32-bit whole numbers: Kadrum's integer rule has no wider form.
 constexpr std::array<Known, 14> known_types{{
     {float8_oid, FieldKind::floating},     {float4_oid, FieldKind::floating},
-    {numeric_oid, FieldKind::floating},    {money_oid, FieldKind::currency},
+    {numeric_oid, FieldKind::decimal},     {money_oid, FieldKind::currency},
     {int4_oid, FieldKind::integer32},      {int8_oid, FieldKind::integer32},
     {int2_oid, FieldKind::integer16},      {text_oid, FieldKind::unicode_text},
     {date_oid, FieldKind::date},           {time_oid, FieldKind::time},
@@ -41,7 +41,8 @@ ColumnKind column_kind(unsigned type_oid, int type_modifier) {
   }
   if (type_oid == numeric_oid && type_modifier >= header) {
     // numeric(p,4) is exactly the currency kind's four decimals; any other
-    // scale is rounded once, by the server, from the number's shortest text.
+    // scale takes the exact decimal the text spells, rounded once, by the
+    // server, to the column's scale.
     const int precision = ((type_modifier - header) >> 16) & 0xffff;
     const int scale = (type_modifier - header) & 0x7ff;
     if (scale == 4 && precision <= 18) return {FieldKind::currency, 0};

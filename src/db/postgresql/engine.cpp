@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -164,12 +165,20 @@ std::string without_passwords(std::string_view text, std::string_view uri,
   // Longest first, so that a piece never hides part of a whole password.
   std::sort(secrets.begin(), secrets.end(),
             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  // A password, or a piece of one, is masked where it stands as a value of
+  // its own, not inside a word: a password "p" must not make "option" read
+  // "o***tion".
+  const auto word_char = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
   std::string shown(text);
   for (const auto& secret : secrets) {
     if (secret.empty()) continue;
-    for (auto at = shown.find(secret); at != std::string::npos;
-         at = shown.find(secret, at + 3))
+    for (auto at = shown.find(secret); at != std::string::npos; at = shown.find(secret, at + 1)) {
+      const std::size_t end = at + secret.size();
+      if ((at > 0 && word_char(shown[at - 1]) && word_char(secret.front())) ||
+          (end < shown.size() && word_char(shown[end]) && word_char(secret.back())))
+        continue;
       shown.replace(at, secret.size(), "***");
+    }
   }
   return shown;
 }
@@ -192,6 +201,65 @@ void PostgresEngine::execute(std::string_view statement, std::size_t parameter_c
   guarded(conn, [&] { run(conn, sql, values); });
 }
 
+std::vector<std::string> name_parts(std::string_view name) {
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < name.size() && name[i] == ' ') ++i;
+    std::string part;
+    if (i < name.size() && name[i] == '"') {
+      for (++i; i < name.size(); ++i) {
+        if (name[i] != '"') {
+          part += name[i];
+        } else if (i + 1 < name.size() && name[i + 1] == '"') {
+          part += '"';
+          ++i;
+        } else {
+          break;
+        }
+      }
+    }
+    const std::size_t dot = std::min(name.find('.', i), name.size());
+    if (part.empty()) {
+      part = name.substr(i, dot - i);
+      while (!part.empty() && part.back() == ' ') part.pop_back();
+    }
+    parts.push_back(std::move(part));
+    if (dot == name.size()) return parts;
+    i = dot + 1;
+  }
+}
+
+void PostgresEngine::check_table_name(std::string_view name) {
+  if (identifier_limit_ == 0) {
+    const Result shown = run(session_->command(), "SHOW max_identifier_length");
+    identifier_limit_ = std::strtoul(PQgetvalue(shown.get(), 0, 0), nullptr, 10);
+  }
+  // Measured as the drop and create write it, and as the open does, which
+  // quotes a name with a blank.
+  std::vector<std::string> parts = name_parts(name);
+  for (std::string& part : name_parts(open_form(name))) parts.push_back(std::move(part));
+  for (const std::string& part : parts)
+    if (part.size() > identifier_limit_)
+      throw ProviderError(fill_message(
+          "Der Tabellenname '%s' ist zu lang: '%s' hat %d Bytes, PostgreSQL erlaubt für "
+          "jeden Teil des Namens höchstens %d und würde ihn kürzen",
+          {std::string(name), part, std::to_string(part.size()),
+           std::to_string(identifier_limit_)}));
+}
+
+void PostgresEngine::hold_recreate_lock(std::string_view name) {
+  // A session lock, held until the connection closes; keyed by the name as
+  // the server folds it, so that "T" and "t" wait for each other. A stop
+  // request cancels the wait.
+  std::string key(name);
+  if (key.find('"') == std::string::npos)
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const char* const values[] = {key.c_str()};
+  run(session_->command(),
+      "SELECT pg_advisory_lock(hashtext('kadrum recreate'), hashtext($1::text))", values);
+}
+
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
   return std::make_unique<PostgresTable>(session_, open_form(name));
 }
@@ -206,7 +274,15 @@ void PostgresEngine::begin() {
 void PostgresEngine::commit() {
   pg_conn* conn = session_->command();
   if (!in_transaction(conn)) throw ProviderError("Es läuft keine Transaktion");
-  const Result result = run(conn, "COMMIT");
+  Result result(PQexec(conn, "COMMIT"));
+  // Once COMMIT is sent, a broken connection says nothing of its outcome:
+  // the server may have committed before it went.
+  if (PQstatus(conn) == CONNECTION_BAD)
+    throw CommitOutcomeUnknown(described(
+        "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
+        "Datensätze gespeichert wurden, ist unbekannt",
+        one_line(PQerrorMessage(conn))));
+  result = checked(conn, result.release());
   // COMMIT of a failed transaction answers ROLLBACK, without an error.
   if (std::strcmp(PQcmdStatus(result.get()), "COMMIT") != 0)
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");

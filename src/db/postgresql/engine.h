@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/engine.h"
 #include "db/postgresql/statement.h"
@@ -20,6 +21,8 @@ class PostgresEngine final : public Engine {
   explicit PostgresEngine(const std::string& uri);
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
+  void check_table_name(std::string_view name) override;
+  void hold_recreate_lock(std::string_view name) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
   void commit() override;
@@ -31,6 +34,7 @@ class PostgresEngine final : public Engine {
 
  private:
   std::shared_ptr<Session> session_;
+  std::size_t identifier_limit_ = 0;  // bytes; 0 until asked
 };
 
 // Creates the database that "uri" names, through the server's maintenance
@@ -40,10 +44,17 @@ class PostgresEngine final : public Engine {
 // description that says so when the user may not create databases.
 bool create_database(const std::string& uri);
 
+// The parts of the table name "name" as written in a statement: split at
+// each "." outside double quotes, a quoted part without its quotes (a
+// doubled quote is one), an unquoted one without the blanks around it.
+// Never throws.
+std::vector<std::string> name_parts(std::string_view name);
+
 // "text" with every password that "uri" may carry (in its user part or as
 // a password parameter, as written and percent-decoded, and the pieces a
 // misplaced "/", "@" or ":" would make libpq read elsewhere), "password"
-// and PGPASSWORD replaced by "***". Never throws.
+// and PGPASSWORD replaced by "***" where each stands as a value of its own,
+// not inside a longer word. Never throws.
 std::string without_passwords(std::string_view text, std::string_view uri,
                               std::string_view password = {});
 

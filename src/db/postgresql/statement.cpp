@@ -1,6 +1,7 @@
 #include "db/postgresql/statement.h"
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
 
 #include <array>
 #include <cstring>
@@ -14,6 +15,8 @@ namespace kadrum::postgresql {
 void FinishConnection::operator()(pg_conn* conn) const { PQfinish(conn); }
 
 void ClearResult::operator()(pg_result* result) const { PQclear(result); }
+
+void FreeCancel::operator()(pg_cancel* cancel) const { PQfreeCancel(cancel); }
 
 std::string one_line(std::string_view text) {
   std::string line;
@@ -33,19 +36,36 @@ std::string one_line(std::string_view text) {
 namespace {
 
 struct Everyday {
-  const char* sqlstate;
+  const char* sqlstate;  // five characters, or the two of a whole class
   std::string_view german;
 };
 
+constexpr std::string_view connection_lost = "Die Verbindung zum PostgreSQL-Server ist abgebrochen";
+
 // The failures a user meets in everyday work get Kadrum's own words first.
-constexpr std::array<Everyday, 6> everyday{{
+constexpr std::array<Everyday, 14> everyday{{
     {"42P01", messages::table_missing},
     {"42501", "Dem Benutzer fehlt die Berechtigung dafür"},
     {"25006", messages::database_read_only},
     {"53100", "Der Datenträger des Datenbankservers ist voll"},
     {"55P03", "Die Tabelle ist von einem anderen Programm gesperrt"},
     {"40P01", "Die Tabelle ist von einem anderen Programm gesperrt"},
+    {"40001", "Die Transaktion kam mit einer gleichzeitigen anderen in Konflikt"},
+    {"57014", "Der PostgreSQL-Server hat die Anweisung abgebrochen"},
+    {"25P03", "Der PostgreSQL-Server hat die zu lange untätige Transaktion beendet"},
+    {"57P05", "Der PostgreSQL-Server hat die zu lange untätige Verbindung beendet"},
+    {"57P01", "Der PostgreSQL-Server hat die Verbindung beendet"},
+    {"57P02", "Der PostgreSQL-Server hat die Verbindung nach einem Absturz beendet"},
+    {"57P03", "Der PostgreSQL-Server nimmt noch keine Verbindungen an"},
+    {"08", connection_lost},
 }};
+
+// Whether "state" stops the connection or the statement from the server's
+// side, whatever record was being sent.
+bool server_side_stop(const char* state) {
+  return state && (std::strncmp(state, "57", 2) == 0 || std::strncmp(state, "08", 2) == 0 ||
+                   std::strcmp(state, "25P03") == 0);
+}
 
 }  // namespace
 
@@ -55,15 +75,20 @@ ProviderError result_error(pg_conn* conn, const pg_result* result) {
   if (!primary) {
     // No answer from the server: libpq's own text says why.
     const std::string text = one_line(PQerrorMessage(conn));
-    if (PQstatus(conn) == CONNECTION_BAD)
-      return ProviderError(
-          described("Die Verbindung zum PostgreSQL-Server ist abgebrochen", text));
+    // libpq may tell of a closed connection before it marks it so; reading
+    // what is left marks it.
+    if (PQstatus(conn) == CONNECTION_BAD || PQconsumeInput(conn) == 0 ||
+        PQstatus(conn) == CONNECTION_BAD)
+      return ProviderError(connection_lost, text, "08006");
     return ProviderError(text);
   }
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
   std::string_view german;
   for (const auto& known : everyday)
-    if (state && std::strcmp(state, known.sqlstate) == 0) german = known.german;
+    if (state && std::strncmp(state, known.sqlstate, std::strlen(known.sqlstate)) == 0) {
+      german = known.german;
+      break;
+    }
   return ProviderError(german, primary, state ? state : "");
 }
 
@@ -227,6 +252,21 @@ Result finish_copy(pg_conn* conn) {
 
 }  // namespace
 
+Session::Session(ConnectionHandle conn)
+    : conn_(std::move(conn)),
+      cancel_(PQgetCancel(conn_.get())),
+      // PQcancel is safe on another thread; shutting the socket down wakes a
+      // wait on it at once, where closing it would not.
+      stop_hook_(
+          [this] {
+            char reason[256];
+            if (cancel_) PQcancel(cancel_.get(), reason, sizeof reason);
+          },
+          [this] {
+            if (const int socket = PQsocket(conn_.get()); socket >= 0)
+              ::shutdown(socket, SHUT_RDWR);
+          }) {}
+
 pg_conn* Session::command() {
   if (!copying()) return conn_.get();
   pg_conn* conn = conn_.get();
@@ -243,7 +283,10 @@ pg_conn* Session::command() {
   // The server reads the rows only now: its context says which record
   // ("COPY t, line 1234, column w1"), counted from the first of the COPY.
   const char* context = result ? PQresultErrorField(result.get(), PG_DIAG_CONTEXT) : nullptr;
-  if (!context) throw failure;
+  // A stop from the server's side (a shutdown, a cancel) is no fault of
+  // the record it met.
+  if (!context || server_side_stop(PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)))
+    throw failure;
   throw ProviderError(std::string(failure.what()) + " (" + one_line(context) + ")");
 }
 

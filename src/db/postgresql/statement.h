@@ -9,10 +9,12 @@
 #include <string_view>
 
 #include "base/provider_error.h"
+#include "base/stop_signal.h"
 #include "db/identifier.h"
 
 struct pg_conn;
 struct pg_result;
+struct pg_cancel;
 
 namespace kadrum::postgresql {
 
@@ -21,12 +23,19 @@ struct FinishConnection {
 };
 using ConnectionHandle = std::unique_ptr<pg_conn, FinishConnection>;
 
+struct FreeCancel {
+  void operator()(pg_cancel* cancel) const;
+};
+using CancelHandle = std::unique_ptr<pg_cancel, FreeCancel>;
+
 // One connection and the COPY that may be running on it; the engine and its
 // open tables share it, so that a table never outlives its connection and
-// every command ends a running COPY first.
+// every command ends a running COPY first. A stop request cancels the
+// statement in progress, and closes the connection under a server that
+// does not answer the cancel.
 class Session {
  public:
-  explicit Session(ConnectionHandle conn) : conn_(std::move(conn)) {}
+  explicit Session(ConnectionHandle conn);
 
   // The connection for a command: a running COPY is ended first. Throws
   // ProviderError when the server refuses the COPY's rows; they are undone
@@ -44,6 +53,8 @@ class Session {
 
  private:
   ConnectionHandle conn_;
+  CancelHandle cancel_;
+  StopHook stop_hook_;          // ends before the handles it uses
   std::string copy_statement_;  // empty while no COPY runs
 };
 

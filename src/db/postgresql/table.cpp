@@ -26,7 +26,8 @@ SELECT n.nspname, c.relname,
          AND NOT current_setting('transaction_read_only')::boolean,
        a.attnum, a.attname,
        a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false),
-       a.attgenerated <> '' OR NOT coalesce(pg_column_is_updatable(c.oid, a.attnum, true), false)
+       a.attgenerated <> '' OR NOT coalesce(pg_column_is_updatable(c.oid, a.attnum, true), false),
+       c.relpersistence = 't'
 FROM pg_class c
 JOIN pg_namespace n ON n.oid = c.relnamespace
 LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped
@@ -103,6 +104,7 @@ void PostgresTable::read_catalog() {
   qualified_name_ = quote_identifier(PQgetvalue(rows, 0, 0)) + "." +
                     quote_identifier(PQgetvalue(rows, 0, 1));
   accepts_new_records_ = yes(rows, 0, 2);
+  temporary_ = yes(rows, 0, 7);
 }
 
 void PostgresTable::prepare(std::span<const std::size_t> positions) {

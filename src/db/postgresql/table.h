@@ -24,6 +24,7 @@ class PostgresTable final : public EngineTable {
 
   const std::vector<EngineField>& fields() const override { return fields_; }
   bool accepts_new_records() const override { return accepts_new_records_; }
+  bool temporary() const override { return temporary_; }
 
  protected:
   void prepare(std::span<const std::size_t> positions) override;
@@ -53,6 +54,7 @@ class PostgresTable final : public EngineTable {
   std::vector<Column> columns_;
   std::string qualified_name_;  // "schema"."table", empty when not one table
   bool accepts_new_records_ = false;
+  bool temporary_ = false;
   // The statements for the positions of the last record; the INSERT is
   // prepared once, when it is first needed, and reused.
   std::vector<std::size_t> positions_;

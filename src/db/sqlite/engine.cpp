@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
 
 #include <cerrno>
 #include <cstring>
@@ -69,6 +73,15 @@ void check_file_format(const std::string& path, off_t size) {
     refuse("Die Datei '%s' ist keine SQLite-Datenbank", path);
 }
 
+// SQLite's busy handler: waits up to 5 s in steps of 10 ms for another
+// writer, and gives up at once when a stop is requested.
+int wait_while_busy(void*, int tries) {
+  if (tries >= 500 || !stop_request().empty()) return 0;
+  pollfd stop{stop_wait_handle(), POLLIN, 0};
+  ::poll(&stop, stop.fd >= 0 ? 1 : 0, 10);
+  return 1;
+}
+
 void run(sqlite3* db, std::string_view sql) {
   Statement statement = Statement::prepare_single(db, sql);
   while (statement.step()) {
@@ -99,9 +112,13 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   const bool read_only = (info.st_mode & 0222) == 0;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   db_ = open_file(path, flags);
+  // A stop request ends a long statement; sqlite3_interrupt may be called
+  // from another thread.
+  stop_hook_ = std::make_unique<StopHook>([db = db_.get()] { sqlite3_interrupt(db); },
+                                          [] {});
 
   // Another writer (or a reader taking a checkpoint) is waited for, not failed.
-  sqlite3_busy_timeout(db_.get(), 5000);
+  sqlite3_busy_handler(db_.get(), wait_while_busy, nullptr);
   // Appends touch only the right edge of the table's tree, so a small page
   // cache is as fast as a big one and keeps memory flat for any file size.
   run(db_.get(), "PRAGMA cache_size=-128");
@@ -145,6 +162,37 @@ void SqliteEngine::check_still_reachable() const {
     refuse("Die Datenbankdatei '%s' wurde gelöscht oder ersetzt, während Kadrum in sie "
            "schrieb; die Datensätze sind unter diesem Namen nicht zu finden",
            path_);
+}
+
+SqliteEngine::LockFile::~LockFile() {
+  if (fd >= 0) ::close(fd);
+}
+
+void SqliteEngine::hold_recreate_lock(std::string_view name) {
+  if (recreate_lock_.fd < 0) {
+    recreate_lock_.fd = ::open((path_ + "-kadrum-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // A folder Kadrum may not write to holds no other writer's lock either.
+    if (recreate_lock_.fd < 0) return;
+  }
+  // SQLite's names ignore ASCII case; FNV-1a picks the byte.
+  std::uint32_t hash = 2166136261u;
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+    hash *= 16777619u;
+  }
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = hash & 0x7fffffff;
+  lock.l_len = 1;
+  // Tried again and again rather than waited for, so that a stop request
+  // ends the wait.
+  while (::fcntl(recreate_lock_.fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return;
+    check_stop_request();
+    pollfd stop{stop_wait_handle(), POLLIN, 0};
+    ::poll(&stop, stop.fd >= 0 ? 1 : 0, 50);
+  }
 }
 
 bool create_database(const std::string& path) {

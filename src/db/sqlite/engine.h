@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/sqlite/statement.h"
 
@@ -28,6 +29,10 @@ class SqliteEngine final : public Engine {
   // Compares the device and inode that "path" names now with those of the
   // file opened.
   void check_still_reachable() const override;
+  // An open-file-description lock on one byte, chosen by the name, of the
+  // file "<path>-kadrum-lock" beside the database; the database's own write
+  // lock ends with each commit.
+  void hold_recreate_lock(std::string_view name) override;
 
  protected:
   std::string_view number_type() const override { return "double"; }
@@ -38,6 +43,15 @@ class SqliteEngine final : public Engine {
   std::string path_;
   dev_t device_ = 0;
   ino_t inode_ = 0;
+  std::unique_ptr<StopHook> stop_hook_;  // ends before db_
+  struct LockFile {
+    LockFile() = default;
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+    ~LockFile();
+    int fd = -1;
+  };
+  LockFile recreate_lock_;
 };
 
 // Creates an empty SQLite database at "path" when no file is there and

@@ -22,6 +22,7 @@ class SqliteTable final : public EngineTable {
 
   const std::vector<EngineField>& fields() const override { return fields_; }
   bool accepts_new_records() const override { return accepts_new_records_; }
+  bool temporary() const override { return schema_ == "temp"; }
 
  protected:
   void prepare(std::span<const std::size_t> positions) override;

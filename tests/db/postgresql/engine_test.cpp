@@ -88,7 +88,7 @@ TEST_F(PostgresEngineTest, CatalogGivesKindsIdentitySerialAndGeneratedColumns) {
       {FieldKind::autoincrement, 0, false}, {FieldKind::autoincrement, 0, false},
       {FieldKind::autoincrement, 0, false}, {FieldKind::floating, 0, false},
       {FieldKind::floating, 0, true},       {FieldKind::floating, 0, true},
-      {FieldKind::floating, 0, true},       {FieldKind::floating, 0, true},
+      {FieldKind::decimal, 0, true},        {FieldKind::decimal, 0, true},
       {FieldKind::currency, 0, true},       {FieldKind::currency, 0, true},
       {FieldKind::currency, 0, true},       {FieldKind::integer16, 0, true},
       {FieldKind::integer32, 0, true},      {FieldKind::integer32, 0, true},
@@ -259,6 +259,11 @@ TEST(PostgresConnection, PasswordsNeverAppearInMessages) {
   }
   EXPECT_EQ(without_passwords("host \"h\" user \"u\"", "postgresql://u:Geheim@h/db"),
             "host \"h\" user \"u\"");
+  // Fault: the pieces of "p@ss:w0rd" were masked inside words too.
+  EXPECT_EQ(without_passwords("invalid integer value \"w0rd@127.0.0.1:55432\" for connection "
+                              "option \"port\"",
+                              "postgresql://anna:p@ss:w0rd@127.0.0.1:55432/results"),
+            "invalid integer value \"***@127.0.0.1:55432\" for connection option \"port\"");
 }
 
 }  // namespace
