@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -26,9 +27,12 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
 
 namespace {
 
-volatile std::sig_atomic_t stop_signal = 0;
+// Atomic, not only volatile: the import reads it on two threads, and the
+// signal may arrive on either. A lock-free atomic is safe in a handler.
+std::atomic<int> stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void note_stop_signal(int signal) { stop_signal = signal; }
+extern "C" void note_stop_signal(int signal) { stop_signal.store(signal); }
 
 // While it lives, SIGINT and SIGTERM only ask the run to stop at the next
 // record, so that its transaction is rolled back and the reason is told.
@@ -48,9 +52,10 @@ class StopSignals {
     sigaction(SIGTERM, &old_term_, nullptr);
   }
   static void check() {
-    if (stop_signal != 0)
+    const int signal = stop_signal.load();
+    if (signal != 0)
       throw Error(fill_message("Abgebrochen durch %s; nichts wurde gespeichert",
-                               {stop_signal == SIGINT ? "SIGINT" : "SIGTERM"}));
+                               {signal == SIGINT ? "SIGINT" : "SIGTERM"}));
   }
 
  private:
@@ -81,10 +86,8 @@ void run_import(RunSettings& settings, const CliOptions& options,
     };
     if (options.single_transaction) {
       StopSignals signals;
-      connect_and_go_in_one_transaction(settings, db, *file, &progress, [&](std::uint64_t count) {
-        StopSignals::check();
-        notice(count);
-      });
+      connect_and_go_in_one_transaction(settings, db, *file, &progress, notice,
+                                        &StopSignals::check);
     } else {
       db_connect(settings, db);
       go(settings, *file, db.itab, &progress, notice);
