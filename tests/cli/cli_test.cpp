@@ -341,27 +341,32 @@ TEST_F(CliTest, FullOutputFailsAndIsNotBlamedOnTheInput) {
   }
 }
 
-// SIGTERM in the middle of a one-transaction import: told, rolled back, exit 1.
+// SIGTERM or SIGINT in the middle of a one-transaction import: told, rolled
+// back, exit 1.
 TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
   write("d.txt", "h\n1 2 3\n");
   ASSERT_EQ(run({"--create-database", "DB=s.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
-  const Piped import = start_piped({"--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
-                                     "IN=3", "*"});
-  // The run holds the write lock from its begin on, and by then it listens.
-  const auto locked = [&] {
-    sqlite3* db = nullptr;
-    sqlite3_open((dir_ / "s.db").c_str(), &db);
-    const bool busy = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
-    sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
-    return busy;
-  };
-  wait_until(locked);
-  kill(import.pid, SIGTERM);
-  ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
-  const Outcome r = finish(import);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "(Standardeingabe):1: Abgebrochen durch SIGTERM; nichts wurde gespeichert.\n");
-  EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
+  for (const auto& [signal, name] : {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGINT, "SIGINT"}}) {
+    const Piped import = start_piped({"--single-transaction", "DB=s.db", "RT=t", "FN=", "HD=0",
+                                       "IN=3", "*"});
+    // The run holds the write lock from its begin on, and by then it listens.
+    const auto locked = [&] {
+      sqlite3* db = nullptr;
+      sqlite3_open((dir_ / "s.db").c_str(), &db);
+      const bool busy =
+          sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
+      sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
+      return busy;
+    };
+    wait_until(locked);
+    kill(import.pid, signal);
+    ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
+    const Outcome r = finish(import);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, std::string("(Standardeingabe):1: Abgebrochen durch ") + name +
+                         "; nichts wurde gespeichert.\n");
+    EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
+  }
 }
 
 // Fault: when the database file was deleted or replaced during the import,
