@@ -1,6 +1,5 @@
 #include "actions/row_append.h"
 
-#include <utility>
 
 #include "base/error.h"
 #include "base/messages.h"
@@ -19,16 +18,8 @@ void convert_row(std::span<const EngineField> fields, const Row& row,
   }
 }
 
-void store_row(Table& itab, std::array<Value, 3>& values) {
-  itab.add_new();
-  try {
-    for (std::size_t i = 0; i < values.size(); ++i) itab.set_value(i, std::move(values[i]));
-    itab.update();
-  } catch (...) {
-    // The begun record is dropped; the engine's message goes on unchanged.
-    itab.cancel_update();
-    throw;
-  }
+void store_row(Table& itab, const std::array<Value, 3>& values) {
+  itab.insert_values(values);
 }
 
 void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {

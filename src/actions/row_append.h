@@ -25,9 +25,9 @@ void append_row(Table& itab, const Row& row, const LocaleFormats& formats);
 void convert_row(std::span<const EngineField> fields, const Row& row,
                  const LocaleFormats& formats, std::array<Value, 3>& values);
 
-// Writes "values", made by convert_row, as one new record of "itab"; they
-// are moved from. Throws the engine's error; nothing of the record is stored
-// then and itab stays usable.
-void store_row(Table& itab, std::array<Value, 3>& values);
+// Writes "values", made by convert_row, as one new record of "itab". Throws
+// the engine's error; nothing of the record is stored then and itab stays
+// usable.
+void store_row(Table& itab, const std::array<Value, 3>& values);
 
 }  // namespace kadrum
