@@ -67,9 +67,4 @@ void RecordHandOver::stop() {
   changed_.notify_all();
 }
 
-bool RecordHandOver::stopped() const {
-  const std::lock_guard lock(mutex_);
-  return stopped_;
-}
-
 }  // namespace kadrum

@@ -60,11 +60,10 @@ class RecordHandOver {
 
   // Either side: ends every wait now and from now on.
   void stop();
-  bool stopped() const;
 
  private:
   const std::size_t block_records_;
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<RecordBlock> empty_;
   std::deque<RecordBlock> full_;
