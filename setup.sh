@@ -9,6 +9,7 @@ cd "$(dirname "$0")"
 
 packages=(
   cmake ninja-build g++ pkg-config
+  dpkg-dev                    # dpkg-buildflags: Debian's hardening flags for Release builds
   libsqlite3-dev sqlite3      # the embedded engine, and its shell to look at results
   libpq-dev                   # the PostgreSQL engine's client library
   libgtest-dev                # unit tests

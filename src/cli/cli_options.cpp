@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <string_view>
+
 #include "base/error.h"
 
 namespace kadrum {
@@ -28,14 +30,18 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
   return options;
 }
 
-const char* cli_help_text() {
-  return R"(Aufruf: kadrum-cli [OPTION...] [ARGUMENT...]
+namespace {
+
+// The help's first lines, which a call without any argument shows too.
+constexpr std::string_view kUsage = R"(Aufruf: kadrum-cli [OPTION...] [ARGUMENT...]
 
 Liest eine Textdatei, überspringt ihre Kopfzeilen und hängt für jede
 Datenzeile einen Datensatz mit drei Werten an eine Tabelle einer
 SQLite-Datenbank oder eines PostgreSQL-Servers an. Werte ("Items") sind
 Folgen aus Ziffern, "-", "." und "/"; alles andere trennt sie.
+)";
 
+constexpr std::string_view kHelpRest = R"(
 Argumente (Groß- und Kleinschreibung des Präfixes egal):
   DB=PFAD     SQLite-Datenbankdatei, oder eine PostgreSQL-Adresse
               postgresql://BENUTZER@RECHNER:PORT/DATENBANK (Kennwort
@@ -67,10 +73,24 @@ Optionen:
 Beispiel:
   kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'
 
-Exit-Status: 0 bei Erfolg, 1 bei einem Fehler (die Meldung steht auf der
-Standardfehlerausgabe, bei einer Datenzeile mit Datei und Zeilennummer),
-2 bei einer unbekannten Option.
+Exit-Status:
+  0  Erfolg
+  1  Fehler; die Meldung steht auf der Standardfehlerausgabe, bei einer
+     Datenzeile hinter Datei und Zeilennummer
+  2  Aufruf ohne Argument und Option, oder eine unbekannte Option
 )";
+
+}  // namespace
+
+const std::string& cli_help_text() {
+  static const std::string text = std::string(kUsage) + std::string(kHelpRest);
+  return text;
+}
+
+std::string cli_usage_text() {
+  return std::string(kUsage) +
+         "\nkadrum-cli --help zeigt alle Argumente und Optionen. Beispiel:\n"
+         "  kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'\n";
 }
 
 }  // namespace kadrum

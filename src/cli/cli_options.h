@@ -20,7 +20,11 @@ struct CliOptions {
 // Throws kadrum::Error naming an option that does not exist.
 CliOptions parse_cli_options(const std::vector<std::string>& argv);
 
-// The German help text.
-const char* cli_help_text();
+// The German help text (--help).
+const std::string& cli_help_text();
+
+// The help's first lines and how to see the rest, for a call without any
+// argument or option.
+std::string cli_usage_text();
 
 }  // namespace kadrum

@@ -10,17 +10,19 @@
 #include "actions/db_connect.h"
 #include "actions/go.h"
 #include "base/error.h"
+#include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
+#include "cli/text_file.h"
 #include "db/engine.h"
 
 namespace kadrum {
 
 void run_preview(const RunSettings& settings, ImportProgress& progress) {
-  const auto file = open_text_file(settings);
+  TextFile file(settings);
   check_numbers(settings);
   RowPrinter printer(STDOUT_FILENO);
-  import_run(settings, *file, [&printer](const Row& row) { printer.print(row); },
+  import_run(settings, file, [&printer](const Row& row) { printer.print(row); },
              &progress);
   printer.flush();
 }
@@ -70,7 +72,7 @@ void run_import(RunSettings& settings, const CliOptions& options,
   const auto start = std::chrono::steady_clock::now();
   // With "*" the table is emptied before the first line is read: a typo
   // found only then would cost the table its rows.
-  const auto file = open_text_file(settings);
+  TextFile file(settings);
   check_numbers(settings);
   if (options.create_database && !settings.database_path.empty() &&
       settings.database_path != "?")
@@ -79,29 +81,30 @@ void run_import(RunSettings& settings, const CliOptions& options,
   DatabaseObjects db;
   std::uint64_t stored = 0;
   {
-    ProgressDisplay display(STDERR_FILENO);
+    ProgressDisplay display(STDERR_FILENO, file);
     const auto notice = [&](std::uint64_t count) {
       stored = count;
       display.record_stored(count);
     };
     if (options.single_transaction) {
       StopSignals signals;
-      connect_and_go_in_one_transaction(settings, db, *file, &progress, notice,
+      connect_and_go_in_one_transaction(settings, db, file, &progress, notice,
                                         &StopSignals::check);
     } else {
       db_connect(settings, db);
-      go(settings, *file, db.itab, &progress, notice);
+      go(settings, file, db.itab, &progress, notice);
     }
   }
   // The summary promises the records are in the database the path names.
   db.access_con.engine().check_still_reachable();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const NumberFormat format = user_number_format();
   std::fprintf(stderr,
                options.single_transaction
-                   ? "%llu Datensätze in %.2f s gemeinsam in einer Transaktion gespeichert\n"
-                   : "%llu Datensätze in %.2f s gespeichert\n",
-               static_cast<unsigned long long>(stored), seconds);
+                   ? "%s Datensätze in %s s gemeinsam in einer Transaktion gespeichert\n"
+                   : "%s Datensätze in %s s gespeichert\n",
+               format_count(stored, format).c_str(), format_fixed(seconds, 2, format).c_str());
 }
 
 }  // namespace kadrum

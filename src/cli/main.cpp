@@ -8,29 +8,34 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/decimal_hint.h"
 #include "cli/row_printer.h"
+#include "cli/text_file.h"
+#include "convert/locale_formats.h"
 #include "import/argument_grammar.h"
 #include "base/error.h"
 
 namespace {
 
 // One line on standard error: the shown text, behind the file and line
-// number when a data line failed.
+// number when a data line failed; then the decimal separator hint, if any.
 void report(const std::exception& error, const kadrum::RunSettings& settings,
             const kadrum::ImportProgress& progress) {
   std::string where;
   if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
-    where = settings.text_file.empty() ? "(Standardeingabe)" : settings.text_file;
-    where += ':' + std::to_string(progress.line) + ": ";
+    where = kadrum::text_file_label(settings) + ':' + std::to_string(progress.line) + ": ";
   }
   std::fprintf(stderr, "%s%s\n", where.c_str(),
                kadrum::display_text(error).c_str());
+  const std::string hint =
+      kadrum::decimal_separator_hint(error, kadrum::locale_formats().decimal_separator);
+  if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
 }
 
 // Writes "text" to standard output; returns the exit status. A text lost on
 // a full disk is a failure like any other.
-int print_text(const char* text) {
-  if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0) {
+int print_text(const std::string& text) {
+  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
     return 1;
   }
@@ -40,6 +45,12 @@ int print_text(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Without anything to do, the default file name would only be "not
+  // found": the usage helps more. A usage error, like an unknown option.
+  if (argc <= 1) {
+    std::fputs(kadrum::cli_usage_text().c_str(), stderr);
+    return 2;
+  }
   kadrum::CliOptions options;
   try {
     options = kadrum::parse_cli_options(std::vector<std::string>(argv + 1, argv + argc));

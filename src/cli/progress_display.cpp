@@ -2,17 +2,62 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace kadrum {
 
 namespace {
+
 constexpr auto kInterval = std::chrono::milliseconds(200);
+
+// "12 s", "3 min 05 s", "2 h 07 min".
+std::string duration_text(double seconds) {
+  const long whole = std::lround(seconds);
+  char text[48];
+  if (whole < 60)
+    std::snprintf(text, sizeof text, "%ld s", whole);
+  else if (whole < 3600)
+    std::snprintf(text, sizeof text, "%ld min %02ld s", whole / 60, whole % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
+  return text;
 }
 
-ProgressDisplay::ProgressDisplay(int fd)
+}  // namespace
+
+std::string progress_text(std::uint64_t records, double seconds,
+                          std::uint64_t bytes_read, std::uint64_t bytes_total,
+                          const NumberFormat& format) {
+  std::string text = format_count(records, format) + " Datensätze, ";
+  // A file that grew while it is read may pass its first size.
+  if (bytes_total > 0 && bytes_read > 0 && bytes_read <= bytes_total) {
+    const double share = static_cast<double>(bytes_read) / static_cast<double>(bytes_total);
+    text += format_count(static_cast<std::uint64_t>(share * 100), format) + " %, noch " +
+            duration_text(seconds * (1 - share) / share) + ", ";
+  }
+  const double rate = seconds > 0 ? static_cast<double>(records) / seconds : 0;
+  return text + format_fixed(rate, 0, format) + " je Sekunde";
+}
+
+std::uint64_t ConsumedBytes::estimate(std::uint64_t records, std::uint64_t bytes_read) {
+  if (bytes_read != seen_bytes_) {
+    used_bytes_ = seen_bytes_;
+    used_records_ = records;
+    seen_bytes_ = bytes_read;
+  }
+  if (used_bytes_ == 0 || used_records_ == 0) return 0;
+  const double per_record = static_cast<double>(used_bytes_) / static_cast<double>(used_records_);
+  const double estimate = per_record * static_cast<double>(records);
+  return estimate < static_cast<double>(bytes_read) ? static_cast<std::uint64_t>(estimate)
+                                                    : bytes_read;
+}
+
+ProgressDisplay::ProgressDisplay(int fd, const TextFile& file)
     : fd_(fd),
+      file_(file),
       active_(isatty(fd) == 1),
+      format_(active_ ? user_number_format() : NumberFormat{}),
       start_(std::chrono::steady_clock::now()),
       last_(start_) {}
 
@@ -29,15 +74,11 @@ void ProgressDisplay::redraw(std::uint64_t records) {
   if (now - last_ < kInterval || now - start_ < std::chrono::seconds(1)) return;
   last_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
-  char line[96];
-  const int n = std::snprintf(line, sizeof line,
-                              "\r\033[K%llu Datensätze, %.0f je Sekunde",
-                              static_cast<unsigned long long>(records),
-                              records / seconds);
-  if (n > 0) {
-    [[maybe_unused]] auto w = ::write(fd_, line, static_cast<std::size_t>(n));
-    shown_ = true;
-  }
+  const std::uint64_t used = consumed_.estimate(records, file_.bytes_read());
+  const std::string line =
+      "\r\033[K" + progress_text(records, seconds, used, file_.size(), format_);
+  [[maybe_unused]] auto w = ::write(fd_, line.data(), line.size());
+  shown_ = true;
 }
 
 }  // namespace kadrum

@@ -3,13 +3,42 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
+
+#include "cli/number_text.h"
+#include "cli/text_file.h"
 
 namespace kadrum {
 
+// The display's text: the records stored and the rate, and for a file of
+// known size ("bytes_total" > 0) the share read and the time left, both
+// from the bytes read so far; numbers in "format".
+// "12.345 Datensätze, 41 %, noch 12 s, 10.234 je Sekunde"
+std::string progress_text(std::uint64_t records, double seconds,
+                          std::uint64_t bytes_read, std::uint64_t bytes_total,
+                          const NumberFormat& format);
+
+// The bytes an import has used up, estimated from the bytes read: reads run
+// a whole block ahead of the records, so the share read alone would stand
+// still, then jump. The blocks before the last read were used up by the
+// records counted when the next one came; that gives the bytes per record.
+class ConsumedBytes {
+ public:
+  // The estimate for "records" stored when "bytes_read" were read, at most
+  // "bytes_read"; 0 until a second block was read (nothing known yet).
+  std::uint64_t estimate(std::uint64_t records, std::uint64_t bytes_read);
+
+ private:
+  std::uint64_t seen_bytes_ = 0;
+  std::uint64_t used_bytes_ = 0;
+  std::uint64_t used_records_ = 0;
+};
+
 class ProgressDisplay {
  public:
-  // Shows nothing unless "fd" is a terminal.
-  explicit ProgressDisplay(int fd);
+  // Shows nothing unless "fd" is a terminal. "file" gives the bytes read
+  // and the size; it must outlive the display.
+  ProgressDisplay(int fd, const TextFile& file);
   ProgressDisplay(const ProgressDisplay&) = delete;
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
   ~ProgressDisplay();  // clears the line
@@ -23,8 +52,11 @@ class ProgressDisplay {
   void redraw(std::uint64_t records);
 
   int fd_;
+  const TextFile& file_;
   bool active_;
   bool shown_ = false;
+  NumberFormat format_;
+  ConsumedBytes consumed_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_;
 };

@@ -55,7 +55,7 @@ Value convert_floating(std::string_view text, std::string_view field_name,
     case FloatTextStatus::overflow: throw Error(std::string(kOverflowMessage));
     case FloatTextStatus::invalid: break;
   }
-  fail(kFloatingMessage, text, field_name);
+  throw FloatTextError(fill_message(kFloatingMessage, {text, field_name}), text);
 }
 
 Value convert_currency(std::string_view text, std::string_view field_name,
@@ -69,7 +69,7 @@ Value convert_currency(std::string_view text, std::string_view field_name,
     if (rounded >= -kLimit && rounded < kLimit)
       return Currency{static_cast<std::int64_t>(rounded)};
   }
-  fail(kFloatingMessage, text, field_name);
+  throw FloatTextError(fill_message(kFloatingMessage, {text, field_name}), text);
 }
 
 Value convert_integer(std::string_view text, std::string_view field_name,

@@ -1,5 +1,6 @@
 // GO and ! at start-up: in-process, and the real kadrum program as a process.
 #include <QLineEdit>
+#include <QProcess>
 #include <QTest>
 #include <memory>
 
@@ -18,6 +19,7 @@ class AutomaticRunTest : public QObject {
   void goAndExitCloseRightAfterTheShowing();
   void unopenableDatabaseSkipsGoAndExit();
   void exitWithoutGoDoesNothing();
+  void noDisplayFailsInGermanButVersionWorks();
 };
 
 void AutomaticRunTest::goAndExitRunUnattendedAndEndWithStatusZero() {
@@ -80,6 +82,27 @@ void AutomaticRunTest::exitWithoutGoDoesNothing() {
   QCoreApplication::processEvents();
   QVERIFY(window.form.isVisible());
   QVERIFY(!window.form.database().access_con.is_open());
+}
+
+// Fault: without a display Qt aborted with its English message and 134.
+void AutomaticRunTest::noDisplayFailsInGermanButVersionWorks() {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(name);
+  for (const QString& argument : {QString("GO"), QString("--version")}) {
+    QProcess kadrum;
+    kadrum.setProcessEnvironment(environment);
+    kadrum.start(KADRUM_PROGRAM, {argument});
+    QVERIFY(kadrum.waitForFinished(20'000));
+    const QString err = QString::fromUtf8(kadrum.readAllStandardError());
+    if (argument == "GO") {
+      QCOMPARE(kadrum.exitCode(), 1);
+      QVERIFY2(err.contains("weder DISPLAY noch WAYLAND_DISPLAY"), qPrintable(err));
+    } else {
+      QCOMPARE(kadrum.exitCode(), 0);
+      QVERIFY(kadrum.readAllStandardOutput().startsWith("kadrum "));
+    }
+  }
 }
 
 }  // namespace

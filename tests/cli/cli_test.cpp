@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/locale.h"
+
 #ifdef KADRUM_PG_SERVER
 #include "support/postgresql_test_database.h"
 #endif
@@ -188,8 +190,11 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
   const Case cases[] = {
       {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
       {{"--dry-run", "FN=d.txt", "IN=drei"}, "'drei' ist kein gültiger Integerwert.\n", ""},
-      {{"--dry-run", "FN=fehlt.txt"}, "Die angegebene Datei wurde nicht gefunden.\n", ""},
-      {{"--dry-run", "FN=fehlt/d.txt"}, "Ungültiger Dateiname - fehlt/d.txt.\n", ""},
+      // Messages about the text file name it, as given.
+      {{"--dry-run", "FN=fehlt.txt"}, "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt/d.txt"}, "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
+      // Alone, --dry-run still reads the default file.
+      {{"--dry-run"}, "imprtfile: Die angegebene Datei wurde nicht gefunden.\n", ""},
   };
   for (const Case& c : cases) {
     const Outcome r = run(c.args);
@@ -206,6 +211,12 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   const Outcome help = run({"GO", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Aufruf: kadrum-cli"), std::string::npos);
+  // Fault: with nothing at all it only said the default file was missing.
+  const Outcome bare = run({});
+  EXPECT_EQ(bare.status, 2);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_TRUE(bare.err.starts_with(help.out.substr(0, help.out.find("\nArgumente")))) << bare.err;
+  EXPECT_NE(bare.err.find("kadrum-cli --help zeigt"), std::string::npos);
 }
 
 TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {
@@ -238,6 +249,36 @@ TEST_F(CliTest, ImportStopsAtABadValueAndKeepsTheRecordsBefore) {
   EXPECT_EQ(all.status, 1);
   EXPECT_EQ(all.err, r.err);
   EXPECT_EQ(count("x.db", "t"), 2);
+}
+
+// Under German the summary groups digits and writes a decimal comma; a value
+// that fails only for its decimal point gets one line telling what to do.
+TEST_F(CliTest, GermanLocaleFormatsTheSummaryAndHintsAtTheDecimalPoint) {
+  const std::string locales = kadrum::testing::german_locale_folder();
+  if (locales.empty()) GTEST_SKIP() << "no German locale was built for the tests";
+  kadrum::testing::ScopedEnvironment env;
+  env.set("LOCPATH", locales.c_str());
+  env.set("LC_ALL", "de_DE.UTF-8");
+  std::string many = "h\n";
+  for (int i = 0; i < 1234; ++i) many += "1990 1 7\n";
+  write("many.txt", many);
+  const Outcome r = run({"--create-database", "DB=x.db", "RT=t", "FN=many.txt", "IN=3", "*"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("1\\.234 Datensätze in [0-9]+,[0-9]{2} s gespeichert\n")))
+      << r.err;
+  const std::string hint =
+      "Hinweis: Werte werden mit dem Dezimaltrennzeichen ',' des Gebietsschemas umgewandelt; "
+      "für Dateien mit Dezimalpunkt LC_NUMERIC=C setzen (bei nicht gesetztem LC_ALL).\n";
+  const std::pair<const char*, std::string> cases[] = {
+      {"h\n1990 1 5.5\n", "d.txt:2: '5.5' ist kein gültiger Fließkommawert für Feld 'sval'\n" + hint},
+      {"h\n1990 1 1.2.3\n", "d.txt:2: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n"},
+  };
+  for (const auto& [text, err] : cases) {
+    write("d.txt", text);
+    const Outcome bad = run({"DB=x.db", "RT=t", "FN=d.txt", "IN=3"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, err);
+  }
 }
 
 TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
@@ -301,7 +342,7 @@ TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
       {{"FN=d.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
       {{"FN=h.txt", "IN=abc"}, "'abc' ist kein gültiger Integerwert.\n"},
       {{"FN=d.txt", "I1=1", "I2=", "I3=3"}, "'' ist kein gültiger Integerwert.\n"},
-      {{"FN=fehlt.txt", "IN=3"}, "Die angegebene Datei wurde nicht gefunden.\n"},
+      {{"FN=fehlt.txt", "IN=3"}, "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
@@ -322,7 +363,7 @@ TEST_F(CliTest, ClosedStandardInputFails) {
   for (const char* option : {"--dry-run", "--create-database"}) {
     const Outcome r = run({option, "DB=x.db", "RT=t", "FN=", "IN=3", "*"});
     EXPECT_EQ(r.status, 1) << option;
-    EXPECT_EQ(r.err, "E/A-Fehler 9.\n") << option;
+    EXPECT_EQ(r.err, "(Standardeingabe): E/A-Fehler 9.\n") << option;
   }
   EXPECT_FALSE(fs::exists(dir_ / "x.db"));
 }

@@ -1,0 +1,55 @@
+#include "cli/number_text.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace kadrum {
+
+NumberFormat user_number_format() {
+  const locale_t numeric = newlocale(LC_NUMERIC_MASK, "", nullptr);
+  if (numeric == nullptr) return NumberFormat{};
+  const std::string point(nl_langinfo_l(RADIXCHAR, numeric));
+  std::string separator(nl_langinfo_l(THOUSEP, numeric));
+  // The first group's size; locales that vary it (India's 2 after 3) are
+  // shown with the first size throughout.
+  const char group = nl_langinfo_l(GROUPING, numeric)[0];
+  freelocale(numeric);
+  if (group <= 0 || group == 127) separator.clear();
+  return NumberFormat{point.empty() ? std::string(".") : point, separator,
+                      group > 0 ? group : 3};
+}
+
+namespace {
+
+std::string grouped(const std::string& digits, const NumberFormat& format) {
+  if (format.thousands_separator.empty()) return digits;
+  std::string text;
+  const std::size_t size = static_cast<std::size_t>(format.group_size);
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % size == 0) text += format.thousands_separator;
+    text += digits[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string format_count(std::uint64_t n, const NumberFormat& format) {
+  return grouped(std::to_string(n), format);
+}
+
+std::string format_fixed(double value, int decimals, const NumberFormat& format) {
+  char text[64];
+  // Written under the C locale's rules, then the marks are replaced.
+  std::snprintf(text, sizeof text, "%.*f", decimals, std::isfinite(value) ? value : 0.0);
+  const std::string written = text;
+  const std::size_t point = written.find('.');
+  if (point == std::string::npos) return grouped(written, format);
+  return grouped(written.substr(0, point), format) + format.decimal_point +
+         written.substr(point + 1);
+}
+
+}  // namespace kadrum

@@ -1,0 +1,43 @@
+// The text file of a kadrum-cli run, as the import reads it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/run_settings.h"
+#include "import/byte_source.h"
+
+namespace kadrum {
+
+// The text file's name as given, "(Standardeingabe)" for standard input.
+std::string text_file_label(const RunSettings& settings);
+
+// Its messages name the file, as "file:line:" does for a data line
+// ("fehlt.txt: Die angegebene Datei wurde nicht gefunden"), and it counts
+// the bytes read, for the progress display.
+class TextFile : public ByteSource {
+ public:
+  // Opens the run's text file as open_text_file does. Throws kadrum::Error
+  // with that message behind the label and ": ".
+  explicit TextFile(const RunSettings& settings);
+
+  // As ByteSource::read; a read error's message gets the same prefix.
+  std::size_t read(char* buffer, std::size_t size) override;
+
+  // May be asked on another thread than the one reading (the storing one of
+  // --single-transaction).
+  std::uint64_t bytes_read() const { return bytes_read_.load(std::memory_order_relaxed); }
+  // The size of a regular file (also on standard input); 0 for anything
+  // else, whose end nobody knows in advance.
+  std::uint64_t size() const { return size_; }
+
+ private:
+  std::string label_;
+  std::unique_ptr<ByteSource> source_;
+  std::atomic<std::uint64_t> bytes_read_{0};
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace kadrum
