@@ -14,6 +14,10 @@ namespace kadrum {
 // Called after each stored record with the number stored so far.
 using StoredNotice = std::function<void(std::uint64_t stored)>;
 
+// Throws to end a run from outside (a signal, say); called often enough that
+// the run ends soon after it would throw.
+using StopCheck = std::function<void()>;
+
 // Reads the text file of "settings" and appends one record per data line to
 // "itab", converting values with the current locale formats. Throws with the
 // German message of the first failure; records stored before it stay.
@@ -29,9 +33,14 @@ void go(const RunSettings& settings, ByteSource& file, Table& itab,
 // recreated table become visible at once; on any error nothing of the run
 // stays and the table is as it was before. Reads "file", opened by
 // open_text_file. Throws what those actions throw, and StopRequested when
-// a stop was requested before the commit began.
+// a stop was requested before the commit began; of several failures, the
+// one at the earliest line of the file, and "progress" then names that line.
+// Reading and converting run on the calling thread, storing on a second one
+// that ends before this returns; "stored" is called on that second thread,
+// "stop" on both, before each record.
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress = nullptr,
-                                       const StoredNotice& stored = {});
+                                       const StoredNotice& stored = {},
+                                       const StopCheck& stop = {});
 
 }  // namespace kadrum

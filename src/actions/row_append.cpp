@@ -1,12 +1,26 @@
 #include "actions/row_append.h"
 
-#include <array>
 
 #include "base/error.h"
 #include "base/messages.h"
 #include "convert/value_conversion.h"
 
 namespace kadrum {
+
+void convert_row(std::span<const EngineField> fields, const Row& row,
+                 const LocaleFormats& formats, std::array<Value, 3>& values) {
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i >= fields.size()) throw Error(messages::argument_out_of_range);
+    const EngineField& field = fields[i];
+    values[i] = convert_value(row[i], field.kind, field.name, field.declared_size, formats);
+    if (!field.updatable || field.kind == FieldKind::autoincrement)
+      throw Error(fill_message(messages::field_not_writable, {field.name}));
+  }
+}
+
+void store_row(Table& itab, const std::array<Value, 3>& values) {
+  itab.insert_values(values);
+}
 
 void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
   if (!itab.is_open())
@@ -16,25 +30,9 @@ void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
 
   // Every value is converted before anything reaches the table, so a bad text
   // leaves no trace of its row.
-  const auto& fields = itab.fields();
-  std::array<Value, 3> slots;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    if (i >= fields.size()) throw Error(messages::argument_out_of_range);
-    const EngineField& field = fields[i];
-    slots[i] = convert_value(row[i], field.kind, field.name, field.declared_size, formats);
-    if (!field.updatable || field.kind == FieldKind::autoincrement)
-      throw Error(fill_message(messages::field_not_writable, {field.name}));
-  }
-
-  itab.add_new();
-  try {
-    for (std::size_t i = 0; i < slots.size(); ++i) itab.set_value(i, std::move(slots[i]));
-    itab.update();
-  } catch (...) {
-    // The begun record is dropped; the engine's message goes on unchanged.
-    itab.cancel_update();
-    throw;
-  }
+  std::array<Value, 3> values;
+  convert_row(itab.fields(), row, formats, values);
+  store_row(itab, values);
 }
 
 }  // namespace kadrum

@@ -1,8 +1,12 @@
 // The append operation: one row becomes one new committed record of itab.
 #pragma once
 
+#include <array>
+#include <span>
+
 #include "import/import_run.h"
 #include "convert/locale_formats.h"
+#include "convert/value.h"
 #include "db/table.h"
 
 namespace kadrum {
@@ -11,5 +15,19 @@ namespace kadrum {
 // writes them as one new record before returning. Throws with the German
 // message; nothing of a failing row is stored, and itab stays open and usable.
 void append_row(Table& itab, const Row& row, const LocaleFormats& formats);
+
+// The two halves of append_row, for a run that converts on one thread and
+// stores on another.
+
+// Converts "row" by "fields" (itab's fields, read while itab is open and
+// takes new records) into "values". Throws what append_row throws for the
+// row's texts, in the same order; reaches no table.
+void convert_row(std::span<const EngineField> fields, const Row& row,
+                 const LocaleFormats& formats, std::array<Value, 3>& values);
+
+// Writes "values", made by convert_row, as one new record of "itab". Throws
+// the engine's error; nothing of the record is stored then and itab stays
+// usable.
+void store_row(Table& itab, const std::array<Value, 3>& values);
 
 }  // namespace kadrum

@@ -51,7 +51,8 @@ void run_import(RunSettings& settings, const CliOptions& options,
       check_stop_request();
     };
     if (options.single_transaction) {
-      connect_and_go_in_one_transaction(settings, db, file, &progress, notice);
+      connect_and_go_in_one_transaction(settings, db, file, &progress, notice,
+                                        check_stop_request);
     } else {
       db_connect(settings, db);
       go(settings, file, db.itab, &progress, notice);

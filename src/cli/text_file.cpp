@@ -45,7 +45,7 @@ TextFile::TextFile(const RunSettings& settings) : label_(text_file_label(setting
 std::size_t TextFile::read(char* buffer, std::size_t size) {
   try {
     const std::size_t n = source_->read(buffer, size);
-    bytes_read_ += n;
+    bytes_read_.fetch_add(n, std::memory_order_relaxed);
     return n;
   } catch (const Error& error) {
     rethrow_named(label_, error);

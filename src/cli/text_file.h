@@ -1,6 +1,7 @@
 // The text file of a kadrum-cli run, as the import reads it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,7 +26,9 @@ class TextFile : public ByteSource {
   // As ByteSource::read; a read error's message gets the same prefix.
   std::size_t read(char* buffer, std::size_t size) override;
 
-  std::uint64_t bytes_read() const { return bytes_read_; }
+  // May be asked on another thread than the one reading (the storing one of
+  // --single-transaction).
+  std::uint64_t bytes_read() const { return bytes_read_.load(std::memory_order_relaxed); }
   // The size of a regular file (also on standard input); 0 for anything
   // else, whose end nobody knows in advance.
   std::uint64_t size() const { return size_; }
@@ -33,7 +36,7 @@ class TextFile : public ByteSource {
  private:
   std::string label_;
   std::unique_ptr<ByteSource> source_;
-  std::uint64_t bytes_read_ = 0;
+  std::atomic<std::uint64_t> bytes_read_{0};
   std::uint64_t size_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace kadrum {
 
@@ -88,10 +89,25 @@ std::optional<long double> parse_extended_float_text(std::string_view text,
     ++i;
   }
 
+  // The digits are gathered as mantissa * 10 + digit in extended precision.
+  // While the number has at most 19 digits every such step is exact there
+  // (below 2^64), so a 64-bit integer gives the same value, much faster;
+  // from the 20th digit on, the extended steps with their rounding go on.
+  std::uint64_t whole = 0;
+  int whole_digits = 0;
   long double mantissa = 0.0L;
+  const auto add_digit = [&](char c) {
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (whole_digits < 19) {
+      whole = whole * 10 + digit;
+      if (++whole_digits == 19) mantissa = static_cast<long double>(whole);
+    } else {
+      mantissa = mantissa * 10.0L + digit;
+    }
+  };
   bool consumed = false;
   while (i < n && is_digit(text[i])) {
-    mantissa = mantissa * 10.0L + (text[i] - '0');
+    add_digit(text[i]);
     consumed = true;
     ++i;
   }
@@ -100,12 +116,13 @@ std::optional<long double> parse_extended_float_text(std::string_view text,
     i += separator.size();
     consumed = true;
     while (i < n && is_digit(text[i])) {
-      mantissa = mantissa * 10.0L + (text[i] - '0');
+      add_digit(text[i]);
       ++fraction_digits;
       ++i;
     }
   }
   if (!consumed) return std::nullopt;
+  if (whole_digits < 19) mantissa = static_cast<long double>(whole);
 
   long exponent = 0;
   if (i < n && (text[i] == 'E' || text[i] == 'e')) {

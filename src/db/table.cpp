@@ -1,5 +1,8 @@
 #include "db/table.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/error.h"
 #include "base/messages.h"
 #include "base/provider_error.h"
@@ -97,6 +100,28 @@ void Table::update() {
   inserting_ = false;
   pending_positions_.clear();
   pending_values_.clear();
+}
+
+void Table::insert_values(std::span<const Value> values) {
+  static constexpr std::size_t kPositions[] = {0, 1, 2};
+  const auto& all = fields();
+  const bool direct = values.size() <= std::size(kPositions) && values.size() <= all.size() &&
+                      std::all_of(all.begin(), all.begin() + values.size(),
+                                  [](const EngineField& field) { return field.updatable; });
+  if (direct) {
+    cancel_update();
+    cursor_->insert(std::span(kPositions).first(values.size()), values);
+    return;
+  }
+  // Fields passed over or out of range: the general steps decide.
+  add_new();
+  try {
+    for (std::size_t i = 0; i < values.size(); ++i) set_value(i, values[i]);
+    update();
+  } catch (...) {
+    cancel_update();
+    throw;
+  }
 }
 
 void Table::cancel_update() {

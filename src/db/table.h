@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,12 @@ class Table {
   void update();
   void cancel_update();
   bool in_insert_state() const { return inserting_; }
+
+  // add_new, set_value for positions 0 to values.size() - 1, and update, in
+  // one step that copies no value: the store of a whole converted row. Throws
+  // as those do; nothing of the record is stored then, and no record stays
+  // begun.
+  void insert_values(std::span<const Value> values);
 
  private:
   Connection& connection_;

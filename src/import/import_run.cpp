@@ -93,11 +93,11 @@ void import_run(const RunSettings& settings, ByteSource& file,
   // Read at the first data line, so that a bad number is reported there.
   std::optional<ItemNumbers> numbers;
   do {
-    reader.read_line(line);
+    const std::string_view text = reader.next_line(line);
     ++at.line;
     at.in_data_line = true;
     if (!numbers) numbers = item_numbers(settings);
-    append(build_row(*numbers, line));
+    append(build_row(*numbers, text));
     ++at.rows;
     at.in_data_line = false;
   } while (!reader.at_end());

@@ -79,6 +79,33 @@ void LineReader::read_line(std::string& line) {
   }
 }
 
+std::string_view LineReader::next_line(std::string& room) {
+  if (fill()) {
+    const char* begin = buffer_.get() + pos_;
+    const std::size_t available = end_ - pos_;
+    const auto* lf =
+        static_cast<const char*>(std::memchr(begin, kLineFeed, available));
+    std::size_t length = lf ? static_cast<std::size_t>(lf - begin) : available;
+    const auto* eot =
+        static_cast<const char*>(std::memchr(begin, kEndOfText, length));
+    if (eot) length = static_cast<std::size_t>(eot - begin);
+    // Whole in the buffer: ended there by a LF or a byte 26, with no CR but
+    // the one of a CR LF pair.
+    if ((lf || eot) && length <= max_line_length_) {
+      const auto* cr =
+          static_cast<const char*>(std::memchr(begin, kCarriageReturn, length));
+      const bool pair_end = cr && !eot && cr + 1 == begin + length;
+      if (!cr || pair_end) {
+        ++lines_begun_;
+        pos_ += length + 1;
+        return {begin, pair_end ? length - 1 : length};
+      }
+    }
+  }
+  read_line(room);
+  return room;
+}
+
 void LineReader::make_room(std::string& line, std::size_t more) const {
   const std::size_t needed = line.size() + more;
   if (needed <= line.capacity()) return;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "import/byte_source.h"
 
@@ -31,6 +32,12 @@ class LineReader {
   // line by its number (counted from 1 over all reads) as soon as it grows
   // beyond the limit; nothing more of it is read.
   void read_line(std::string& line);
+
+  // As read_line, without copying a line that lies whole in the buffer: the
+  // result then points into the buffer, otherwise into "room", which takes
+  // the line as read_line would. Valid until the next call of any reading
+  // or testing member.
+  std::string_view next_line(std::string& room);
 
   // True when no byte is left or the next byte is 26. Consumes nothing.
   bool at_end();

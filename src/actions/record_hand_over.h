@@ -1,0 +1,74 @@
+// Carries converted records from the thread that reads and converts to the
+// thread that stores them, in blocks, with a fixed number of blocks.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "convert/value.h"
+
+namespace kadrum {
+
+// One data line's record, converted and ready for the table, with the number
+// of its line in the file, so that a record the database refuses is reported
+// at its own line.
+struct ConvertedRecord {
+  std::uint64_t line = 0;
+  std::array<Value, 3> values;
+};
+
+using RecordBlock = std::vector<ConvertedRecord>;
+
+// How many records a block holds and how many blocks exist: the converting
+// side can run at most this far ahead of the storing side, whatever the size
+// of the file.
+inline constexpr std::size_t kHandOverBlockRecords = 512;
+inline constexpr std::size_t kHandOverBlocks = 8;
+
+// A fixed set of blocks circulates: the converting side fills an empty block
+// and hands it over full; the storing side stores it and gives it back empty.
+// Neither side ever waits without end for the other: stop() (by either side,
+// on a failure) wakes both, and every wait ends with it.
+class RecordHandOver {
+ public:
+  explicit RecordHandOver(std::size_t blocks = kHandOverBlocks,
+                          std::size_t block_records = kHandOverBlockRecords);
+  RecordHandOver(const RecordHandOver&) = delete;
+  RecordHandOver& operator=(const RecordHandOver&) = delete;
+
+  std::size_t block_records() const { return block_records_; }
+
+  // Converting side: waits for an empty block (its room reserved, its
+  // records cleared); nothing once stopped.
+  std::optional<RecordBlock> take_empty();
+  // Converting side: hands "block" over to be stored, in order.
+  void hand_full(RecordBlock block);
+  // Converting side: no more blocks will come.
+  void finish();
+
+  // Storing side: waits for the next full block; nothing once finished and
+  // every block taken, or once stopped.
+  std::optional<RecordBlock> take_full();
+  // Storing side: returns a stored block for reuse.
+  void give_back(RecordBlock block);
+
+  // Either side: ends every wait now and from now on.
+  void stop();
+
+ private:
+  const std::size_t block_records_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<RecordBlock> empty_;
+  std::deque<RecordBlock> full_;
+  bool finished_ = false;
+  bool stopped_ = false;
+};
+
+}  // namespace kadrum
