@@ -45,4 +45,9 @@ void Query::execute() {
   engine.execute(marked.text, marked.names.size());
 }
 
+std::vector<std::vector<std::string>> Query::rows() {
+  if (!connection_.is_open()) connection_.open();
+  return connection_.engine().select_text(command_text_);
+}
+
 }  // namespace kadrum

@@ -217,6 +217,22 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   EXPECT_EQ(bare.out, "");
   EXPECT_TRUE(bare.err.starts_with(help.out.substr(0, help.out.find("\nArgumente")))) << bare.err;
   EXPECT_NE(bare.err.find("kadrum-cli --help zeigt"), std::string::npos);
+  // Options that do not mix are refused before anything runs.
+  const std::pair<std::vector<std::string>, const char*> clashes[] = {
+      {{"--follow", "--single-transaction"}, "--follow und --single-transaction schließen "
+       "einander aus: eine Transaktion, die nie endet, speichert nichts"},
+      {{"FN=a.txt", "--", "b.txt"}, "FN= und Textdateien nach -- schließen einander aus; bitte "
+       "nur eines angeben"},
+      {{"IN=3", "--"}, "Nach -- fehlt die Textdatei"},
+      {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
+      {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
+       "--resume oder --follow"},
+  };
+  for (const auto& [args, message] : clashes) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.err, std::string("kadrum-cli: ") + message + ".\n");
+  }
 }
 
 TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {

@@ -192,6 +192,22 @@ void PostgresEngine::execute(std::string_view statement, std::size_t parameter_c
   guarded(conn, [&] { run(conn, sql, values); });
 }
 
+std::vector<std::vector<std::string>> PostgresEngine::select_text(std::string_view statement) {
+  const std::string sql(statement);
+  check_single_statement(sql);
+  pg_conn* conn = session_->command();
+  std::vector<std::vector<std::string>> rows;
+  guarded(conn, [&] {
+    const Result result = run(conn, sql);
+    for (int r = 0; r < PQntuples(result.get()); ++r) {
+      rows.emplace_back();
+      for (int c = 0; c < PQnfields(result.get()); ++c)
+        rows.back().emplace_back(PQgetvalue(result.get(), r, c));
+    }
+  });
+  return rows;
+}
+
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
   return std::make_unique<PostgresTable>(session_, open_form(name));
 }

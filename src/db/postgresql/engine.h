@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/engine.h"
 #include "db/postgresql/statement.h"
@@ -23,6 +24,7 @@ class PostgresEngine final : public Engine {
   std::string parameter_marker(std::size_t index) const override;
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
   void commit() override;
   void rollback() noexcept override;

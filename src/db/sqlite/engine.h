@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/engine.h"
 #include "db/sqlite/statement.h"
@@ -24,6 +25,7 @@ class SqliteEngine final : public Engine {
   std::string parameter_marker(std::size_t) const override { return "?"; }
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
   void commit() override;
   void rollback() noexcept override;
