@@ -97,17 +97,31 @@ Optionen:
                      und alle Datensätze in einer Transaktion; bei einem
                      Fehler, SIGINT oder SIGTERM bleibt die Tabelle, wie sie
                      war. Der schnelle Weg für große Dateien
+  --resume           nur die Zeilen nach dem Stand jeder Textdatei speichern;
+                     die Stände stehen in der Tabelle kadrum_checkpoints der
+                     Datenbank und werden mit den Datensätzen gespeichert,
+                     so kommt jede Zeile genau einmal an. Eine letzte Zeile
+                     ohne Zeilenende wartet. Mit * beginnt alles von vorn
+                     (nie in einem Auftrag, der neu startet)
+  --follow           wie --resume, dann neue Zeilen speichern, sobald sie
+                     angehängt werden, auch über Rotation hinweg; SIGINT
+                     oder SIGTERM beenden es mit Exit-Status 0
+  -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
+                     nacheinander geladen, jede mit ihren Kopfzeilen (nicht
+                     zusammen mit FN=)
   --help             diesen Text zeigen
   --version          die Version zeigen
 
-Beispiel:
+Beispiele:
   kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'
+  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt
 
 Exit-Status:
   0  Erfolg
   1  Fehler; die Meldung steht auf der Standardfehlerausgabe, bei einer
      Datenzeile hinter Datei und Zeilennummer
-  2  Aufruf ohne Argument und Option, oder eine unbekannte Option
+  2  Aufruf ohne Argument und Option, eine unbekannte Option, oder
+     Optionen, die sich nicht vertragen
 )";
 
 }  // namespace
