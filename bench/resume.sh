@@ -91,3 +91,35 @@ echo "per record: --resume / plain rate:          $(ratio "$p_plain" "$p_resume"
 echo "single transaction: --resume / plain rate:  $(ratio "$s_plain" "$s_resume")  (aim: 0.95 or more)"
 echo "--follow peak memory: 10,000 lines ${f_small} KiB, $big lines ${f_big} KiB"
 echo "--follow latency append to commit: median ${l50} ms, 99th percentile ${l99} ms, max ${lmax} ms (aim: under 1000 ms)"
+
+# PostgreSQL, on a throwaway server with its default durability (fsync on):
+# per-record import with and without --resume, by turns, since every commit
+# waits for a disk whose speed drifts with whatever else the machine does.
+pg_bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+if [ -x "$pg_bindir/initdb" ]; then
+  server="$root/tests/support/postgresql_server.sh"
+  "$server" start "$pg_bindir" "$work/pg"
+  trap '"$server" stop "$work/pg"; rm -rf "$work"' EXIT
+  socket=$(cat "$work/pg")
+  uri="postgresql:///bench?host=$socket&user=postgres"
+  export PGOPTIONS="-c client_min_messages=warning"
+  psql=("$pg_bindir/psql" -X -q -h "$socket" -U postgres)
+  "${psql[@]}" -d postgres -c "create database bench"
+  pg_fresh() {
+    "${psql[@]}" -d bench -c "drop table if exists t" -c "drop table if exists kadrum_checkpoints" \
+      -c "create table t (yr double precision, jday double precision, sval double precision)"
+  }
+  pa="" pb=""
+  for _ in 1 2 3; do
+    pg_fresh
+    read -r secs _ < <(timed "$cli" "DB=$uri" RT=t HD=0 IN=4 FN="$work/small.txt")
+    pa=$(best "$pa" "$secs")
+    pg_fresh
+    read -r secs _ < <(timed "$cli" "DB=$uri" RT=t HD=0 IN=4 FN="$work/small.txt" --resume)
+    pb=$(best "$pb" "$secs")
+  done
+  echo
+  printf '%-46s %9s %12s\n' "PostgreSQL, per record, $small lines" "$pa" "$(rate "$small" "$pa")"
+  printf '%-46s %9s %12s\n' "PostgreSQL, per record, $small lines, --resume" "$pb" "$(rate "$small" "$pb")"
+  echo "PostgreSQL per record: --resume / plain rate: $(ratio "$pa" "$pb")  (aim: 0.80 or more)"
+fi
