@@ -104,6 +104,15 @@ StopRequests::StopRequests() {
   received = 0;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw Error("Unerwarteter interner Fehler");
+  // With standard input closed the pipe would take its number, and a run
+  // that reads standard input would then wait on the pipe.
+  for (int& fd : fds) {
+    if (fd > STDERR_FILENO) continue;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    if (moved < 0) throw Error("Unerwarteter interner Fehler");
+    fd = moved;
+  }
   wake_read = fds[0];
   wake_write = fds[1];
   StopWatcher::instance().start();

@@ -6,10 +6,35 @@
 
 namespace kadrum {
 
+namespace {
+
+void check_combination(const CliOptions& options) {
+  if (options.follow && options.single_transaction)
+    throw Error("--follow und --single-transaction schließen einander aus: eine "
+                "Transaktion, die nie endet, speichert nichts");
+  if (options.dry_run && options.resume)
+    throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
+  if (!options.files_given) return;
+  if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
+  if (options.follow && options.files.size() > 1)
+    throw Error("--follow folgt genau einer Textdatei");
+  for (const std::string& arg : options.arguments) {
+    if (arg.size() >= 3 && (arg[0] == 'F' || arg[0] == 'f') && (arg[1] == 'N' || arg[1] == 'n') &&
+        arg[2] == '=')
+      throw Error("FN= und Textdateien nach -- schließen einander aus; bitte nur eines angeben");
+  }
+}
+
+}  // namespace
+
 CliOptions parse_cli_options(const std::vector<std::string>& argv) {
   CliOptions options;
   for (const std::string& arg : argv) {
-    if (!arg.starts_with("--")) {
+    if (options.files_given) {
+      options.files.push_back(arg);
+    } else if (arg == "--") {
+      options.files_given = true;
+    } else if (!arg.starts_with("--")) {
       options.arguments.push_back(arg);
     } else if (arg == "--dry-run") {
       options.dry_run = true;
@@ -17,6 +42,10 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.create_database = true;
     } else if (arg == "--single-transaction") {
       options.single_transaction = true;
+    } else if (arg == "--resume") {
+      options.resume = true;
+    } else if (arg == "--follow") {
+      options.follow = options.resume = true;
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -27,6 +56,7 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
           {arg}));
     }
   }
+  check_combination(options);
   return options;
 }
 
@@ -71,17 +101,31 @@ Optionen:
                      und alle Datensätze in einer Transaktion; bei einem
                      Fehler, SIGINT oder SIGTERM bleibt die Tabelle, wie sie
                      war. Der schnelle Weg für große Dateien
+  --resume           nur die Zeilen nach dem Stand jeder Textdatei speichern;
+                     die Stände stehen in der Tabelle kadrum_checkpoints der
+                     Datenbank und werden mit den Datensätzen gespeichert,
+                     so kommt jede Zeile genau einmal an. Eine letzte Zeile
+                     ohne Zeilenende wartet. Mit * beginnt alles von vorn
+                     (nie in einem Auftrag, der neu startet)
+  --follow           wie --resume, dann neue Zeilen speichern, sobald sie
+                     angehängt werden, auch über Rotation hinweg; SIGINT
+                     oder SIGTERM beenden es mit Exit-Status 0
+  -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
+                     nacheinander geladen, jede mit ihren Kopfzeilen (nicht
+                     zusammen mit FN=)
   --help             diesen Text zeigen
   --version          die Version zeigen
 
-Beispiel:
+Beispiele:
   kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'
+  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt
 
 Exit-Status:
   0  Erfolg
   1  Fehler; die Meldung steht auf der Standardfehlerausgabe, bei einer
      Datenzeile hinter Datei und Zeilennummer
-  2  Aufruf ohne Argument und Option, oder eine unbekannte Option
+  2  Aufruf ohne Argument und Option, eine unbekannte Option, oder
+     Optionen, die sich nicht vertragen
 )";
 
 }  // namespace

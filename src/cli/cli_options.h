@@ -11,13 +11,19 @@ struct CliOptions {
   bool dry_run = false;          // print rows instead of storing them
   bool create_database = false;  // create a missing database file first
   bool single_transaction = false;  // the whole run commits at once, or not at all
+  bool resume = false;           // store only the lines after each file's checkpoint
+  bool follow = false;           // keep storing lines as they arrive (implies resume)
   bool help = false;
   bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar
+  bool files_given = false;            // "--" came: the text files follow
+  std::vector<std::string> files;      // every argument after "--"
 };
 
 // Sorts "argv" (without the program's name) into options and arguments.
-// Throws kadrum::Error naming an option that does not exist.
+// Throws kadrum::Error naming an option that does not exist, and for options
+// that do not mix (--follow with --single-transaction or --dry-run, FN= with
+// files after "--", ...).
 CliOptions parse_cli_options(const std::vector<std::string>& argv);
 
 // The German help text (--help).

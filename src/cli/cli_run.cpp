@@ -4,16 +4,22 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "actions/db_connect.h"
 #include "actions/go.h"
+#include "actions/resume_run.h"
 #include "base/error.h"
 #include "base/stop_signal.h"
+#include "cli/follow_wait.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
 #include "cli/text_file.h"
 #include "db/engine.h"
+#include "db/transaction.h"
 
 namespace kadrum {
 
@@ -26,9 +32,127 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
   printer.flush();
 }
 
-void run_import(RunSettings& settings, const CliOptions& options,
-                ImportProgress& progress) {
-  const auto start = std::chrono::steady_clock::now();
+namespace {
+
+// The summary line on standard error, once the records are known to be in
+// the database the path names.
+void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t stored,
+               std::chrono::steady_clock::time_point start) {
+  db.access_con.engine().check_still_reachable();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const NumberFormat format = user_number_format();
+  const std::string files =
+      options.files.size() > 1 ? " aus " + format_count(options.files.size(), format) + " Dateien"
+                               : std::string();
+  std::fprintf(stderr,
+               options.single_transaction
+                   ? "%s Datensätze%s in %s s gemeinsam in einer Transaktion gespeichert\n"
+                   : "%s Datensätze%s in %s s gespeichert\n",
+               format_count(stored, format).c_str(), files.c_str(),
+               format_fixed(seconds, 2, format).c_str());
+}
+
+// The run of many files, of --resume and of --follow: each file as its own
+// run of the same settings, one after the other; in one transaction when asked.
+void run_files(RunSettings& settings, const CliOptions& options, ImportProgress& progress,
+               std::chrono::steady_clock::time_point start) {
+  const std::vector<std::string> files =
+      options.files_given ? options.files : std::vector<std::string>{settings.text_file};
+  for (const std::string& name : files) {
+    // Standard input has no place that a later run could come back to.
+    if (options.resume && name.empty())
+      throw Error("--resume und --follow brauchen eine Textdatei; die Standardeingabe hat "
+                  "keinen Stand");
+    // Every file opens before the table is touched, "*" or not.
+    settings.text_file = name;
+    TextFile probe(settings);
+  }
+  check_numbers(settings);
+  if (options.create_database && !settings.database_path.empty() &&
+      settings.database_path != "?")
+    create_database(settings.database_path);
+
+  DatabaseObjects db;
+  std::uint64_t stored = 0;
+  if (!options.resume) {
+    std::optional<Transaction> transaction;
+    open_connection(settings, db);
+    if (options.single_transaction) transaction.emplace(db.access_con.engine());
+    open_target_table(settings, db, options.single_transaction);
+    for (const std::string& name : files) {
+      settings.text_file = name;
+      TextFile file(settings);
+      ProgressDisplay display(STDERR_FILENO, file);
+      const std::uint64_t before = stored;
+      go(settings, file, db.itab, &progress, [&](std::uint64_t count) {
+        stored = before + count;
+        display.record_stored(stored);
+        check_stop_request();
+      });
+    }
+    // A stop requested while the input ended is still a stop.
+    check_stop_request();
+    if (transaction) transaction->commit();
+    summarise(db, options, stored, start);
+    return;
+  }
+
+  ResumeHooks hooks;
+  hooks.notice = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  open_connection(settings, db);
+  if (options.single_transaction) {
+    hooks.stored = [&](std::uint64_t count) {
+      check_stop_request();
+      stored = count;
+    };
+    Transaction transaction(db.access_con.engine());
+    open_target_table(settings, db, true);
+    if (settings.recreate) clear_checkpoints(db, settings.table_name);
+    ResumeRun run(settings, db, true, progress, hooks);
+    for (const std::string& name : files) {
+      settings.text_file = name;
+      run.load(name);
+    }
+    check_stop_request();
+    transaction.commit();
+  } else if (options.follow) {
+    // A stop is follow mode's normal end. A record that it interrupted was
+    // undone together with its checkpoint, so the next run stores it.
+    FileWatch watch;
+    hooks.stored = [&](std::uint64_t count) { stored = count; };
+    hooks.stop_requested = [] { return !stop_request().empty(); };
+    hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
+    try {
+      ResumeRun run(settings, db, false, progress, hooks);
+      settings.text_file = files.front();
+      run.follow(files.front());
+      run.finish();
+    } catch (...) {
+      if (stop_request().empty()) throw;
+    }
+  } else {
+    hooks.stored = [&](std::uint64_t count) {
+      stored = count;
+      check_stop_request();
+    };
+    ResumeRun run(settings, db, false, progress, hooks);
+    for (const std::string& name : files) {
+      settings.text_file = name;
+      run.load(name);
+    }
+    run.finish();
+  }
+  summarise(db, options, stored, start);
+}
+
+}  // namespace
+
+namespace {
+
+// The single-file run of the default mode and of --single-transaction.
+void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgress& progress,
+                  std::chrono::steady_clock::time_point start) {
   // With "*" the table is emptied before the first line is read: a typo
   // found only then would cost the table its rows.
   TextFile file(settings);
@@ -39,11 +163,7 @@ void run_import(RunSettings& settings, const CliOptions& options,
 
   DatabaseObjects db;
   std::uint64_t stored = 0;
-  // SIGINT and SIGTERM end the run with its message, also while it waits
-  // for input or for the server: a partial load must never look like a
-  // success.
-  StopRequests stops;
-  try {
+  {
     ProgressDisplay display(STDERR_FILENO, file);
     const auto notice = [&](std::uint64_t count) {
       stored = count;
@@ -57,6 +177,24 @@ void run_import(RunSettings& settings, const CliOptions& options,
       db_connect(settings, db);
       go(settings, file, db.itab, &progress, notice);
     }
+  }
+  summarise(db, options, stored, start);
+}
+
+}  // namespace
+
+void run_import(RunSettings& settings, const CliOptions& options,
+                ImportProgress& progress) {
+  const auto start = std::chrono::steady_clock::now();
+  // SIGINT and SIGTERM end the run with its message, also while it waits
+  // for input or for the server: a partial load must never look like a
+  // success.
+  StopRequests stops;
+  try {
+    if (options.resume || options.files_given)
+      run_files(settings, options, progress, start);
+    else
+      run_one_file(settings, options, progress, start);
   } catch (const CommitOutcomeUnknown&) {
     throw;
   } catch (...) {
@@ -69,16 +207,6 @@ void run_import(RunSettings& settings, const CliOptions& options,
                                  : "Abgebrochen durch %s; die Datensätze davor sind gespeichert",
                              {signal}));
   }
-  // The summary promises the records are in the database the path names.
-  db.access_con.engine().check_still_reachable();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const NumberFormat format = user_number_format();
-  std::fprintf(stderr,
-               options.single_transaction
-                   ? "%s Datensätze in %s s gemeinsam in einer Transaktion gespeichert\n"
-                   : "%s Datensätze in %s s gespeichert\n",
-               format_count(stored, format).c_str(), format_fixed(seconds, 2, format).c_str());
 }
 
 }  // namespace kadrum

@@ -1,5 +1,6 @@
 #include "db/engine.h"
 
+#include "base/provider_error.h"
 #include "db/connection_string.h"
 #include "db/data_source.h"
 #include "db/odbc/engine.h"
@@ -19,6 +20,10 @@ std::string data_source(std::string_view connection_string) {
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> Engine::select_text(std::string_view) {
+  throw ProviderError("Diese Datenbank kann keine Abfrageergebnisse lesen");
+}
 
 std::unique_ptr<Engine> open_engine(std::string_view connection_string) {
   // The provider and the other settings are kept only for the string's

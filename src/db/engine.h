@@ -111,6 +111,11 @@ class Engine {
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.
   virtual std::unique_ptr<EngineTable> open_table(std::string_view name) = 0;
+  // Runs exactly one statement without parameters and returns every row of
+  // its result, each cell as text (NULL as empty text). Kadrum reads only its
+  // own bookkeeping this way (the checkpoints of --resume). Throws
+  // ProviderError; inside a transaction, as execute does.
+  virtual std::vector<std::vector<std::string>> select_text(std::string_view statement);
 
   // One transaction at a time: everything executed or inserted between begin
   // and commit becomes visible to others at once on commit, and is gone

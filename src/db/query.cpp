@@ -37,4 +37,9 @@ void Query::execute() {
   connection_.engine().execute_command(text_);
 }
 
+std::vector<std::vector<std::string>> Query::rows() {
+  if (!connection_.is_open()) connection_.open();
+  return connection_.engine().select_text(command_text_);
+}
+
 }  // namespace kadrum

@@ -25,6 +25,9 @@ class Query {
   // Executes the command text; opens the connection first when it is closed.
   // Throws ProviderError.
   void execute();
+  // Executes the command text, which has no parameters, and returns the
+  // rows of its result, each cell as text. Throws ProviderError.
+  std::vector<std::vector<std::string>> rows();
 
  private:
   void set_text();

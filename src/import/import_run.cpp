@@ -64,6 +64,16 @@ void check_numbers(const RunSettings& settings) {
   item_numbers(settings);
 }
 
+RowBuilder::RowBuilder(const RunSettings& settings) {
+  const ItemNumbers numbers = item_numbers(settings);
+  item_ = numbers.item;
+  used_ = numbers.used;
+}
+
+Row RowBuilder::operator()(std::string_view line) const {
+  return build_row(ItemNumbers{item_, used_}, line);
+}
+
 void import_run(const RunSettings& settings, const AppendOperation& append,
                 ImportProgress* progress) {
   if (progress) *progress = ImportProgress{};

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <memory>
+#include <string_view>
 
 #include "base/row.h"
 #include "base/run_settings.h"
@@ -38,6 +40,19 @@ std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings);
 // that is no integer text. Lets a caller find such a typo before it changes
 // anything.
 void check_numbers(const RunSettings& settings);
+
+// The row of one data line as import_run builds it, for a caller that reads
+// the lines itself (kadrum-cli's --resume). Converts the item numbers on
+// construction; throws kadrum::Error as check_numbers does.
+class RowBuilder {
+ public:
+  explicit RowBuilder(const RunSettings& settings);
+  Row operator()(std::string_view line) const;
+
+ private:
+  std::array<std::int32_t, 3> item_{};
+  std::size_t used_ = 0;
+};
 
 // As import_run above, reading "file" opened by open_text_file.
 void import_run(const RunSettings& settings, ByteSource& file,

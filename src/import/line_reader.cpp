@@ -51,6 +51,7 @@ bool LineReader::fill() {
     source_ended_ = true;
     return false;
   }
+  source_bytes_ += count;
   pos_ = 0;
   end_ = count;
   return true;
@@ -59,6 +60,7 @@ bool LineReader::fill() {
 void LineReader::read_line(std::string& line) {
   line.clear();
   ++lines_begun_;
+  last_line_ended_ = false;
   while (fill()) {
     const char* begin = buffer_.get() + pos_;
     const std::size_t available = end_ - pos_;
@@ -72,6 +74,7 @@ void LineReader::read_line(std::string& line) {
     append_without_cr(line, begin, begin + length);
     if (line.size() > max_line_length_) refuse_long_line(lines_begun_, max_line_length_);
     if (lf || eot) {
+      last_line_ended_ = true;
       pos_ += length + 1;
       return;
     }

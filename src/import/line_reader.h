@@ -45,6 +45,13 @@ class LineReader {
   // True only when no byte is left. Consumes nothing.
   bool exhausted();
 
+  // The bytes of the source used up by the lines returned so far: the
+  // position just after the last line's end.
+  std::uint64_t position() const { return source_bytes_ - (end_ - pos_); }
+  // False when the last line returned ran to the end of the data without a
+  // line end (a writer may still be in the middle of it).
+  bool last_line_ended() const { return last_line_ended_; }
+
  private:
   // Makes at least one unread byte available; false at the end of the data.
   bool fill();
@@ -59,6 +66,8 @@ class LineReader {
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool source_ended_ = false;
+  std::uint64_t source_bytes_ = 0;
+  bool last_line_ended_ = true;
 };
 
 }  // namespace kadrum

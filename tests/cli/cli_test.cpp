@@ -255,6 +255,22 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   EXPECT_EQ(bare.out, "");
   EXPECT_TRUE(bare.err.starts_with(help.out.substr(0, help.out.find("\nArgumente")))) << bare.err;
   EXPECT_NE(bare.err.find("kadrum-cli --help zeigt"), std::string::npos);
+  // Options that do not mix are refused before anything runs.
+  const std::pair<std::vector<std::string>, const char*> clashes[] = {
+      {{"--follow", "--single-transaction"}, "--follow und --single-transaction schließen "
+       "einander aus: eine Transaktion, die nie endet, speichert nichts"},
+      {{"FN=a.txt", "--", "b.txt"}, "FN= und Textdateien nach -- schließen einander aus; bitte "
+       "nur eines angeben"},
+      {{"IN=3", "--"}, "Nach -- fehlt die Textdatei"},
+      {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
+      {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
+       "--resume oder --follow"},
+  };
+  for (const auto& [args, message] : clashes) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.err, std::string("kadrum-cli: ") + message + ".\n");
+  }
 }
 
 TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {
@@ -747,7 +763,8 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
   const Piped import = start_piped({"--single-transaction", "DB=" + db.data_source(), "RT=t",
                                      "FN=d.txt", "IN=3"});
   const std::string committing = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                                 "application_name = 'kadrum' AND query = 'COMMIT'";
+                                 "application_name = 'kadrum' AND query = 'COMMIT' AND "
+                                 "datname = current_database()";
   wait_until([&] { return !db.rows(committing).empty(); });
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
@@ -786,7 +803,8 @@ TEST_F(CliTest, PostgreSQLServerSideStopsHaveAGermanDescriptionAndBlameNoRecord)
   const std::string lines = more_than_one_block();
   ASSERT_EQ(::write(import.feed, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
   const std::string copying = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                              "application_name = 'kadrum' AND query LIKE 'COPY%'";
+                              "application_name = 'kadrum' AND query LIKE 'COPY%' AND "
+                              "datname = current_database()";
   wait_until([&] { return !db.rows(copying).empty(); });
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);

@@ -29,7 +29,7 @@ breaks=$' \t\n"\'><=;|&(:'   # bash's default: "=" breaks words
 plain=$' \t\n"\'><;|&(:'     # "=" taken out, as some users do
 expect kadrum-cli 'kadrum-cli --s' "$breaks" '[--single-transaction]'
 expect kadrum-cli 'kadrum-cli ' "$breaks" \
-  '[--dry-run][--create-database][--single-transaction][--help][--version][DB=][RT=][HD=][FN=][IN=][I1=][I2=][I3=][GO][!][\*]'
+  '[--dry-run][--create-database][--single-transaction][--resume][--follow][--help][--version][DB=][RT=][HD=][FN=][IN=][I1=][I2=][I3=][GO][!][\*]'
 expect kadrum 'kadrum -' "$breaks" '[--version]'
 expect kadrum-cli 'kadrum-cli I' "$breaks" '[IN=][I1=][I2=][I3=]'
 expect kadrum-cli 'kadrum-cli *' "$breaks" '[\*]'

@@ -189,6 +189,48 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
   check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
 }
 
+std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
+  const std::string sql(statement);
+  check_single_statement(sql);
+  session_->send_waiting();
+  StatementHandle handle(session_->connection());
+  WideString text = widen(sql);
+  check(SQLExecDirectW(handle.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+        SQL_HANDLE_STMT, handle.get(), session_->secrets());
+  SQLSMALLINT columns = 0;
+  check(SQLNumResultCols(handle.get(), &columns), SQL_HANDLE_STMT, handle.get(),
+        session_->secrets());
+  std::vector<std::vector<std::string>> rows;
+  for (;;) {
+    const SQLRETURN fetched = SQLFetch(handle.get());
+    if (fetched == SQL_NO_DATA) break;
+    check(fetched, SQL_HANDLE_STMT, handle.get(), session_->secrets());
+    std::vector<std::string>& row = rows.emplace_back();
+    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+      // A long value comes in pieces: each call returns the next one, and
+      // SQL_SUCCESS with the last.
+      WideString value;
+      SQLWCHAR piece[256];
+      for (;;) {
+        SQLLEN length = 0;
+        const SQLRETURN rc =
+            SQLGetData(handle.get(), column, SQL_C_WCHAR, piece, sizeof piece, &length);
+        if (rc == SQL_NO_DATA || length == SQL_NULL_DATA) break;
+        check(rc, SQL_HANDLE_STMT, handle.get(), session_->secrets());
+        const std::size_t room = sizeof piece / sizeof piece[0] - 1;
+        const std::size_t got =
+            length == SQL_NO_TOTAL || static_cast<std::size_t>(length) / sizeof(SQLWCHAR) > room
+                ? room
+                : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
+        value.append(piece, got);
+        if (rc == SQL_SUCCESS) break;
+      }
+      row.push_back(narrow(value));
+    }
+  }
+  return rows;
+}
+
 std::unique_ptr<EngineTable> OdbcEngine::open_table(std::string_view name) {
   // A table replaced at the commit is filled under its fresh name.
   if (swap_ && name == swap_->name) return std::make_unique<OdbcTable>(session_, swap_->fresh);

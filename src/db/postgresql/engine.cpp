@@ -260,6 +260,22 @@ void PostgresEngine::hold_recreate_lock(std::string_view name) {
       "SELECT pg_advisory_lock(hashtext('kadrum recreate'), hashtext($1::text))", values);
 }
 
+std::vector<std::vector<std::string>> PostgresEngine::select_text(std::string_view statement) {
+  const std::string sql(statement);
+  check_single_statement(sql);
+  pg_conn* conn = session_->command();
+  std::vector<std::vector<std::string>> rows;
+  guarded(conn, [&] {
+    const Result result = run(conn, sql);
+    for (int r = 0; r < PQntuples(result.get()); ++r) {
+      rows.emplace_back();
+      for (int c = 0; c < PQnfields(result.get()); ++c)
+        rows.back().emplace_back(PQgetvalue(result.get(), r, c));
+    }
+  });
+  return rows;
+}
+
 std::unique_ptr<EngineTable> PostgresEngine::open_table(std::string_view name) {
   return std::make_unique<PostgresTable>(session_, open_form(name));
 }

@@ -24,6 +24,7 @@ class PostgresEngine final : public Engine {
   void check_table_name(std::string_view name) override;
   void hold_recreate_lock(std::string_view name) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
   void commit() override;
   void rollback() noexcept override;

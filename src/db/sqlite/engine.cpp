@@ -137,6 +137,17 @@ void SqliteEngine::execute(std::string_view statement, std::size_t /*parameter_c
   run(db_.get(), statement);
 }
 
+std::vector<std::vector<std::string>> SqliteEngine::select_text(std::string_view statement) {
+  Statement query = Statement::prepare_single(db_.get(), statement);
+  const int columns = sqlite3_column_count(query.get());
+  std::vector<std::vector<std::string>> rows;
+  while (query.step()) {
+    rows.emplace_back();
+    for (int i = 0; i < columns; ++i) rows.back().push_back(query.text(i));
+  }
+  return rows;
+}
+
 std::unique_ptr<EngineTable> SqliteEngine::open_table(std::string_view name) {
   return std::make_unique<SqliteTable>(db_, open_form(name));
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/stop_signal.h"
 #include "db/engine.h"
@@ -23,6 +24,7 @@ class SqliteEngine final : public Engine {
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
+  std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
   void commit() override;
   void rollback() noexcept override;

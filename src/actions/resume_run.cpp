@@ -1,0 +1,307 @@
+#include "actions/resume_run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "actions/row_append.h"
+#include "base/error.h"
+#include "base/integer_text.h"
+#include "convert/locale_formats.h"
+#include "db/transaction.h"
+#include "import/file_byte_source.h"
+#include "import/line_reader.h"
+
+namespace kadrum {
+
+namespace {
+
+// Reads an open file from where its descriptor stands; the descriptor stays
+// open, so that a later pass starts again from the checkpoint.
+class DescriptorSource : public ByteSource {
+ public:
+  DescriptorSource(int fd, const std::string& label) : fd_(fd), label_(label) {}
+  std::size_t read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) throw Error(label_ + ": " + file_error_message(errno, label_));
+    }
+  }
+
+ private:
+  int fd_;
+  const std::string& label_;
+};
+
+std::string absolute_path(const std::string& name) {
+  char resolved[PATH_MAX];
+  if (realpath(name.c_str(), resolved)) return resolved;
+  return name;
+}
+
+}  // namespace
+
+void clear_checkpoints(DatabaseObjects& db, const std::string& table) {
+  CheckpointRow any(db.qry, table, "");
+  any.load();  // creates the checkpoint table on first use
+  any.clear_table();
+}
+
+struct ResumeRun::OpenFile {
+  std::string label;  // as given, for messages
+  std::string path;   // absolute, the checkpoint's key
+  int fd = -1;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::uint64_t offset = 0;  // just after the last line used up
+  std::uint64_t line = 0;    // the number of that line
+  std::uint64_t records = 0; // stored from this file, over all runs
+  std::uint64_t stored_now = 0;  // stored from this file by this run
+  std::int32_t headers_left = 0;
+  std::string fingerprint;
+  std::uint64_t fingerprint_bytes = 0;
+  std::unique_ptr<CheckpointRow> row;
+
+  ~OpenFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  std::uint64_t size() const {
+    struct stat info {};
+    return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  }
+  // True when the path now names another file than the one open.
+  bool replaced() const {
+    struct stat info {};
+    return ::stat(label.c_str(), &info) == 0 && (info.st_dev != device || info.st_ino != inode);
+  }
+};
+
+ResumeRun::ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_transaction,
+                     ImportProgress& progress, ResumeHooks hooks)
+    : settings_(settings),
+      db_(db),
+      one_transaction_(one_transaction),
+      progress_(progress),
+      hooks_(std::move(hooks)),
+      rows_(settings),
+      recreate_pending_(settings.recreate && !one_transaction) {
+  if (!one_transaction_ && !recreate_pending_) open_target_table(settings_, db_);
+}
+
+ResumeRun::~ResumeRun() = default;
+
+void ResumeRun::open(const std::string& name) {
+  auto file = std::make_unique<OpenFile>();
+  file->label = name;
+  file->fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (file->fd < 0 || fstat(file->fd, &info) != 0)
+    throw Error(name + ": " + file_error_message(errno, name));
+  if (S_ISDIR(info.st_mode)) throw Error(name + ": " + file_error_message(EISDIR, name));
+  file->device = info.st_dev;
+  file->inode = info.st_ino;
+  file->path = absolute_path(name);
+  file->headers_left = integer_text_value(settings_.header_lines);
+  file->row = std::make_unique<CheckpointRow>(db_.qry, settings_.table_name, file->path);
+
+  const std::optional<Checkpoint> saved = file->row->load();
+  // "*" starts over: the checkpoints from before the run go with the table.
+  if (saved && !recreate_pending_) {
+    const std::uint64_t size = file->size();
+    bool matches = false;
+    if (size >= saved->byte_offset && saved->fingerprint_bytes <= saved->byte_offset) {
+      try {
+        matches = file_fingerprint(file->fd, saved->fingerprint_bytes) == saved->fingerprint;
+      } catch (const Error&) {
+      }
+    }
+    if (matches) {
+      file->offset = saved->byte_offset;
+      file->line = saved->line_number;
+      file->records = saved->records;
+      file->headers_left = 0;
+      file->fingerprint = saved->fingerprint;
+      file->fingerprint_bytes = saved->fingerprint_bytes;
+    } else if (hooks_.notice) {
+      hooks_.notice(fill_message(
+          "Hinweis: %s passt nicht mehr zu ihrem Stand in %s (ersetzt, rotiert oder "
+          "gekürzt) und wird ab Zeile 1 geladen",
+          {name, kCheckpointTable}));
+    }
+  }
+  file_ = std::move(file);
+}
+
+void ResumeRun::load(const std::string& name) {
+  open(name);
+  pass();
+  save_full_fingerprint();
+}
+
+void ResumeRun::follow(const std::string& name) {
+  open(name);
+  const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
+  while (!stopping()) {
+    pass();
+    if (stopping()) break;
+    if (file_->replaced()) {
+      // Rotation: the old file's last lines first, then the new one from
+      // its first line.
+      pass();
+      if (stopping()) break;
+      save_full_fingerprint();
+      std::unique_ptr<CheckpointRow> row = std::move(file_->row);
+      const std::string label = file_->label;
+      file_.reset();
+      auto fresh = std::make_unique<OpenFile>();
+      fresh->label = label;
+      fresh->fd = ::open(label.c_str(), O_RDONLY | O_CLOEXEC);
+      struct stat info {};
+      if (fresh->fd < 0 || fstat(fresh->fd, &info) != 0)
+        throw Error(label + ": " + file_error_message(errno, label));
+      fresh->device = info.st_dev;
+      fresh->inode = info.st_ino;
+      fresh->path = absolute_path(label);
+      fresh->headers_left = integer_text_value(settings_.header_lines);
+      fresh->row = std::move(row);
+      file_ = std::move(fresh);
+      continue;
+    }
+    if (file_->size() < file_->offset) {
+      if (hooks_.notice)
+        hooks_.notice(fill_message("Hinweis: %s wurde gekürzt und wird ab Zeile 1 geladen",
+                                   {file_->label}));
+      file_->offset = 0;
+      file_->line = 0;
+      file_->records = 0;
+      file_->fingerprint_bytes = 0;
+      file_->headers_left = integer_text_value(settings_.header_lines);
+      continue;
+    }
+    if (hooks_.wait_for_change) hooks_.wait_for_change(file_->label);
+  }
+  save_full_fingerprint();
+}
+
+void ResumeRun::pass() {
+  OpenFile& f = *file_;
+  if (lseek(f.fd, static_cast<off_t>(f.offset), SEEK_SET) < 0)
+    throw Error(f.label + ": " + file_error_message(errno, f.label));
+  DescriptorSource source(f.fd, f.label);
+  LineReader reader(source);
+  const std::uint64_t base = f.offset;
+  std::string line;
+  if (f.offset == 0 && !reader.exhausted()) {
+    // The offsets are those of the file's bytes: a UTF-16 file's are not.
+    char mark[2];
+    if (pread(f.fd, mark, 2, 0) == 2 &&
+        ((mark[0] == '\xFF' && mark[1] == '\xFE') || (mark[0] == '\xFE' && mark[1] == '\xFF')))
+      throw Error(f.label + ": --resume und --follow lesen nur 8-Bit- und UTF-8-Dateien, "
+                            "keine UTF-16-Dateien");
+  }
+  while (f.headers_left > 0) {
+    if (reader.exhausted()) return;
+    reader.read_line(line);
+    if (!reader.last_line_ended()) return;
+    --f.headers_left;
+    ++f.line;
+    f.offset = base + reader.position();
+  }
+  const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
+  while (!reader.at_end()) {
+    reader.read_line(line);
+    if (!reader.last_line_ended()) return;
+    progress_.line = f.line + 1;
+    progress_.in_data_line = true;
+    store(rows_(line), base + reader.position());
+    progress_.in_data_line = false;
+    ++progress_.rows;
+    if (stopping()) return;
+  }
+}
+
+Checkpoint ResumeRun::checkpoint_at(std::uint64_t offset, bool full) {
+  OpenFile& f = *file_;
+  // Hashing up to 128 KiB per record would cost more than the record: the
+  // fingerprint moves on only when the offset has doubled, and to the end
+  // when a file is done. The bytes between stay covered by the offset alone.
+  if (full ? f.fingerprint_bytes != offset
+           : f.fingerprint_bytes == 0 || offset >= 2 * f.fingerprint_bytes) {
+    f.fingerprint = file_fingerprint(f.fd, offset);
+    f.fingerprint_bytes = offset;
+  }
+  return Checkpoint{f.fingerprint, f.fingerprint_bytes, offset, f.line, f.records};
+}
+
+void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
+  OpenFile& f = *file_;
+  const LocaleFormats& formats = locale_formats();
+  if (one_transaction_) {
+    append_row(db_.itab, row, formats);
+  } else {
+    const bool recreating = recreate_pending_;
+    Transaction transaction(db_.access_con.engine());
+    if (recreating) {
+      open_target_table(settings_, db_, true);
+      f.row->clear_table();
+    }
+    append_row(db_.itab, row, formats);
+    ++f.line;
+    ++f.records;
+    try {
+      f.row->save(checkpoint_at(end_offset, false));
+      transaction.commit();
+    } catch (...) {
+      --f.line;
+      --f.records;
+      throw;
+    }
+    recreate_pending_ = false;
+    if (recreating) {
+      // An engine whose drop and create commit at once fills the new table
+      // under another name until the commit swaps it in; the later records
+      // go to the table by its own name.
+      RunSettings plain = settings_;
+      plain.recreate = false;
+      open_target_table(plain, db_, false);
+    }
+    f.offset = end_offset;
+    ++f.stored_now;
+    if (hooks_.stored) hooks_.stored(++stored_);
+    return;
+  }
+  ++f.line;
+  ++f.records;
+  ++f.stored_now;
+  f.offset = end_offset;
+  if (hooks_.stored) hooks_.stored(++stored_);
+}
+
+void ResumeRun::save_full_fingerprint() {
+  OpenFile& f = *file_;
+  if (one_transaction_) {
+    // At the one commit: the caller's transaction.
+    if (f.stored_now > 0) f.row->save(checkpoint_at(f.offset, true));
+    return;
+  }
+  if (f.stored_now == 0 || f.fingerprint_bytes == f.offset) return;
+  Transaction transaction(db_.access_con.engine());
+  f.row->save(checkpoint_at(f.offset, true));
+  transaction.commit();
+}
+
+void ResumeRun::finish() {
+  if (!recreate_pending_) return;
+  Transaction transaction(db_.access_con.engine());
+  open_target_table(settings_, db_, true);
+  clear_checkpoints(db_, settings_.table_name);
+  transaction.commit();
+  recreate_pending_ = false;
+}
+
+}  // namespace kadrum

@@ -1,0 +1,82 @@
+// kadrum-cli's --resume and --follow: each data line of a text file stored
+// once, however often the run is repeated or killed. Each record is stored
+// in one transaction with the checkpoint of its file (actions/checkpoint.h),
+// or, in one-transaction mode, every record and checkpoint at the caller's
+// one commit. A last line without its line end is held back: its writer may
+// still be in the middle of it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "actions/checkpoint.h"
+#include "actions/db_connect.h"
+#include "actions/go.h"
+#include "base/run_settings.h"
+#include "import/import_run.h"
+
+namespace kadrum {
+
+struct ResumeHooks {
+  StoredNotice stored;                         // after each record, the run's count
+  std::function<bool()> stop_requested;        // follow mode ends when true
+  std::function<void(const std::string&)> notice;  // one German line, no line end
+  // Waits until the file at "path" may have changed, at most about a second,
+  // or until a stop is requested.
+  std::function<void(const std::string& path)> wait_for_change;
+};
+
+// Deletes the checkpoints of "table" (it is being recreated), creating the
+// checkpoint table on first use. Throws ProviderError.
+void clear_checkpoints(DatabaseObjects& db, const std::string& table);
+
+class ResumeRun {
+ public:
+  // "db" has its connection open. In one-transaction mode the caller holds
+  // the transaction and has opened (and recreated) the table already;
+  // otherwise the table is opened here, and with settings.recreate it is
+  // recreated, its checkpoints cleared, in the transaction of the run's
+  // first record. "progress" tells the line of a failure.
+  ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_transaction,
+            ImportProgress& progress, ResumeHooks hooks);
+  ~ResumeRun();
+  ResumeRun(const ResumeRun&) = delete;
+  ResumeRun& operator=(const ResumeRun&) = delete;
+
+  // Stores the complete data lines of "file" after its checkpoint. Throws
+  // kadrum::Error naming the file for a file that cannot be read; errors of
+  // the records pass through (progress names the line).
+  void load(const std::string& file);
+  // As load, then keeps storing lines as they arrive, following the path
+  // through rotation and truncation, until a stop is requested.
+  void follow(const std::string& file);
+  // The recreate of a run that stored no record, alone. Call after the
+  // last file.
+  void finish();
+
+  std::uint64_t records() const { return stored_; }
+
+ private:
+  struct OpenFile;
+  void open(const std::string& file);
+  void pass();
+  void store(const Row& row, std::uint64_t end_offset);
+  void save_full_fingerprint();
+  Checkpoint checkpoint_at(std::uint64_t offset, bool full);
+
+  const RunSettings& settings_;
+  DatabaseObjects& db_;
+  bool one_transaction_;
+  ImportProgress& progress_;
+  ResumeHooks hooks_;
+  RowBuilder rows_;
+  bool recreate_pending_;
+  std::uint64_t stored_ = 0;
+  std::unique_ptr<OpenFile> file_;
+};
+
+}  // namespace kadrum
