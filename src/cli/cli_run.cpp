@@ -34,6 +34,15 @@ void run_preview(const RunSettings& settings, ImportProgress& progress) {
 
 namespace {
 
+// Converts the numbers and, when asked, creates the database: both before
+// the table is touched.
+void check_and_create(const RunSettings& settings, const CliOptions& options) {
+  check_numbers(settings);
+  if (options.create_database && !settings.database_path.empty() &&
+      settings.database_path != "?")
+    create_database(settings.database_path);
+}
+
 // The summary line on standard error, once the records are known to be in
 // the database the path names.
 void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t stored,
@@ -68,10 +77,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     settings.text_file = name;
     TextFile probe(settings);
   }
-  check_numbers(settings);
-  if (options.create_database && !settings.database_path.empty() &&
-      settings.database_path != "?")
-    create_database(settings.database_path);
+  check_and_create(settings, options);
 
   DatabaseObjects db;
   std::uint64_t stored = 0;
@@ -156,10 +162,7 @@ void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgre
   // With "*" the table is emptied before the first line is read: a typo
   // found only then would cost the table its rows.
   TextFile file(settings);
-  check_numbers(settings);
-  if (options.create_database && !settings.database_path.empty() &&
-      settings.database_path != "?")
-    create_database(settings.database_path);
+  check_and_create(settings, options);
 
   DatabaseObjects db;
   std::uint64_t stored = 0;

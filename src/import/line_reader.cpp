@@ -26,6 +26,22 @@ void append_without_cr(std::string& line, const char* begin, const char* end) {
   }
 }
 
+// Where the line that starts at "begin" ends within the "available" bytes
+// of the buffer: its "length", and whether a LF or a byte 26 ended it there.
+struct LineExtent {
+  std::size_t length;
+  bool ended_by_lf;
+  bool ended_by_eot;
+};
+
+LineExtent line_extent(const char* begin, std::size_t available) {
+  const auto* lf = static_cast<const char*>(std::memchr(begin, kLineFeed, available));
+  std::size_t length = lf ? static_cast<std::size_t>(lf - begin) : available;
+  const auto* eot = static_cast<const char*>(std::memchr(begin, kEndOfText, length));
+  if (eot) length = static_cast<std::size_t>(eot - begin);
+  return {length, lf != nullptr && !eot, eot != nullptr};
+}
+
 [[noreturn]] void refuse_long_line(std::uint64_t number, std::size_t limit) {
   constexpr std::size_t kMiB = 1024 * 1024;
   const std::string size = limit % kMiB == 0 ? std::to_string(limit / kMiB) + " MiB"
@@ -63,13 +79,7 @@ void LineReader::read_line(std::string& line) {
   last_line_ended_ = false;
   while (fill()) {
     const char* begin = buffer_.get() + pos_;
-    const std::size_t available = end_ - pos_;
-    const auto* lf =
-        static_cast<const char*>(std::memchr(begin, kLineFeed, available));
-    std::size_t length = lf ? static_cast<std::size_t>(lf - begin) : available;
-    const auto* eot =
-        static_cast<const char*>(std::memchr(begin, kEndOfText, length));
-    if (eot) length = static_cast<std::size_t>(eot - begin);
+    const auto [length, lf, eot] = line_extent(begin, end_ - pos_);
     make_room(line, length);
     append_without_cr(line, begin, begin + length);
     if (line.size() > max_line_length_) refuse_long_line(lines_begun_, max_line_length_);
@@ -85,13 +95,7 @@ void LineReader::read_line(std::string& line) {
 std::string_view LineReader::next_line(std::string& room) {
   if (fill()) {
     const char* begin = buffer_.get() + pos_;
-    const std::size_t available = end_ - pos_;
-    const auto* lf =
-        static_cast<const char*>(std::memchr(begin, kLineFeed, available));
-    std::size_t length = lf ? static_cast<std::size_t>(lf - begin) : available;
-    const auto* eot =
-        static_cast<const char*>(std::memchr(begin, kEndOfText, length));
-    if (eot) length = static_cast<std::size_t>(eot - begin);
+    const auto [length, lf, eot] = line_extent(begin, end_ - pos_);
     // Whole in the buffer: ended there by a LF or a byte 26, with no CR but
     // the one of a CR LF pair.
     if ((lf || eot) && length <= max_line_length_) {
