@@ -23,10 +23,15 @@
 // With the servers' defines it brings their databases in, in the order
 // they need.
 #include "support/test_engines.h"
+#include "support/wait_until.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kadrum::testing::wait_until;
+
+// How long a test waits for kadrum-cli before it goes on and fails.
+constexpr std::chrono::seconds kPatience{10};
 
 struct Outcome {
   int status = -1;
@@ -114,7 +119,7 @@ class CliTest : public ::testing::Test {
   Outcome finish(const Piped& piped) {
     close(piped.feed);
     int status = 0;
-    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; });
+    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; }, kPatience);
     if (kill(piped.pid, 0) == 0) {
       kill(piped.pid, SIGKILL);
       waitpid(piped.pid, &status, 0);
@@ -128,13 +133,6 @@ class CliTest : public ::testing::Test {
   static bool all_read(int feed) {
     int unread = -1;
     return ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
-  }
-  // Waits, 10 s at the most, until "done" holds.
-  template <typename Done>
-  static void wait_until(Done done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
   // The first value of "sql" in the database "db", as text; "" when none.
@@ -469,7 +467,7 @@ TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
     ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
     const Piped first = start_piped({"DB=" + source, "RT=t", "FN=", "HD=0", "IN=3", "*"});
     ASSERT_EQ(::write(first.feed, "1 1 1\n", 6), 6);
-    wait_until([&] { return rows(source, "select count(*) from t") == "1"; });
+    wait_until([&] { return rows(source, "select count(*) from t") == "1"; }, kPatience);
     // The second waits for the first's lock: on the server a lock not yet
     // granted, in SQLite a wait in poll() between tries.
     const pid_t second = fork();
@@ -490,7 +488,7 @@ TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
       std::string number;
       syscall >> number;
       return number == std::to_string(SYS_poll);
-    });
+    }, kPatience);
     ASSERT_EQ(::write(first.feed, "2 2 2\n", 6), 6);
     const Outcome r = finish(first);
     EXPECT_EQ(r.status, 0) << source << ": " << r.err;
@@ -571,7 +569,7 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
     sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
     return busy;
   };
-  wait_until(locked);
+  wait_until(locked, kPatience);
   kill(import.pid, SIGTERM);
   ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
   const Outcome r = finish(import);
@@ -596,7 +594,7 @@ TEST_F(CliTest, SignalWhileWaitingForInputStoresNothingInSQLiteOrPostgreSQL) {
       const Piped import = start_piped({"--single-transaction", "DB=" + source, "RT=t", "FN=",
                                          "HD=0", "IN=3", "*"});
       ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
-      wait_until([&] { return all_read(import.feed); });
+      wait_until([&] { return all_read(import.feed); }, kPatience);
       kill(import.pid, signal);
       const Outcome r = finish(import);
       EXPECT_EQ(r.status, 1) << source;
@@ -618,7 +616,7 @@ TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
     ASSERT_EQ(run({"--create-database", "DB=" + db, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
     const Piped import = start_piped({"DB=" + db, "RT=t", "FN=", "HD=0", "IN=3"});
     ASSERT_EQ(::write(import.feed, "4 5 6\n", 6), 6);
-    wait_until([&] { return count(db, "t") >= 2; });
+    wait_until([&] { return count(db, "t") >= 2; }, kPatience);
     fs::remove(dir_ / db);
     if (db == "replaced.db") {
       write("new.db", "");
@@ -765,7 +763,7 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
   const std::string committing = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                  "application_name = 'kadrum' AND query = 'COMMIT' AND "
                                  "datname = current_database()";
-  wait_until([&] { return !db.rows(committing).empty(); });
+  wait_until([&] { return !db.rows(committing).empty(); }, kPatience);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
@@ -805,7 +803,7 @@ TEST_F(CliTest, PostgreSQLServerSideStopsHaveAGermanDescriptionAndBlameNoRecord)
   const std::string copying = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                               "application_name = 'kadrum' AND query LIKE 'COPY%' AND "
                               "datname = current_database()";
-  wait_until([&] { return !db.rows(copying).empty(); });
+  wait_until([&] { return !db.rows(copying).empty(); }, kPatience);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(std::regex_match(r.err, std::regex("Der PostgreSQL-Server hat die Verbindung beendet "
@@ -849,7 +847,7 @@ TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
       const auto waiting = db.rows(kadrums_backend + (c.stop_backend ? "" : " AND wait_event_type = 'Lock'"));
       if (!waiting.empty() && all_read(import.feed)) backend = waiting[0][0];
       return !backend.empty();
-    });
+    }, kPatience);
     ASSERT_FALSE(backend.empty());
     if (c.stop_backend) kill(std::stoi(backend), SIGSTOP);
     kill(import.pid, SIGINT);

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_engines.h"
+#include "support/wait_until.h"
 
 extern char** environ;
 
@@ -29,6 +30,10 @@ namespace fs = std::filesystem;
 using kadrum::testing::Rows;
 using kadrum::testing::TempFolder;
 using kadrum::testing::TestEngine;
+using kadrum::testing::wait_until;
+
+// How long a test waits for kadrum-cli before it goes on and fails.
+constexpr std::chrono::seconds kPatience{10};
 
 struct Outcome {
   int status = -1;
@@ -97,13 +102,6 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
     std::vector<int> values;
     for (int i = from; i <= to; ++i) values.push_back(i);
     return values;
-  }
-  // Waits, 10 s at the most, until "done" holds.
-  template <typename Done>
-  static void wait_until(Done done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
   TempFolder folder_;
@@ -226,19 +224,19 @@ TEST_P(ResumeTest, FollowStoresLinesAsTheyArriveThroughRotation) {
   kadrum::testing::write_file(file, "Kopf\n" + lines(1, 2));
   const pid_t pid = start({"--follow", "FN=log.txt"});
   const auto has = [&](std::size_t n) { return [&, n] { return stored().size() >= n; }; };
-  wait_until(has(2));
+  wait_until(has(2), kPatience);
   append(file, "1 2 ");
   append(file, "3\n");
-  wait_until(has(3));
+  wait_until(has(3), kPatience);
   fs::rename(file, path("log.1"));
   append(path("log.1"), lines(4, 4));  // written before the writer moved on
   kadrum::testing::write_file(file, "Kopf\n" + lines(5, 6));
-  wait_until(has(6));
+  wait_until(has(6), kPatience);
   // Copy and truncate: the new lines are stored, none twice.
   fs::copy_file(file, path("log.2"));
   fs::resize_file(file, 0);
   append(file, "Kopf\n" + lines(7, 7));
-  wait_until(has(7));
+  wait_until(has(7), kPatience);
   kill(pid, SIGTERM);
   const Outcome r = wait_for(pid);
   EXPECT_EQ(r.status, 0) << r.err;
