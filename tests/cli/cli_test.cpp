@@ -422,8 +422,9 @@ TEST_F(CliTest, RecreateTellsWhyTheDropFailedInSQLiteOrPostgreSQL) {
   server.exec("CREATE TABLE v (yr float8, jday float8, sval float8);"
               "CREATE VIEW w AS SELECT * FROM v");
   cases.push_back({server.data_source(),
-                   "relation \"v\" already exists; das Löschen der Tabelle davor ist gescheitert: "
-                   "cannot drop table v because other objects depend on it.\n"});
+                   "Die Anweisung ist fehlerhaft (relation \"v\" already exists); das Löschen der "
+                   "Tabelle davor ist gescheitert: Die Datenbank meldet einen Fehler (cannot drop "
+                   "table v because other objects depend on it)\n"});
 #endif
   for (const Case& c : cases) {
     const Outcome r = run({"DB=" + c.source, "RT=v", "FN=d.txt", "IN=3", "*"});
