@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_process.h"
 #include "support/locale.h"
 // With the servers' defines it brings their databases in, in the order
 // they need.
@@ -63,28 +64,16 @@ class CliTest : public ::testing::Test {
   // Runs kadrum-cli with "args" in the test folder, "input" on its standard
   // input, and collects both outputs.
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
-    const fs::path in = write("stdin.txt", input);
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      dup2(open(in.c_str(), O_RDONLY), 0);
-      dup2(open(stdout_to_.empty() ? out.c_str() : stdout_to_.c_str(),
-                O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      if (stdin_closed_) close(0);
-      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(KADRUM_CLI, argv.data());
-      _exit(127);
-    }
+    kadrum::testing::ProcessStreams streams;
+    streams.input = write("stdin.txt", input).string();
+    streams.input_closed = stdin_closed_;
+    streams.output = stdout_to_.empty() ? (dir_ / "stdout.txt").string() : stdout_to_;
+    streams.error = (dir_ / "stderr.txt").string();
     Outcome result;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(out);
-    result.err = slurp(err);
+    result.status = kadrum::testing::exit_status_of(
+        kadrum::testing::start_process(KADRUM_CLI, args, dir_.string(), streams));
+    result.out = slurp(dir_ / "stdout.txt");
+    result.err = slurp(dir_ / "stderr.txt");
     return result;
   }
 
@@ -95,22 +84,14 @@ class CliTest : public ::testing::Test {
     int feed;
   };
   Piped start_piped(const std::vector<std::string>& args) {
+    // Close-on-exec: the program holds the read end as its standard input
+    // alone, and no copy of the write end that would keep the input open.
     int feed[2];
-    if (pipe(feed) != 0) throw std::runtime_error("pipe failed");
-    const fs::path err = dir_ / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      dup2(feed[0], 0);
-      close(feed[0]);
-      close(feed[1]);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(KADRUM_CLI, argv.data());
-      _exit(127);
-    }
+    if (pipe2(feed, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    kadrum::testing::ProcessStreams streams;
+    streams.input_descriptor = feed[0];
+    streams.error = (dir_ / "stderr.txt").string();
+    const pid_t pid = kadrum::testing::start_process(KADRUM_CLI, args, dir_.string(), streams);
     close(feed[0]);
     return {pid, feed[1]};
   }
@@ -471,16 +452,11 @@ TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
     wait_until([&] { return rows(source, "select count(*) from t") == "1"; }, kPatience);
     // The second waits for the first's lock: on the server a lock not yet
     // granted, in SQLite a wait in poll() between tries.
-    const pid_t second = fork();
-    if (second == 0) {
-      const std::string err = (dir_ / "second.txt").string();
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      close(first.feed);  // else the first's input never ends
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      execl(KADRUM_CLI, KADRUM_CLI, ("DB=" + source).c_str(), "RT=t", "FN=d.txt", "IN=3", "*",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    kadrum::testing::ProcessStreams second_streams;
+    second_streams.error = (dir_ / "second.txt").string();
+    const pid_t second = kadrum::testing::start_process(
+        KADRUM_CLI, {"DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}, dir_.string(),
+        second_streams);
     wait_until([&] {
       if (source.starts_with("postgresql://"))
         return rows(source, "select count(*) from pg_locks where locktype = 'advisory' and "

@@ -3,7 +3,6 @@
 // whatever happened to earlier runs.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,10 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_process.h"
 #include "support/test_engines.h"
 #include "support/wait_until.h"
-
-extern char** environ;
 
 namespace {
 
@@ -71,24 +69,13 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
   // RT=t and IN=3 before "args"; standard error goes to a file.
   pid_t start(std::vector<std::string> args) {
     args.insert(args.begin(), {"DB=" + db_->data_source(), "RT=t", "IN=3"});
-    std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, path("stderr.txt").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, folder_.path().c_str());
-    pid_t pid = -1;
-    posix_spawn(&pid, KADRUM_CLI, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    kadrum::testing::ProcessStreams streams;
+    streams.error = path("stderr.txt");
+    return kadrum::testing::start_process(KADRUM_CLI, args, folder_.path(), streams);
   }
   Outcome wait_for(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stderr.txt"))};
+    const int status = kadrum::testing::exit_status_of(pid);
+    return {status, slurp(path("stderr.txt"))};
   }
   Outcome run(const std::vector<std::string>& args) { return wait_for(start(args)); }
 
