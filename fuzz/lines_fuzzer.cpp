@@ -18,7 +18,7 @@
 #include "import/byte_source.h"
 #include "import/item.h"
 #include "import/line_reader.h"
-#include "chunked_source.h"
+#include "support/memory_byte_source.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -110,7 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                                      : bytes[2] - 1u;
   const std::string_view data(reinterpret_cast<const char*>(bytes + 3), size - 3);
 
-  kadrum::fuzz::ChunkedSource source(data, chunk, fail_after);
+  kadrum::testing::MemoryByteSource source(std::string(data), fail_after,
+                                           kadrum::testing::kReadFailure, chunk);
   kadrum::LineReader reader(source, buffer_size);
   std::size_t pos = 0;  // where the model stands
   std::string line;
@@ -155,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require(line.empty() && reader.exhausted() && reader.at_end(),
             "reading past the end yields more than an empty line", data);
   } catch (const kadrum::Error& error) {
-    require(std::string_view(error.what()) == kadrum::fuzz::kReadFailure,
+    require(std::string_view(error.what()) == kadrum::testing::kReadFailure,
             "the read failure's message changed", data);
   }
   return 0;

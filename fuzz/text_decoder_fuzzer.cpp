@@ -9,11 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
 #include "base/error.h"
-#include "chunked_source.h"
+#include "support/memory_byte_source.h"
 #include "fuzz_check.h"
 #include "import/text_decoder.h"
 
@@ -80,7 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
   bool refused = false;
   const std::string expected = model(data, refused);
-  kadrum::fuzz::ChunkedSource source(data, chunk);
+  kadrum::testing::MemoryByteSource source(
+      std::string(data), std::numeric_limits<std::size_t>::max(), kadrum::testing::kReadFailure,
+      chunk);
   kadrum::TextDecoder decoder(source, block);
   std::string got;
   try {

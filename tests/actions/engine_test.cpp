@@ -17,6 +17,7 @@
 #include "base/error.h"
 #include "support/test_engines.h"
 #include "support/message_of.h"
+#include "support/wait_until.h"
 
 namespace kadrum {
 namespace {
@@ -24,6 +25,11 @@ namespace {
 using testing::Rows;
 using testing::TempFolder;
 using testing::TestEngine;
+using testing::wait_until;
+
+// How long a test waits for the other process or thread before it goes on
+// and fails.
+constexpr std::chrono::seconds kPatience{20};
 
 std::vector<std::string> column_names(const Table& itab) {
   std::vector<std::string> names;
@@ -212,13 +218,6 @@ class ChildImport {
     _exit(0);
   }
   std::uint64_t returned() { return (*returned_).load(); }
-  // Waits, 20 s at the most, until "done" holds.
-  template <typename Done>
-  void wait_until(Done done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!done() && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
   // Kills the child and reaps it; true when the kill is what ended it.
   bool killed() {
     kill(pid_, SIGKILL);
@@ -246,7 +245,7 @@ TEST_P(EngineTest, KilledImportLosesNothingThatWasCommittedAndLeavesTheDatabaseS
     db_connect(settings, child_db);
     go(settings, child_db.itab, nullptr, notice);
   });
-  child.wait_until([&] { return rows_in(*database) >= 2000; });
+  wait_until([&] { return rows_in(*database) >= 2000; }, kPatience);
   ASSERT_TRUE(child.killed()) << "the import ended before it was killed";
   const std::uint64_t done = child.returned();
 
@@ -347,15 +346,6 @@ class CountingSource : public ByteSource {
   std::uint64_t lines_, fail_after_;
 };
 
-// Waits, 20 s at the most, until "done" holds.
-template <typename Done>
-bool eventually(Done done) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done() && std::chrono::steady_clock::now() < give_up)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return done();
-}
-
 // Fault: a reading side that failed while the storing side was busy left the
 // run waiting, or lost its error behind the records still to store.
 TEST_P(EngineTest, OneTransactionReadFailureWhileStoringEndsTheRunWithItsError) {
@@ -368,7 +358,7 @@ TEST_P(EngineTest, OneTransactionReadFailureWhileStoringEndsTheRunWithItsError) 
   const std::string message = testing::message_of([&] {
     connect_and_go_in_one_transaction(settings, db, source, &progress, [&](std::uint64_t count) {
       if (count == 1) {
-        EXPECT_TRUE(eventually([&] { return source.failed_.load(); }));
+        EXPECT_TRUE(wait_until([&] { return source.failed_.load(); }, kPatience));
       }
       stored = count;
     });
@@ -390,7 +380,7 @@ TEST_P(EngineTest, OneTransactionReadsOnlyABoundedWayAheadOfASlowDatabase) {
     if (count != 1) return;
     // The first record waits until the reading side has filled every block;
     // then it must not get further.
-    EXPECT_TRUE(eventually([&] { return source.served_.load() >= in_flight; }));
+    EXPECT_TRUE(wait_until([&] { return source.served_.load() >= in_flight; }, kPatience));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ahead = source.served_.load();
   });
@@ -407,7 +397,7 @@ TEST_P(EngineTest, KilledOneTransactionImportLeavesTheOldStateWhichOthersSawThro
     connect_and_go_in_one_transaction(settings, child_db, *open_text_file(settings), nullptr,
                                       notice);
   });
-  child.wait_until([&] { return child.returned() >= 20000; });
+  wait_until([&] { return child.returned() >= 20000; }, kPatience);
   // On PostgreSQL the dropped table stays locked until the end: readers wait
   // instead of seeing the old rows.
   if (GetParam().readers_see_the_old_table) {

@@ -19,14 +19,20 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_process.h"
 #include "support/locale.h"
 // With the servers' defines it brings their databases in, in the order
 // they need.
 #include "support/test_engines.h"
+#include "support/wait_until.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kadrum::testing::wait_until;
+
+// How long a test waits for kadrum-cli before it goes on and fails.
+constexpr std::chrono::seconds kPatience{10};
 
 struct Outcome {
   int status = -1;
@@ -58,28 +64,16 @@ class CliTest : public ::testing::Test {
   // Runs kadrum-cli with "args" in the test folder, "input" on its standard
   // input, and collects both outputs.
   Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
-    const fs::path in = write("stdin.txt", input);
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      dup2(open(in.c_str(), O_RDONLY), 0);
-      dup2(open(stdout_to_.empty() ? out.c_str() : stdout_to_.c_str(),
-                O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      if (stdin_closed_) close(0);
-      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(KADRUM_CLI, argv.data());
-      _exit(127);
-    }
+    kadrum::testing::ProcessStreams streams;
+    streams.input = write("stdin.txt", input).string();
+    streams.input_closed = stdin_closed_;
+    streams.output = stdout_to_.empty() ? (dir_ / "stdout.txt").string() : stdout_to_;
+    streams.error = (dir_ / "stderr.txt").string();
     Outcome result;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(out);
-    result.err = slurp(err);
+    result.status = kadrum::testing::exit_status_of(
+        kadrum::testing::start_process(KADRUM_CLI, args, dir_.string(), streams));
+    result.out = slurp(dir_ / "stdout.txt");
+    result.err = slurp(dir_ / "stderr.txt");
     return result;
   }
 
@@ -90,22 +84,14 @@ class CliTest : public ::testing::Test {
     int feed;
   };
   Piped start_piped(const std::vector<std::string>& args) {
+    // Close-on-exec: the program holds the read end as its standard input
+    // alone, and no copy of the write end that would keep the input open.
     int feed[2];
-    if (pipe(feed) != 0) throw std::runtime_error("pipe failed");
-    const fs::path err = dir_ / "stderr.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      dup2(feed[0], 0);
-      close(feed[0]);
-      close(feed[1]);
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(KADRUM_CLI, argv.data());
-      _exit(127);
-    }
+    if (pipe2(feed, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    kadrum::testing::ProcessStreams streams;
+    streams.input_descriptor = feed[0];
+    streams.error = (dir_ / "stderr.txt").string();
+    const pid_t pid = kadrum::testing::start_process(KADRUM_CLI, args, dir_.string(), streams);
     close(feed[0]);
     return {pid, feed[1]};
   }
@@ -114,7 +100,7 @@ class CliTest : public ::testing::Test {
   Outcome finish(const Piped& piped) {
     close(piped.feed);
     int status = 0;
-    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; });
+    wait_until([&] { return waitpid(piped.pid, &status, WNOHANG) == piped.pid; }, kPatience);
     if (kill(piped.pid, 0) == 0) {
       kill(piped.pid, SIGKILL);
       waitpid(piped.pid, &status, 0);
@@ -128,13 +114,6 @@ class CliTest : public ::testing::Test {
   static bool all_read(int feed) {
     int unread = -1;
     return ioctl(feed, FIONREAD, &unread) == 0 && unread == 0;
-  }
-  // Waits, 10 s at the most, until "done" holds.
-  template <typename Done>
-  static void wait_until(Done done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
   // The first value of "sql" in the database "db", as text; "" when none.
@@ -424,8 +403,9 @@ TEST_F(CliTest, RecreateTellsWhyTheDropFailedInSQLiteOrPostgreSQL) {
   server.exec("CREATE TABLE v (yr float8, jday float8, sval float8);"
               "CREATE VIEW w AS SELECT * FROM v");
   cases.push_back({server.data_source(),
-                   "relation \"v\" already exists; das Löschen der Tabelle davor ist gescheitert: "
-                   "cannot drop table v because other objects depend on it.\n"});
+                   "Die Anweisung ist fehlerhaft (relation \"v\" already exists); das Löschen der "
+                   "Tabelle davor ist gescheitert: Die Datenbank meldet einen Fehler (cannot drop "
+                   "table v because other objects depend on it)\n"});
 #endif
   for (const Case& c : cases) {
     const Outcome r = run({"DB=" + c.source, "RT=v", "FN=d.txt", "IN=3", "*"});
@@ -469,19 +449,14 @@ TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
     ASSERT_EQ(run({"--create-database", "DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
     const Piped first = start_piped({"DB=" + source, "RT=t", "FN=", "HD=0", "IN=3", "*"});
     ASSERT_EQ(::write(first.feed, "1 1 1\n", 6), 6);
-    wait_until([&] { return rows(source, "select count(*) from t") == "1"; });
+    wait_until([&] { return rows(source, "select count(*) from t") == "1"; }, kPatience);
     // The second waits for the first's lock: on the server a lock not yet
     // granted, in SQLite a wait in poll() between tries.
-    const pid_t second = fork();
-    if (second == 0) {
-      const std::string err = (dir_ / "second.txt").string();
-      if (chdir(dir_.c_str()) != 0) _exit(127);
-      close(first.feed);  // else the first's input never ends
-      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      execl(KADRUM_CLI, KADRUM_CLI, ("DB=" + source).c_str(), "RT=t", "FN=d.txt", "IN=3", "*",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    kadrum::testing::ProcessStreams second_streams;
+    second_streams.error = (dir_ / "second.txt").string();
+    const pid_t second = kadrum::testing::start_process(
+        KADRUM_CLI, {"DB=" + source, "RT=t", "FN=d.txt", "IN=3", "*"}, dir_.string(),
+        second_streams);
     wait_until([&] {
       if (source.starts_with("postgresql://"))
         return rows(source, "select count(*) from pg_locks where locktype = 'advisory' and "
@@ -490,7 +465,7 @@ TEST_F(CliTest, SecondRecreateWaitsForTheFirstInSQLiteOrPostgreSQL) {
       std::string number;
       syscall >> number;
       return number == std::to_string(SYS_poll);
-    });
+    }, kPatience);
     ASSERT_EQ(::write(first.feed, "2 2 2\n", 6), 6);
     const Outcome r = finish(first);
     EXPECT_EQ(r.status, 0) << source << ": " << r.err;
@@ -571,7 +546,7 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
     sqlite3_close_v2(db);  // an open transaction of ours is rolled back here
     return busy;
   };
-  wait_until(locked);
+  wait_until(locked, kPatience);
   kill(import.pid, SIGTERM);
   ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
   const Outcome r = finish(import);
@@ -596,7 +571,7 @@ TEST_F(CliTest, SignalWhileWaitingForInputStoresNothingInSQLiteOrPostgreSQL) {
       const Piped import = start_piped({"--single-transaction", "DB=" + source, "RT=t", "FN=",
                                          "HD=0", "IN=3", "*"});
       ASSERT_EQ(::write(import.feed, "4 5 6\n7 8 9\n", 12), 12);
-      wait_until([&] { return all_read(import.feed); });
+      wait_until([&] { return all_read(import.feed); }, kPatience);
       kill(import.pid, signal);
       const Outcome r = finish(import);
       EXPECT_EQ(r.status, 1) << source;
@@ -618,7 +593,7 @@ TEST_F(CliTest, DatabaseDeletedOrReplacedDuringTheImportFails) {
     ASSERT_EQ(run({"--create-database", "DB=" + db, "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
     const Piped import = start_piped({"DB=" + db, "RT=t", "FN=", "HD=0", "IN=3"});
     ASSERT_EQ(::write(import.feed, "4 5 6\n", 6), 6);
-    wait_until([&] { return count(db, "t") >= 2; });
+    wait_until([&] { return count(db, "t") >= 2; }, kPatience);
     fs::remove(dir_ / db);
     if (db == "replaced.db") {
       write("new.db", "");
@@ -765,7 +740,7 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
   const std::string committing = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                  "application_name = 'kadrum' AND query = 'COMMIT' AND "
                                  "datname = current_database()";
-  wait_until([&] { return !db.rows(committing).empty(); });
+  wait_until([&] { return !db.rows(committing).empty(); }, kPatience);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
@@ -805,7 +780,7 @@ TEST_F(CliTest, PostgreSQLServerSideStopsHaveAGermanDescriptionAndBlameNoRecord)
   const std::string copying = "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                               "application_name = 'kadrum' AND query LIKE 'COPY%' AND "
                               "datname = current_database()";
-  wait_until([&] { return !db.rows(copying).empty(); });
+  wait_until([&] { return !db.rows(copying).empty(); }, kPatience);
   const Outcome r = finish(import);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(std::regex_match(r.err, std::regex("Der PostgreSQL-Server hat die Verbindung beendet "
@@ -849,7 +824,7 @@ TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
       const auto waiting = db.rows(kadrums_backend + (c.stop_backend ? "" : " AND wait_event_type = 'Lock'"));
       if (!waiting.empty() && all_read(import.feed)) backend = waiting[0][0];
       return !backend.empty();
-    });
+    }, kPatience);
     ASSERT_FALSE(backend.empty());
     if (c.stop_backend) kill(std::stoi(backend), SIGSTOP);
     kill(import.pid, SIGINT);

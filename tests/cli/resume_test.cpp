@@ -3,7 +3,6 @@
 // whatever happened to earlier runs.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,9 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli_process.h"
 #include "support/test_engines.h"
-
-extern char** environ;
+#include "support/wait_until.h"
 
 namespace {
 
@@ -29,6 +28,10 @@ namespace fs = std::filesystem;
 using kadrum::testing::Rows;
 using kadrum::testing::TempFolder;
 using kadrum::testing::TestEngine;
+using kadrum::testing::wait_until;
+
+// How long a test waits for kadrum-cli before it goes on and fails.
+constexpr std::chrono::seconds kPatience{10};
 
 struct Outcome {
   int status = -1;
@@ -66,24 +69,13 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
   // RT=t and IN=3 before "args"; standard error goes to a file.
   pid_t start(std::vector<std::string> args) {
     args.insert(args.begin(), {"DB=" + db_->data_source(), "RT=t", "IN=3"});
-    std::vector<char*> argv{const_cast<char*>(KADRUM_CLI)};
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, path("stderr.txt").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, folder_.path().c_str());
-    pid_t pid = -1;
-    posix_spawn(&pid, KADRUM_CLI, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    kadrum::testing::ProcessStreams streams;
+    streams.error = path("stderr.txt");
+    return kadrum::testing::start_process(KADRUM_CLI, args, folder_.path(), streams);
   }
   Outcome wait_for(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stderr.txt"))};
+    const int status = kadrum::testing::exit_status_of(pid);
+    return {status, slurp(path("stderr.txt"))};
   }
   Outcome run(const std::vector<std::string>& args) { return wait_for(start(args)); }
 
@@ -97,13 +89,6 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
     std::vector<int> values;
     for (int i = from; i <= to; ++i) values.push_back(i);
     return values;
-  }
-  // Waits, 10 s at the most, until "done" holds.
-  template <typename Done>
-  static void wait_until(Done done) {
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
   TempFolder folder_;
@@ -226,19 +211,19 @@ TEST_P(ResumeTest, FollowStoresLinesAsTheyArriveThroughRotation) {
   kadrum::testing::write_file(file, "Kopf\n" + lines(1, 2));
   const pid_t pid = start({"--follow", "FN=log.txt"});
   const auto has = [&](std::size_t n) { return [&, n] { return stored().size() >= n; }; };
-  wait_until(has(2));
+  wait_until(has(2), kPatience);
   append(file, "1 2 ");
   append(file, "3\n");
-  wait_until(has(3));
+  wait_until(has(3), kPatience);
   fs::rename(file, path("log.1"));
   append(path("log.1"), lines(4, 4));  // written before the writer moved on
   kadrum::testing::write_file(file, "Kopf\n" + lines(5, 6));
-  wait_until(has(6));
+  wait_until(has(6), kPatience);
   // Copy and truncate: the new lines are stored, none twice.
   fs::copy_file(file, path("log.2"));
   fs::resize_file(file, 0);
   append(file, "Kopf\n" + lines(7, 7));
-  wait_until(has(7));
+  wait_until(has(7), kPatience);
   kill(pid, SIGTERM);
   const Outcome r = wait_for(pid);
   EXPECT_EQ(r.status, 0) << r.err;

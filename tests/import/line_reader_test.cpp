@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "memory_byte_source.h"
+#include "support/memory_byte_source.h"
 
 namespace kadrum {
 namespace {
+
+using testing::MemoryByteSource;
 
 using Lines = std::vector<std::string>;
 

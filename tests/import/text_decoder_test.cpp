@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
-#include "memory_byte_source.h"
+#include "support/memory_byte_source.h"
 
 namespace kadrum {
 namespace {
+
+using testing::MemoryByteSource;
 
 // All that "decoder" hands on, read "size" bytes at a time.
 std::string all_text(const std::string& data, std::size_t block_size, std::size_t size) {

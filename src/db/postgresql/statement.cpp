@@ -42,14 +42,15 @@ struct Everyday {
 
 constexpr std::string_view connection_lost = "Die Verbindung zum PostgreSQL-Server ist abgebrochen";
 
-// The failures a user meets in everyday work get Kadrum's own words first.
-constexpr std::array<Everyday, 14> everyday{{
+// The failures a user meets in everyday work get Kadrum's own words first;
+// the first entry whose SQLSTATE or class matches wins.
+constexpr std::array<Everyday, 17> everyday{{
     {"42P01", messages::table_missing},
-    {"42501", "Dem Benutzer fehlt die Berechtigung dafür"},
+    {"42501", messages::no_permission},
     {"25006", messages::database_read_only},
-    {"53100", "Der Datenträger des Datenbankservers ist voll"},
-    {"55P03", "Die Tabelle ist von einem anderen Programm gesperrt"},
-    {"40P01", "Die Tabelle ist von einem anderen Programm gesperrt"},
+    {"53100", messages::disk_full},
+    {"55P03", messages::database_locked},
+    {"40P01", messages::database_locked},
     {"40001", "Die Transaktion kam mit einer gleichzeitigen anderen in Konflikt"},
     {"57014", "Der PostgreSQL-Server hat die Anweisung abgebrochen"},
     {"25P03", "Der PostgreSQL-Server hat die zu lange untätige Transaktion beendet"},
@@ -58,6 +59,9 @@ constexpr std::array<Everyday, 14> everyday{{
     {"57P02", "Der PostgreSQL-Server hat die Verbindung nach einem Absturz beendet"},
     {"57P03", "Der PostgreSQL-Server nimmt noch keine Verbindungen an"},
     {"08", connection_lost},
+    {"42", messages::statement_faulty},
+    {"23", messages::constraint_violated},
+    {"22", messages::value_mismatch},
 }};
 
 // Whether "state" stops the connection or the statement from the server's
@@ -80,10 +84,12 @@ ProviderError result_error(pg_conn* conn, const pg_result* result) {
     if (PQstatus(conn) == CONNECTION_BAD || PQconsumeInput(conn) == 0 ||
         PQstatus(conn) == CONNECTION_BAD)
       return ProviderError(connection_lost, text, "08006");
-    return ProviderError(text);
+    return ProviderError(messages::engine_failure, text, "");
   }
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
-  std::string_view german;
+  // Every failure gets a German description; the server's own words follow
+  // it, so nothing of the cause is lost.
+  std::string_view german = messages::engine_failure;
   for (const auto& known : everyday)
     if (state && std::strncmp(state, known.sqlstate, std::strlen(known.sqlstate)) == 0) {
       german = known.german;

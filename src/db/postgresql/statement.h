@@ -68,9 +68,11 @@ using Result = std::unique_ptr<pg_result, ClearResult>;
 std::string one_line(std::string_view text);
 
 // The failure behind "result" (null when libpq gave none) as the server
-// worded it: its primary message, behind a German description for the
-// everyday failures (missing table, no permission, read-only, disk full,
-// lock, lost connection). Without a server message, libpq's own text.
+// worded it: its primary message, behind a German description (the
+// everyday failures by their SQLSTATE, such as a missing table, no
+// permission, read-only, disk full, lock or lost connection; a refused
+// statement, record or value by its class; any other failure a general
+// one). Without a server message, libpq's own text behind the general one.
 ProviderError result_error(pg_conn* conn, const pg_result* result);
 
 // Runs "sql" through the extended protocol with "values" as text parameters

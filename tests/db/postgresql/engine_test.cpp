@@ -174,7 +174,8 @@ TEST_F(PostgresEngineTest, FailedStatementInsideATransactionLeavesItUsable) {
   table->insert(positions, good);
   table->insert(positions, bad);
   EXPECT_EQ(failure_of([&] { engine->commit(); }),
-            "new row for relation \"t\" violates check constraint \"t_w1_check\" (COPY t, line 2)");
+            "Ein Datensatz verletzt eine Bedingung der Tabelle (new row for relation \"t\" "
+            "violates check constraint \"t_w1_check\") (COPY t, line 2)");
   EXPECT_EQ(database.value("SELECT count(*) FROM pg_class WHERE relname = 't'"), "0");
   table->insert(positions, good);
   engine->commit();
