@@ -37,6 +37,38 @@ std::size_t utf8_char_size(std::string_view text, std::size_t pos) {
   return size;
 }
 
+char32_t utf8_decode(std::string_view text, std::size_t pos, std::size_t size) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  if (size == 1) return lead < 0x80 ? lead : 0xFFFD;
+  char32_t c = lead & (0xFFu >> (size + 1));
+  for (std::size_t i = 1; i < size; ++i)
+    c = (c << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+  return c;
+}
+
+std::size_t utf8_encode(char32_t c, char* out) {
+  if (c < 0x80) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
 std::size_t utf8_length(std::string_view text) {
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < text.size(); pos += utf8_char_size(text, pos))

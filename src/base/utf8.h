@@ -24,6 +24,14 @@ std::string_view utf8_after(std::string_view text, std::size_t count);
 // The character at index "index" (0-based) as a view, empty when there is none.
 std::string_view utf8_char_at(std::string_view text, std::size_t index);
 
+// The code point of the character that begins at "pos" of "text" and is
+// "size" (utf8_char_size) bytes long; U+FFFD for an invalid byte.
+char32_t utf8_decode(std::string_view text, std::size_t pos, std::size_t size);
+
+// Writes "c" (at most U+10FFFF, no surrogate) as UTF-8 into "out", which has
+// room for 4 bytes; returns the number of bytes written.
+std::size_t utf8_encode(char32_t c, char* out);
+
 // "text" with only the letters a to z upper-cased; every other byte is kept.
 std::string ascii_upper(std::string_view text);
 

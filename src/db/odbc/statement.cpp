@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/messages.h"
+#include "base/utf8.h"
 
 namespace kadrum::odbc {
 
@@ -11,20 +12,8 @@ WideString widen(std::string_view text) {
   WideString wide;
   wide.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t size = byte < 0x80 ? 1 : byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
-    char32_t c = size == 1 ? byte : size == 2 ? byte & 0x1f : size == 3 ? byte & 0x0f : byte & 0x07;
-    bool valid = (byte < 0x80 || byte >= 0xc2) && byte <= 0xf4 && i + size <= text.size();
-    for (std::size_t k = 1; valid && k < size; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xc0) == 0x80;
-      c = (c << 6) | (next & 0x3f);
-    }
-    if (!valid || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) {
-      wide += static_cast<SQLWCHAR>(0xfffd);
-      ++i;
-      continue;
-    }
+    const std::size_t size = utf8_char_size(text, i);
+    char32_t c = utf8_decode(text, i, size);
     if (c >= 0x10000) {
       c -= 0x10000;
       wide += static_cast<SQLWCHAR>(0xd800 + (c >> 10));
@@ -49,21 +38,8 @@ std::string narrow(const SQLWCHAR* text, std::size_t length) {
     } else if (c >= 0xd800 && c <= 0xdfff) {
       c = 0xfffd;
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xc0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xe0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    } else {
-      out += static_cast<char>(0xf0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (c & 0x3f));
-    }
+    char bytes[4];
+    out.append(bytes, utf8_encode(c, bytes));
   }
   return out;
 }
