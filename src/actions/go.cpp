@@ -10,6 +10,7 @@
 #include "actions/row_append.h"
 #include "base/stop_signal.h"
 #include "base/error.h"
+#include "base/provider_error.h"
 #include "base/messages.h"
 #include "convert/locale_formats.h"
 #include "db/transaction.h"
@@ -22,8 +23,9 @@ namespace {
 // hand-over; the storing side's own error is the one reported.
 struct HandOverStopped {};
 
-// How the storing side ended: its error and the line of the record it was
-// storing then; no error when it stored every record handed over.
+// How the storing side ended: its error and the line of the record it
+// failed on (the refused one, when the engine names it); no error when it
+// stored every record handed over.
 struct StoreOutcome {
   std::exception_ptr error;
   std::uint64_t line = 0;
@@ -38,11 +40,21 @@ void store_blocks(RecordHandOver& hand_over, Table& itab, const StoredNotice& st
       for (ConvertedRecord& record : *block) {
         line = record.line;
         if (stop) stop();
-        store_row(itab, record.values);
+        store_row(itab, record.values, record.line);
         if (stored) stored(++count);
       }
       hand_over.give_back(std::move(*block));
     }
+    // Records the engine holds back for a bulk send are sent now, not at
+    // the commit: a refused one is then a failure of the run, reported at
+    // its line and before a later failure of the reading side.
+    itab.send_held_records();
+  } catch (const ProviderError& error) {
+    // A record refused in a bulk send is named by the line it came with,
+    // not by the line being stored when the send happened.
+    outcome.error = std::current_exception();
+    outcome.line = error.record() ? error.record() : line;
+    hand_over.stop();
   } catch (...) {
     outcome.error = std::current_exception();
     outcome.line = line;

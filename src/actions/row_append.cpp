@@ -18,8 +18,8 @@ void convert_row(std::span<const EngineField> fields, const Row& row,
   }
 }
 
-void store_row(Table& itab, const std::array<Value, 3>& values) {
-  itab.insert_values(values);
+void store_row(Table& itab, const std::array<Value, 3>& values, std::uint64_t line) {
+  itab.insert_values(values, line);
 }
 
 void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 
 #include "import/import_run.h"
@@ -25,9 +26,10 @@ void append_row(Table& itab, const Row& row, const LocaleFormats& formats);
 void convert_row(std::span<const EngineField> fields, const Row& row,
                  const LocaleFormats& formats, std::array<Value, 3>& values);
 
-// Writes "values", made by convert_row, as one new record of "itab". Throws
-// the engine's error; nothing of the record is stored then and itab stays
-// usable.
-void store_row(Table& itab, const std::array<Value, 3>& values);
+// Writes "values", made by convert_row, as one new record of "itab", named
+// by its file line "line" in an engine's error found later (see
+// Table::insert_values). Throws the engine's error; nothing of the record is
+// stored then and itab stays usable.
+void store_row(Table& itab, const std::array<Value, 3>& values, std::uint64_t line = 0);
 
 }  // namespace kadrum

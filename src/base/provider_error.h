@@ -1,6 +1,7 @@
 // A failure that the database engine reported, with its own description.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,11 +35,17 @@ class ProviderError : public Error {
   const std::string& german() const { return german_; }
   const std::string& engine_text() const { return engine_text_; }
   const std::string& code() const { return code_; }
+  // The caller's tag of the record the database refused (see
+  // EngineTable::insert), for a refusal found after that record was handed
+  // over, when records go to the database in bulk; 0 when not known.
+  std::uint64_t record() const { return record_; }
+  void set_record(std::uint64_t tag) { record_ = tag; }
 
  private:
   std::string german_;
   std::string engine_text_;
   std::string code_;
+  std::uint64_t record_ = 0;
 };
 
 }  // namespace kadrum

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -49,15 +50,21 @@ class EngineTable {
   // transaction the record is committed before this returns. Throws
   // ProviderError; nothing of the record is stored then. Inside a
   // transaction an engine may send records in bulk: a record the database
-  // refuses then fails a later call or the commit instead. Refuses a table
-  // that takes no new records; prepares anew when the positions change.
-  void insert(std::span<const std::size_t> positions, std::span<const Value> values);
+  // refuses then fails a later call, send_held_records or the commit
+  // instead, where the error's record() is the "tag" this record came with
+  // when the engine can tell which record it was. Refuses a table that
+  // takes no new records; prepares anew when the positions change.
+  void insert(std::span<const std::size_t> positions, std::span<const Value> values,
+              std::uint64_t tag = 0);
+  // Sends the records held back to go in bulk, so that a refused one fails
+  // here rather than at the commit. Throws ProviderError as insert does.
+  virtual void send_held_records() {}
 
  protected:
   // Makes the engine ready to store records with values for "positions".
   virtual void prepare(std::span<const std::size_t> positions) = 0;
   // Stores one record for the positions last prepared, as insert says.
-  virtual void store(std::span<const Value> values) = 0;
+  virtual void store(std::span<const Value> values, std::uint64_t tag) = 0;
 
  private:
   bool prepared_ = false;

@@ -12,7 +12,7 @@
 namespace kadrum {
 
 void EngineTable::insert(std::span<const std::size_t> positions,
-                         std::span<const Value> values) {
+                         std::span<const Value> values, std::uint64_t tag) {
   if (!accepts_new_records()) throw ProviderError(messages::takes_no_records);
   if (!prepared_ || !std::equal(positions.begin(), positions.end(),
                                 prepared_positions_.begin(), prepared_positions_.end())) {
@@ -21,7 +21,7 @@ void EngineTable::insert(std::span<const std::size_t> positions,
     prepared_positions_.assign(positions.begin(), positions.end());
     prepared_ = true;
   }
-  store(values);
+  store(values, tag);
 }
 
 void Engine::execute_command(std::string_view text) {

@@ -92,17 +92,19 @@ void Table::set_value(std::size_t position, Value value) {
   pending_values_.push_back(std::move(value));
 }
 
-void Table::update() {
+void Table::update() { store_pending(0); }
+
+void Table::store_pending(std::uint64_t tag) {
   if (!is_open()) fail(messages::dataset_closed);
   if (!inserting_) return;
   // On failure the record stays pending until cancel_update drops it.
-  cursor_->insert(pending_positions_, pending_values_);
+  cursor_->insert(pending_positions_, pending_values_, tag);
   inserting_ = false;
   pending_positions_.clear();
   pending_values_.clear();
 }
 
-void Table::insert_values(std::span<const Value> values) {
+void Table::insert_values(std::span<const Value> values, std::uint64_t tag) {
   static constexpr std::size_t kPositions[] = {0, 1, 2};
   const auto& all = fields();
   const bool direct = values.size() <= std::size(kPositions) && values.size() <= all.size() &&
@@ -110,18 +112,23 @@ void Table::insert_values(std::span<const Value> values) {
                                   [](const EngineField& field) { return field.updatable; });
   if (direct) {
     cancel_update();
-    cursor_->insert(std::span(kPositions).first(values.size()), values);
+    cursor_->insert(std::span(kPositions).first(values.size()), values, tag);
     return;
   }
   // Fields passed over or out of range: the general steps decide.
   add_new();
   try {
     for (std::size_t i = 0; i < values.size(); ++i) set_value(i, values[i]);
-    update();
+    store_pending(tag);
   } catch (...) {
     cancel_update();
     throw;
   }
+}
+
+void Table::send_held_records() {
+  if (!is_open()) fail(messages::dataset_closed);
+  cursor_->send_held_records();
 }
 
 void Table::cancel_update() {

@@ -48,10 +48,17 @@ class Table {
   // add_new, set_value for positions 0 to values.size() - 1, and update, in
   // one step that copies no value: the store of a whole converted row. Throws
   // as those do; nothing of the record is stored then, and no record stays
-  // begun.
-  void insert_values(std::span<const Value> values);
+  // begun. "tag" names the record in a later error, as EngineTable::insert
+  // says.
+  void insert_values(std::span<const Value> values, std::uint64_t tag = 0);
+  // Sends the records the engine holds back to send in bulk, only while
+  // open; see EngineTable::send_held_records.
+  void send_held_records();
 
  private:
+  // update, with "tag" naming the record as insert_values says.
+  void store_pending(std::uint64_t tag);
+
   Connection& connection_;
   std::string table_name_;
   std::unique_ptr<EngineTable> cursor_;

@@ -285,13 +285,17 @@ TEST_P(EngineTest, OneTransactionKeepsTheTableAsItWasWhenALineFails) {
 
 // Fault: with the storing on a second thread, a record the database refused
 // was blamed on the line being read meanwhile, or hidden by a later failure
-// of the reading side.
+// of the reading side. Fault: ODBC, sending records in arrays, blamed the
+// record whose store sent the array, or found a refusal among the last
+// records only at the commit, after a failure of the reading side.
 TEST_P(EngineTest, OneTransactionReportsTheEarliestFailureOfEitherSideAtItsLine) {
   struct Case {
     std::uint64_t refused, bad_text, line;  // 0: none
   };
-  // Blocks hold 512 records: line 700 is in the middle of the second.
-  const Case cases[] = {{700, 0, 700}, {700, 2900, 700}, {2900, 700, 700}, {0, 1500, 1500}};
+  // Blocks hold 512 records: line 700 is in the middle of the second. ODBC
+  // sends 2,000 records a call: line 2500 is among the last, sent at the end.
+  const Case cases[] = {{700, 0, 700},   {700, 2900, 700}, {2900, 700, 700},
+                        {0, 1500, 1500}, {2500, 0, 2500},  {2500, 2900, 2500}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.refused) + " " + std::to_string(c.bad_text));
     database->exec("DROP TABLE IF EXISTS t");
@@ -311,7 +315,7 @@ TEST_P(EngineTest, OneTransactionReportsTheEarliestFailureOfEitherSideAtItsLine)
     });
     // PostgreSQL's COPY learns of a refused record only at its end, after
     // any failure of the reading side.
-    if (GetParam().name == "SQLite" || c.refused == 0) {
+    if (GetParam().name != "PostgreSQL" || c.refused == 0) {
       EXPECT_EQ(message.find("1..2") == std::string::npos, c.refused == c.line) << message;
       EXPECT_EQ(progress.line, c.line);
       EXPECT_TRUE(progress.in_data_line);

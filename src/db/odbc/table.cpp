@@ -116,7 +116,7 @@ Block::Block(std::shared_ptr<Session> session, StatementHandle statement,
                   reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
 }
 
-void Block::add(std::span<const Value> values) {
+void Block::add(std::span<const Value> values, std::uint64_t tag) {
   static const Value null;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     Column& column = columns_[i];
@@ -145,6 +145,8 @@ void Block::add(std::span<const Value> values) {
                     : static_cast<SQLLEN>(column.texts[rows_].size() * sizeof(SQLWCHAR));
     }
   }
+  tags_.resize(rows_ + 1);
+  tags_[rows_] = tag;
   ++rows_;
 }
 
@@ -228,10 +230,11 @@ void Block::send() {
     if (guarded) run_own(connection, "RELEASE SAVEPOINT kadrum_block");
     return;
   }
-  if (!guarded) check(rc, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
   try {
     check(rc, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
-  } catch (const ProviderError& block_error) {
+  } catch (ProviderError& block_error) {
+    if (rows == 1) block_error.set_record(tags_[0]);
+    if (!guarded) throw;
     run_own(connection, "ROLLBACK TO SAVEPOINT kadrum_block");
     for (std::size_t r = 0; r < rows; ++r) {
       const SQLRETURN one = execute(r, 1);
@@ -240,11 +243,13 @@ void Block::send() {
         check(one, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
       } catch (const ProviderError& error) {
         // The database cannot know the file line: the number of the record
-        // in the transaction names it.
-        throw ProviderError(error.german(),
+        // in the transaction names it, and the tag tells the caller.
+        ProviderError named(error.german(),
                             error.engine_text() + "; Datensatz " + std::to_string(first + r) +
                                 " der Transaktion",
                             error.code());
+        named.set_record(tags_[r]);
+        throw named;
       }
     }
     throw;
@@ -321,18 +326,20 @@ void OdbcTable::prepare(std::span<const std::size_t> positions) {
   block_ = std::make_shared<Block>(session_, std::move(statement), std::move(kinds));
 }
 
-void OdbcTable::store(std::span<const Value> values) {
+void OdbcTable::store(std::span<const Value> values, std::uint64_t tag) {
   if (!session_->in_transaction() || !session_->dialect().parameter_arrays) {
     // Autocommit: the record is committed when the execution returns.
     session_->send_waiting();
     block_->clear();
-    block_->add(values);
+    block_->add(values, tag);
     block_->send();
     return;
   }
-  block_->add(values);
+  block_->add(values, tag);
   if (block_->size() == 1) session_->set_waiting(block_);
   if (block_->size() >= block_rows) block_->send();
 }
+
+void OdbcTable::send_held_records() { session_->send_waiting(); }
 
 }  // namespace kadrum::odbc

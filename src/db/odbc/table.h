@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,12 +23,15 @@ class Block {
   Block(std::shared_ptr<Session> session, StatementHandle statement,
         std::vector<FieldKind> kinds);
   std::size_t size() const { return rows_; }
-  // Adds a record; values beyond the columns are ignored, missing ones NULL.
-  void add(std::span<const Value> values);
+  // Adds a record, named by "tag" in an error; values beyond the columns
+  // are ignored, missing ones NULL.
+  void add(std::span<const Value> values, std::uint64_t tag);
   // Sends the records and empties the block. Throws ProviderError for the
-  // first record the database refuses, naming it by its number among the
-  // records sent when the block held several; the block's other records
-  // are then undone where the database has savepoints.
+  // first record the database refuses, with that record's tag as its
+  // record() and, when the block held several, its number among the
+  // records sent in the message; the block's other records are then undone
+  // where the database has savepoints (without them, which of several
+  // records was refused is not known).
   void send();
   void clear() { rows_ = 0; }
 
@@ -53,6 +57,7 @@ class Block {
   std::shared_ptr<Session> session_;
   StatementHandle statement_;
   std::vector<Column> columns_;
+  std::vector<std::uint64_t> tags_;  // by row
   std::size_t rows_ = 0;
   std::uint64_t sent_ = 0;  // records sent before, for the message
 };
@@ -75,8 +80,10 @@ class OdbcTable final : public EngineTable {
   // Outside a transaction one execution, committed when it returns. Inside
   // one the records wait in a block of a few thousand, sent in one call
   // where the driver takes parameter arrays; a record the database refuses
-  // then fails the call that sends it, or the commit.
-  void store(std::span<const Value> values) override;
+  // then fails the call that sends it, send_held_records or the commit,
+  // named by its tag.
+  void store(std::span<const Value> values, std::uint64_t tag) override;
+  void send_held_records() override;
 
  private:
   void read_columns(SQLHANDLE select);

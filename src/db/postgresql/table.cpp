@@ -281,7 +281,7 @@ void PostgresTable::insert_row() {
   });
 }
 
-void PostgresTable::store(std::span<const Value> values) {
+void PostgresTable::store(std::span<const Value> values, std::uint64_t) {
   // Inside a transaction nothing is visible before the commit anyway, so
   // the records stream in one COPY instead of a round trip each.
   if (!copy_sql_.empty() && (session_->copying() || in_transaction(session_->command()))) {

@@ -31,7 +31,7 @@ class PostgresTable final : public EngineTable {
   // Outside a transaction one prepared INSERT, committed when it returns.
   // Inside one the records go into a COPY, which the next command or the
   // commit ends; a record the server refuses then fails that call.
-  void store(std::span<const Value> values) override;
+  void store(std::span<const Value> values, std::uint64_t tag) override;
 
  private:
   struct Column {

@@ -181,7 +181,7 @@ void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
   if (rc != SQLITE_OK) throw_last_error(sqlite3_db_handle(stmt));
 }
 
-void SqliteTable::store(std::span<const Value> values) {
+void SqliteTable::store(std::span<const Value> values, std::uint64_t) {
   struct ResetAfterwards {
     Statement& statement;
     // Every parameter is bound anew before the next step: no clearing needed.

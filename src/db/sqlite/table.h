@@ -27,7 +27,7 @@ class SqliteTable final : public EngineTable {
  protected:
   void prepare(std::span<const std::size_t> positions) override;
   // One INSERT in autocommit mode: committed when it returns.
-  void store(std::span<const Value> values) override;
+  void store(std::span<const Value> values, std::uint64_t tag) override;
 
  private:
   void read_columns(sqlite3_stmt* select);
