@@ -245,7 +245,7 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
     append_row(db_.itab, row, formats);
   } else {
     const bool recreating = recreate_pending_;
-    Transaction transaction(db_.access_con.engine());
+    Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
     if (recreating) {
       open_target_table(settings_, db_, true);
       f.row->clear_table();
