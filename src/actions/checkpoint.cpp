@@ -29,9 +29,9 @@ std::string literal(const std::string& text) {
 
 std::string number(std::uint64_t n) { return std::to_string(n); }
 
-// Now, in UTC, as "2026-03-01 14:05:09": readable and sorting as text.
-std::string utc_now() {
-  const std::time_t now = std::time(nullptr);
+// The second "now", in UTC, as "2026-03-01 14:05:09": readable and sorting
+// as text.
+std::string utc_text(std::time_t now) {
   std::tm parts{};
   gmtime_r(&now, &parts);
   char text[32];
@@ -123,22 +123,36 @@ std::optional<Checkpoint> CheckpointRow::load() {
 }
 
 void CheckpointRow::save(const Checkpoint& c) {
-  qry_.clear();
-  if (exists_) {
-    qry_.add(std::string("update ") + kCheckpointTable + " set fingerprint = " +
-             literal(c.fingerprint) + ", fingerprint_bytes = " + number(c.fingerprint_bytes) +
-             ", byte_offset = " + number(c.byte_offset) + ", line_number = " +
-             number(c.line_number) + ", records = " + number(c.records) +
-             ", saved_at_utc = " + literal(utc_now()) + " where target_table = " +
-             literal(table_) + " and file_path = " + literal(path_));
-  } else {
-    qry_.add(std::string("insert into ") + kCheckpointTable +
-             " ( target_table, file_path, fingerprint, fingerprint_bytes, byte_offset,"
-             " line_number, records, saved_at_utc ) values ( " +
-             literal(table_) + ", " + literal(path_) + ", " + literal(c.fingerprint) + ", " +
-             number(c.fingerprint_bytes) + ", " + number(c.byte_offset) + ", " +
-             number(c.line_number) + ", " + number(c.records) + ", " + literal(utc_now()) + " )");
+  // Written with every record: the text of the time changes once a second.
+  if (const std::time_t now = std::time(nullptr); now != saved_second_) {
+    saved_at_ = utc_text(now);
+    saved_second_ = now;
   }
+  if (exists_) {
+    if (!update_) {
+      qry_.clear();
+      qry_.add(std::string("update ") + kCheckpointTable +
+               " set fingerprint = :fingerprint, fingerprint_bytes = :fingerprint_bytes,"
+               " byte_offset = :byte_offset, line_number = :line_number, records = :records,"
+               " saved_at_utc = :saved_at_utc"
+               " where target_table = :target_table and file_path = :file_path");
+      update_ = qry_.prepare();
+    }
+    const auto count = [](std::uint64_t n) { return static_cast<std::int64_t>(n); };
+    const StatementValue values[] = {c.fingerprint,          count(c.fingerprint_bytes),
+                                     count(c.byte_offset),   count(c.line_number),
+                                     count(c.records),       saved_at_,
+                                     table_,                 path_};
+    update_->run(values);
+    return;
+  }
+  qry_.clear();
+  qry_.add(std::string("insert into ") + kCheckpointTable +
+           " ( target_table, file_path, fingerprint, fingerprint_bytes, byte_offset,"
+           " line_number, records, saved_at_utc ) values ( " +
+           literal(table_) + ", " + literal(path_) + ", " + literal(c.fingerprint) + ", " +
+           number(c.fingerprint_bytes) + ", " + number(c.byte_offset) + ", " +
+           number(c.line_number) + ", " + number(c.records) + ", " + literal(saved_at_) + " )");
   qry_.execute();
   exists_ = true;
 }

@@ -2,11 +2,15 @@
 // stored into each table, kept in the target database itself, in the table
 // kadrum_checkpoints, so that a checkpoint commits together with the records
 // it covers. The statements are plain SQL (varchar, bigint, select, update,
-// insert, delete) with the values written as literals, so that every engine
-// runs them alike through the Query object.
+// insert, delete), so that every engine runs them alike through the Query
+// object: the update, which runs with every record, is prepared once and
+// takes its values as parameters; the others, run once per file, carry them
+// as literals.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -53,6 +57,9 @@ class CheckpointRow {
   std::string table_;
   std::string path_;
   bool exists_ = false;
+  std::unique_ptr<EngineStatement> update_;  // prepared on first use
+  std::time_t saved_second_ = -1;            // the second saved_at_ shows
+  std::string saved_at_;
 };
 
 }  // namespace kadrum

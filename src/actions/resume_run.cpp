@@ -9,7 +9,9 @@
 #include <cstdlib>
 
 #include "actions/row_append.h"
+#include "actions/storing_thread.h"
 #include "base/error.h"
+#include "base/messages.h"
 #include "base/integer_text.h"
 #include "convert/locale_formats.h"
 #include "db/transaction.h"
@@ -189,6 +191,29 @@ void ResumeRun::follow(const std::string& name) {
 }
 
 void ResumeRun::pass() {
+  if (!one_transaction_) {
+    read_lines();
+    return;
+  }
+  // Nothing commits before the end: the records are stored on a second
+  // thread while this one reads and converts the next lines.
+  const bool open = db_.itab.is_open();
+  takes_records_ = open && db_.itab.supports_update();
+  fields_ = open ? db_.itab.fields() : std::vector<EngineField>{};
+  StoringThread storing(db_.itab, {}, {});
+  storing_ = &storing;
+  try {
+    read_lines();
+  } catch (...) {
+    storing_ = nullptr;
+    storing.finish(progress_);
+    throw;
+  }
+  storing_ = nullptr;
+  storing.finish(progress_);
+}
+
+void ResumeRun::read_lines() {
   OpenFile& f = *file_;
   if (lseek(f.fd, static_cast<off_t>(f.offset), SEEK_SET) < 0)
     throw Error(f.label + ": " + file_error_message(errno, f.label));
@@ -242,10 +267,13 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
   OpenFile& f = *file_;
   const LocaleFormats& formats = locale_formats();
   if (one_transaction_) {
-    append_row(db_.itab, row, formats);
+    if (!takes_records_)
+      throw Error(messages::for_object(
+          "itab", db_.itab.is_open() ? messages::dataset_read_only : messages::dataset_closed));
+    storing_->add(fields_, row, formats, progress_.line);
   } else {
     const bool recreating = recreate_pending_;
-    Transaction transaction(db_.access_con.engine());
+    Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
     if (recreating) {
       open_target_table(settings_, db_, true);
       f.row->clear_table();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "actions/checkpoint.h"
 #include "actions/db_connect.h"
@@ -20,6 +21,8 @@
 #include "import/import_run.h"
 
 namespace kadrum {
+
+class StoringThread;
 
 struct ResumeHooks {
   StoredNotice stored;                         // after each record, the run's count
@@ -64,6 +67,7 @@ class ResumeRun {
   struct OpenFile;
   void open(const std::string& file);
   void pass();
+  void read_lines();
   void store(const Row& row, std::uint64_t end_offset);
   void save_full_fingerprint();
   Checkpoint checkpoint_at(std::uint64_t offset, bool full);
@@ -77,6 +81,11 @@ class ResumeRun {
   bool recreate_pending_;
   std::uint64_t stored_ = 0;
   std::unique_ptr<OpenFile> file_;
+  // In one-transaction mode, while a pass runs: the thread that stores, and
+  // what the records are converted by.
+  StoringThread* storing_ = nullptr;
+  std::vector<EngineField> fields_;
+  bool takes_records_ = false;
 };
 
 }  // namespace kadrum

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "base/provider_error.h"
@@ -71,6 +73,21 @@ class EngineTable {
   std::vector<std::size_t> prepared_positions_;
 };
 
+// The value of one parameter of a prepared statement: a text or a whole
+// number (std::monostate is NULL).
+using StatementValue = std::variant<std::monostate, std::string, std::int64_t>;
+
+// A statement prepared once and run again and again with new values, so
+// that the engine reads its text only once: Kadrum's own bookkeeping (the
+// checkpoints of --resume) that is written with every record.
+class EngineStatement {
+ public:
+  virtual ~EngineStatement() = default;
+  // Runs the statement with "values" for its parameters, in marker order.
+  // Throws ProviderError; inside a transaction, as Engine::execute does.
+  virtual void run(std::span<const StatementValue> values) = 0;
+};
+
 // An open connection to one database.
 class Engine {
  public:
@@ -85,6 +102,16 @@ class Engine {
   // Executes a command's statement text, its ":name" parameter markers
   // written in the engine's form first (see scan_parameter_markers).
   void execute_command(std::string_view text);
+
+  // Prepares exactly one statement with "parameter_count" parameters,
+  // written with parameter_marker; text after the first statement is
+  // refused. The statement lives no longer than the engine. Throws
+  // ProviderError.
+  virtual std::unique_ptr<EngineStatement> prepare(std::string_view statement,
+                                                   std::size_t parameter_count) = 0;
+  // Prepares a command's statement text, its ":name" parameter markers
+  // written in the engine's form first (see scan_parameter_markers).
+  std::unique_ptr<EngineStatement> prepare_command(std::string_view text);
 
   // Runs one statement line (without its line end) of the recreate, as
   // the caller's statement object does; throws what the engine throws.
@@ -130,6 +157,13 @@ class Engine {
   // does nothing without a transaction. commit throws CommitOutcomeUnknown
   // when the connection broke after the commit was sent.
   virtual void begin() = 0;
+  // As begin, for a transaction that holds one record or a few and Kadrum's
+  // bookkeeping, committed a moment later: an engine that streams a long
+  // transaction's records in bulk sends these as single statements, and may
+  // hold them back to send them with the commit in one go; a statement or
+  // record refused then fails a later call or the commit instead, and the
+  // transaction can only be rolled back.
+  virtual void begin_short() { begin(); }
   virtual void commit() = 0;
   virtual void rollback() noexcept = 0;
 

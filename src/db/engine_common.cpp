@@ -30,6 +30,12 @@ void Engine::execute_command(std::string_view text) {
   execute(marked.text, marked.names.size());
 }
 
+std::unique_ptr<EngineStatement> Engine::prepare_command(std::string_view text) {
+  const MarkedStatement marked =
+      scan_parameter_markers(text, [this](std::size_t index) { return parameter_marker(index); });
+  return prepare(marked.text, marked.names.size());
+}
+
 void check_statement_name(const std::string& name) {
   using namespace std::string_view_literals;
   for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {

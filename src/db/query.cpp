@@ -42,4 +42,9 @@ std::vector<std::vector<std::string>> Query::rows() {
   return connection_.engine().select_text(command_text_);
 }
 
+std::unique_ptr<EngineStatement> Query::prepare() {
+  if (!connection_.is_open()) connection_.open();
+  return connection_.engine().prepare_command(text_);
+}
+
 }  // namespace kadrum

@@ -1,8 +1,11 @@
 // qry: a statement object with a statement list, run through access_con.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "db/engine.h"
 
 namespace kadrum {
 
@@ -28,6 +31,11 @@ class Query {
   // Executes the command text, which has no parameters, and returns the
   // rows of its result, each cell as text. Throws ProviderError.
   std::vector<std::vector<std::string>> rows();
+  // Prepares the command text to be run again and again, each time with
+  // values for its parameters in marker order; opens the connection first
+  // when it is closed. The statement lives no longer than the connection's
+  // engine. Throws ProviderError.
+  std::unique_ptr<EngineStatement> prepare();
 
  private:
   void set_text();

@@ -7,8 +7,16 @@ namespace kadrum {
 
 class Transaction {
  public:
+  // How long the transaction is: "short" holds one record or a few (see
+  // Engine::begin_short).
+  enum class Length { any, short_one };
   // Begins a transaction on "engine". Throws ProviderError.
-  explicit Transaction(Engine& engine) : engine_(engine) { engine_.begin(); }
+  explicit Transaction(Engine& engine, Length length = Length::any) : engine_(engine) {
+    if (length == Length::short_one)
+      engine_.begin_short();
+    else
+      engine_.begin();
+  }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   // Rolls back whatever was not committed: an error, or a return before

@@ -15,6 +15,7 @@
 #include "actions/record_hand_over.h"
 #include "actions/row_append.h"
 #include "base/error.h"
+#include "db/transaction.h"
 #include "support/test_engines.h"
 #include "support/message_of.h"
 #include "support/wait_until.h"
@@ -146,6 +147,40 @@ TEST_P(EngineTest, EachRecordIsVisibleToAnotherProgramOnReturn) {
     append_row(db.itab, {n, n, n}, formats);
     EXPECT_EQ(database->value("SELECT count(*) FROM t"), n);
   }
+}
+
+// The checkpoint statement of --resume: prepared once, run with new values
+// each time, and in a short transaction all or nothing with its record,
+// whether the engine tells of a refused record at once or at the commit.
+TEST_P(EngineTest, PreparedStatementRunsWithNewValuesAndCommitsWithItsRecord) {
+  connect_to("CREATE TABLE t (W1 double precision CHECK (W1 > 0), W2 double precision, "
+             "W3 double precision); CREATE TABLE n (name varchar(20), amount bigint); "
+             "INSERT INTO n VALUES ('a', 0)");
+  db.qry.clear();
+  db.qry.add("update n set name = :name, amount = :amount where name = :old");
+  const std::unique_ptr<EngineStatement> update = db.qry.prepare();
+  const auto set = [&](StatementValue name, StatementValue amount, std::string old) {
+    const StatementValue values[] = {std::move(name), std::move(amount), std::move(old)};
+    update->run(values);
+  };
+  const auto short_transaction = [&](std::string w1, StatementValue name, std::string old) {
+    Transaction transaction(db.access_con.engine(), Transaction::Length::short_one);
+    append_row(db.itab, {w1, "2", "3"}, formats);
+    set(std::move(name), std::int64_t{7}, std::move(old));
+    transaction.commit();
+  };
+  set(std::string("Maß"), std::int64_t{5'000'000'000}, "a");
+  EXPECT_EQ(database->rows("SELECT name, amount FROM n"), (Rows{{"Maß", "5000000000"}}));
+  set(std::string("b"), std::monostate{}, "Maß");
+  EXPECT_EQ(database->rows("SELECT name, amount FROM n"), (Rows{{"b", "NULL"}}));
+
+  short_transaction("1", std::string("c"), "b");
+  EXPECT_FALSE(testing::message_of([&] { short_transaction("-1", std::string("d"), "c"); }).empty());
+  EXPECT_EQ(database->rows("SELECT name, amount FROM n"), (Rows{{"c", "7"}}));
+  EXPECT_EQ(database->value("SELECT count(*) FROM t"), "1");
+  short_transaction("2", std::string("e"), "c");
+  EXPECT_EQ(database->rows("SELECT name, amount FROM n"), (Rows{{"e", "7"}}));
+  EXPECT_EQ(database->numbers("t", "W1"), (Rows{{"1"}, {"2"}}));
 }
 
 TEST_P(EngineTest, TwoColumnTableFailsAtTheThirdValueAfterConverting) {

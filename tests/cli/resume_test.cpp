@@ -146,6 +146,12 @@ TEST_P(ResumeTest, ManyFilesLoadInOrderEachWithItsHeaderAndCheckpoint) {
   r = run({"--resume", "--single-transaction", "--", "a.txt", "b.txt", "c.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(stored(), (std::vector<int>{3, 4, 1, 2, 5, 6}));
+  // A failure there names its file and line and keeps nothing.
+  append(path("a.txt"), lines(7, 7) + "1 2 1.2.3\n");
+  r = run({"--resume", "--single-transaction", "--", "c.txt", "a.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "a.txt:6: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n");
+  EXPECT_EQ(stored(), (std::vector<int>{3, 4, 1, 2, 5, 6}));
   // Without --resume every file is stored whole; the first failure names
   // its file and line and ends the run.
   kadrum::testing::write_file(path("bad.txt"), "Kopf\n1 2 3\n1 2 1.2.3\n");

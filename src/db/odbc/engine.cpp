@@ -189,6 +189,62 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
   check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
 }
 
+namespace {
+
+class OdbcStatement final : public EngineStatement {
+ public:
+  OdbcStatement(std::shared_ptr<Session> session, const std::string& sql)
+      : session_(std::move(session)), handle_(session_->connection()) {
+    check_single_statement(sql);
+    session_->send_waiting();
+    WideString text = widen(sql);
+    check(SQLPrepareW(handle_.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
+          SQL_HANDLE_STMT, handle_.get(), session_->secrets());
+  }
+
+  void run(std::span<const StatementValue> values) override {
+    session_->send_waiting();
+    // Sized first: the bound buffers must stay put until the execution.
+    texts_.resize(values.size());
+    numbers_.resize(values.size());
+    indicators_.resize(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const auto index = static_cast<SQLUSMALLINT>(i + 1);
+      SQLRETURN rc;
+      if (const auto* text = std::get_if<std::string>(&values[i])) {
+        texts_[i] = widen(*text);
+        indicators_[i] = static_cast<SQLLEN>(texts_[i].size() * sizeof(SQLWCHAR));
+        rc = SQLBindParameter(handle_.get(), index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                              std::max<SQLULEN>(texts_[i].size(), 1), 0, texts_[i].data(),
+                              indicators_[i], &indicators_[i]);
+      } else {
+        const auto* number = std::get_if<std::int64_t>(&values[i]);
+        numbers_[i] = number ? *number : 0;
+        indicators_[i] = number ? 0 : SQL_NULL_DATA;
+        rc = SQLBindParameter(handle_.get(), index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT,
+                              0, 0, &numbers_[i], 0, &indicators_[i]);
+      }
+      check(rc, SQL_HANDLE_STMT, handle_.get(), session_->secrets());
+    }
+    check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), session_->secrets());
+    SQLFreeStmt(handle_.get(), SQL_CLOSE);
+  }
+
+ private:
+  std::shared_ptr<Session> session_;  // outlives the handle
+  StatementHandle handle_;
+  std::vector<WideString> texts_;
+  std::vector<SQLBIGINT> numbers_;
+  std::vector<SQLLEN> indicators_;
+};
+
+}  // namespace
+
+std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
+                                                     std::size_t /*parameter_count*/) {
+  return std::make_unique<OdbcStatement>(session_, std::string(statement));
+}
+
 std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
   const std::string sql(statement);
   check_single_statement(sql);

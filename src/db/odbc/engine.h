@@ -82,6 +82,8 @@ class OdbcEngine final : public Engine {
   explicit OdbcEngine(const std::string& source);
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
+  std::unique_ptr<EngineStatement> prepare(std::string_view statement,
+                                           std::size_t parameter_count) override;
   std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -201,6 +202,54 @@ void PostgresEngine::execute(std::string_view statement, std::size_t parameter_c
   guarded(conn, [&] { run(conn, sql, values); });
 }
 
+namespace {
+
+class PostgresStatement final : public EngineStatement {
+ public:
+  PostgresStatement(std::shared_ptr<Session> session, std::string sql)
+      : session_(std::move(session)), sql_(std::move(sql)) {
+    check_single_statement(sql_);
+  }
+
+  void run(std::span<const StatementValue> values) override {
+    // Sized first: a text's c_str stays put only while the vector does.
+    texts_.resize(values.size());
+    parameters_.resize(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (const auto* text = std::get_if<std::string>(&values[i]))
+        texts_[i] = *text;
+      else if (const auto* number = std::get_if<std::int64_t>(&values[i]))
+        texts_[i] = std::to_string(*number);
+      parameters_[i] = std::holds_alternative<std::monostate>(values[i]) ? nullptr
+                                                                          : texts_[i].c_str();
+    }
+    if (name_.empty()) {
+      static std::atomic<unsigned long> count{0};
+      std::string name = "kadrum_statement_" + std::to_string(++count);
+      pg_conn* conn = session_->command();
+      // Parameter types are left to the server, which reads them from
+      // the columns they meet.
+      guarded(conn, [&] { checked(conn, PQprepare(conn, name.c_str(), sql_.c_str(), 0, nullptr)); });
+      name_ = std::move(name);
+    }
+    session_->run_prepared(name_, parameters_);
+  }
+
+ private:
+  std::shared_ptr<Session> session_;
+  std::string sql_;
+  std::string name_;  // on the server, once prepared
+  std::vector<std::string> texts_;
+  std::vector<const char*> parameters_;
+};
+
+}  // namespace
+
+std::unique_ptr<EngineStatement> PostgresEngine::prepare(std::string_view statement,
+                                                         std::size_t /*parameter_count*/) {
+  return std::make_unique<PostgresStatement>(session_, std::string(statement));
+}
+
 std::vector<std::string> name_parts(std::string_view name) {
   std::vector<std::string> parts;
   std::size_t i = 0;
@@ -287,7 +336,10 @@ void PostgresEngine::begin() {
   run(conn, "BEGIN");
 }
 
+void PostgresEngine::begin_short() { session_->begin_short(); }
+
 void PostgresEngine::commit() {
+  if (session_->short_transaction() && session_->commit_short()) return;
   pg_conn* conn = session_->command();
   if (!in_transaction(conn)) throw ProviderError("Es läuft keine Transaktion");
   Result result(PQexec(conn, "COMMIT"));
@@ -306,6 +358,7 @@ void PostgresEngine::commit() {
 
 void PostgresEngine::rollback() noexcept {
   session_->abandon_copy();
+  session_->abandon_short();
   pg_conn* conn = session_->command();
   if (in_transaction(conn)) PQclear(PQexec(conn, "ROLLBACK"));
 }

@@ -21,11 +21,16 @@ class PostgresEngine final : public Engine {
   explicit PostgresEngine(const std::string& uri);
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
+  std::unique_ptr<EngineStatement> prepare(std::string_view statement,
+                                           std::size_t parameter_count) override;
   void check_table_name(std::string_view name) override;
   void hold_recreate_lock(std::string_view name) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
+  // The BEGIN, each record and each prepared statement wait and go to the
+  // server with the COMMIT, in one round trip.
+  void begin_short() override;
   void commit() override;
   void rollback() noexcept override;
 

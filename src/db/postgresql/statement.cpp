@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "db/engine.h"
 #include "db/sql_text.h"
 
 namespace kadrum::postgresql {
@@ -273,9 +274,183 @@ Session::Session(ConnectionHandle conn)
               ::shutdown(socket, SHUT_RDWR);
           }) {}
 
-pg_conn* Session::command() {
-  if (!copying()) return conn_.get();
+namespace {
+
+// What the sync of a pipeline brought: the first failure among its
+// commands, and the status of the last command that succeeded ("COMMIT",
+// or "ROLLBACK" for the commit of a failed transaction).
+struct PipelineOutcome {
+  bool failed = false;
+  Result failure;  // null when libpq gave no result for the failure
+  std::string last_status;
+};
+
+// Sends a sync after the "commands" sent in pipeline mode, reads every
+// answer up to the sync's and leaves pipeline mode. Never throws but for
+// memory.
+PipelineOutcome sync_pipeline(pg_conn* conn, int commands) {
+  PipelineOutcome outcome;
+  if (PQpipelineSync(conn) != 1) {
+    outcome.failed = true;
+  } else {
+    // A null result ends each command's answers; more of them than
+    // commands means the sync will not come (a lost connection).
+    int ends = 0;
+    for (;;) {
+      pg_result* raw = PQgetResult(conn);
+      if (!raw) {
+        if (PQstatus(conn) == CONNECTION_BAD || ++ends > commands + 1) {
+          outcome.failed = true;
+          break;
+        }
+        continue;
+      }
+      Result result(raw);
+      const ExecStatusType status = PQresultStatus(raw);
+      if (status == PGRES_PIPELINE_SYNC) break;
+      // Skipped after a failure: that failure is the one to report.
+      if (status == PGRES_PIPELINE_ABORTED) continue;
+      if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        outcome.last_status = PQcmdStatus(raw);
+      } else if (!outcome.failed) {
+        outcome.failed = true;
+        outcome.failure = std::move(result);
+      }
+    }
+  }
+  PQexitPipelineMode(conn);
+  return outcome;
+}
+
+void send_prepared(pg_conn* conn, const std::string& name, std::span<const char* const> values) {
+  if (PQsendQueryPrepared(conn, name.c_str(), static_cast<int>(values.size()), values.data(),
+                          nullptr, nullptr, 0) != 1)
+    throw result_error(conn, nullptr);
+}
+
+void send_command(pg_conn* conn, const char* sql) {
+  if (PQsendQueryParams(conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+    throw result_error(conn, nullptr);
+}
+
+void enter_pipeline(pg_conn* conn) {
+  if (PQenterPipelineMode(conn) != 1) throw result_error(conn, nullptr);
+}
+
+}  // namespace
+
+bool Session::in_transaction() {
+  return begin_held_ || held_ > 0 || postgresql::in_transaction(conn_.get());
+}
+
+void Session::begin_short() {
+  if (in_transaction()) throw ProviderError("Es läuft bereits eine Transaktion");
+  short_ = true;
+  begin_held_ = true;
+}
+
+void Session::run_prepared(const std::string& name, std::span<const char* const> values) {
   pg_conn* conn = conn_.get();
+  if (short_) {
+    // A failure leaves the transaction failed, so that the commit fails as
+    // well: no savepoint would make it usable, as the statements held back
+    // after the failing one are skipped.
+    if (held_ == 0) enter_pipeline(conn);
+    ++held_;  // from here on the pipeline must be synced, whatever fails
+    if (begin_held_) {
+      send_command(conn, "BEGIN");
+      begin_held_ = false;
+      ++held_;
+    }
+    send_prepared(conn, name, values);
+    return;
+  }
+  conn = command();
+  if (!postgresql::in_transaction(conn)) {
+    checked(conn, PQexecPrepared(conn, name.c_str(), static_cast<int>(values.size()),
+                                 values.data(), nullptr, nullptr, 0));
+    return;
+  }
+  // The savepoint, the statement and the release in one round trip.
+  enter_pipeline(conn);
+  int sent = 0;
+  PipelineOutcome outcome;
+  try {
+    send_command(conn, "SAVEPOINT kadrum_statement");
+    ++sent;
+    send_prepared(conn, name, values);
+    ++sent;
+    send_command(conn, "RELEASE SAVEPOINT kadrum_statement");
+    ++sent;
+  } catch (...) {
+    sync_pipeline(conn, sent);
+    throw;
+  }
+  outcome = sync_pipeline(conn, sent);
+  if (!outcome.failed) return;
+  const ProviderError failure = result_error(conn, outcome.failure.get());
+  // Undoes the statement alone; the transaction stays usable.
+  roll_back_to_savepoint(conn);
+  throw failure;
+}
+
+bool Session::commit_short() {
+  pg_conn* conn = conn_.get();
+  short_ = false;
+  if (begin_held_) {
+    // Nothing was sent: there is nothing to commit.
+    begin_held_ = false;
+    return true;
+  }
+  if (held_ == 0) return false;
+  int sent = held_;
+  held_ = 0;
+  try {
+    send_command(conn, "COMMIT");
+    ++sent;
+  } catch (...) {
+    sync_pipeline(conn, sent);
+    throw;
+  }
+  const PipelineOutcome outcome = sync_pipeline(conn, sent);
+  // Once COMMIT is sent, a broken connection says nothing of its outcome.
+  if (PQstatus(conn) == CONNECTION_BAD)
+    throw CommitOutcomeUnknown(described(
+        "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
+        "Datensätze gespeichert wurden, ist unbekannt",
+        one_line(PQerrorMessage(conn))));
+  if (outcome.failed) throw result_error(conn, outcome.failure.get());
+  if (outcome.last_status != "COMMIT")
+    throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
+  return true;
+}
+
+void Session::abandon_short() noexcept {
+  short_ = false;
+  begin_held_ = false;
+  if (held_ == 0) return;
+  const int sent = held_;
+  held_ = 0;
+  try {
+    sync_pipeline(conn_.get(), sent);
+  } catch (...) {
+  }
+}
+
+pg_conn* Session::command() {
+  pg_conn* conn = conn_.get();
+  if (held_ > 0) {
+    const int sent = held_;
+    held_ = 0;
+    const PipelineOutcome outcome = sync_pipeline(conn, sent);
+    // The transaction stays failed: see run_prepared.
+    if (outcome.failed) throw result_error(conn, outcome.failure.get());
+  }
+  if (begin_held_) {
+    begin_held_ = false;
+    run(conn, "BEGIN");
+  }
+  if (!copying()) return conn;
   copy_statement_.clear();
   const int ended = PQputCopyEnd(conn, nullptr);
   const Result result = finish_copy(conn);

@@ -37,10 +37,35 @@ class Session {
  public:
   explicit Session(ConnectionHandle conn);
 
-  // The connection for a command: a running COPY is ended first. Throws
+  // The connection for a command: a running COPY is ended first, and what
+  // a short transaction holds back (see begin_short) is sent. Throws
   // ProviderError when the server refuses the COPY's rows; they are undone
-  // and the transaction stays usable.
+  // and the transaction stays usable. Throws the first failure of the
+  // statements held back; the transaction then fails at its commit.
   pg_conn* command();
+  // Begins a short transaction: a few records and statements, answered
+  // together. The BEGIN and each statement run by run_prepared are held
+  // back and sent in one round trip with the COMMIT (commit_short), or
+  // with the next command. Records go by INSERT, never by COPY. Throws
+  // ProviderError inside a transaction.
+  void begin_short();
+  bool short_transaction() const { return short_; }
+  // True inside an explicit transaction (also a failed one, and a short
+  // one whose BEGIN is still held back).
+  bool in_transaction();
+  // Runs the prepared statement "name" with "values" (text, null for NULL);
+  // inside a transaction behind a savepoint, as guarded does, in one round
+  // trip. Inside a short transaction it is held back: a refusal fails the
+  // next command or the commit instead. Throws ProviderError.
+  void run_prepared(const std::string& name, std::span<const char* const> values);
+  // Commits the short transaction with all it holds back, in one round
+  // trip, and returns true; false when the BEGIN went out with another
+  // command and the commit is an ordinary one. Throws as
+  // PostgresEngine::commit says.
+  bool commit_short();
+  // Forgets what a short transaction holds back and ends its pipeline.
+  // Never throws.
+  void abandon_short() noexcept;
   // Sends "row" (in the format of "statement", with its line end) into the
   // COPY "statement", starting it first, followed by "header", unless it
   // runs already; another COPY is ended. The COPY runs behind a savepoint,
@@ -56,6 +81,9 @@ class Session {
   CancelHandle cancel_;
   StopHook stop_hook_;          // ends before the handles it uses
   std::string copy_statement_;  // empty while no COPY runs
+  bool short_ = false;          // inside a transaction of begin_short
+  bool begin_held_ = false;     // its BEGIN not sent yet
+  int held_ = 0;                // statements sent in pipeline mode, unanswered
 };
 
 struct ClearResult {

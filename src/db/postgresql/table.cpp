@@ -265,26 +265,27 @@ bool PostgresTable::copy_binary_row(std::span<const Value> values) {
 }
 
 void PostgresTable::insert_row() {
-  pg_conn* conn = session_->command();
-  guarded(conn, [&] {
-    if (insert_name_.empty()) {
-      std::string name = next_statement_name();
+  if (insert_name_.empty()) {
+    pg_conn* conn = session_->command();
+    std::string name = next_statement_name();
+    guarded(conn, [&] {
       checked(conn, PQprepare(conn, name.c_str(), insert_sql_.c_str(),
                               static_cast<int>(parameter_types_.size()),
                               parameter_types_.data()));
-      insert_name_ = std::move(name);
-    }
-    // Autocommit: the record is committed when the server answers.
-    checked(conn, PQexecPrepared(conn, insert_name_.c_str(),
-                                 static_cast<int>(parameters_.size()), parameters_.data(),
-                                 nullptr, nullptr, 0));
-  });
+    });
+    insert_name_ = std::move(name);
+  }
+  // Autocommit: the record is committed when the server answers.
+  session_->run_prepared(insert_name_, parameters_);
 }
 
 void PostgresTable::store(std::span<const Value> values, std::uint64_t) {
   // Inside a transaction nothing is visible before the commit anyway, so
   // the records stream in one COPY instead of a round trip each.
-  if (!copy_sql_.empty() && (session_->copying() || in_transaction(session_->command()))) {
+  // A short transaction's record or two would pay more for starting and
+  // ending a COPY than they save.
+  if (!copy_sql_.empty() && !session_->short_transaction() &&
+      (session_->copying() || session_->in_transaction())) {
     if (binary_sizes_.empty()) {
       write_texts(values);
       copy_text_row();

@@ -30,7 +30,9 @@ class PostgresTable final : public EngineTable {
   void prepare(std::span<const std::size_t> positions) override;
   // Outside a transaction one prepared INSERT, committed when it returns.
   // Inside one the records go into a COPY, which the next command or the
-  // commit ends; a record the server refuses then fails that call.
+  // commit ends; a record the server refuses then fails that call. Inside a
+  // short transaction (Session::begin_short) the INSERT is held back and
+  // goes with the commit.
   void store(std::span<const Value> values, std::uint64_t tag) override;
 
  private:

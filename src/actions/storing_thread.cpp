@@ -1,0 +1,82 @@
+#include "actions/storing_thread.h"
+
+#include <utility>
+
+#include "actions/row_append.h"
+#include "base/provider_error.h"
+
+namespace kadrum {
+
+StoringThread::StoringThread(Table& itab, StoredNotice stored, StopCheck stop)
+    : itab_(itab),
+      stored_(std::move(stored)),
+      stop_(std::move(stop)),
+      thread_([this] { store_blocks(); }) {}
+
+StoringThread::~StoringThread() {
+  if (!finished_) hand_over_.stop();
+}
+
+void StoringThread::store_blocks() {
+  std::uint64_t count = 0;
+  std::uint64_t line = 0;
+  try {
+    while (std::optional<RecordBlock> block = hand_over_.take_full()) {
+      for (ConvertedRecord& record : *block) {
+        line = record.line;
+        if (stop_) stop_();
+        store_row(itab_, record.values, record.line);
+        if (stored_) stored_(++count);
+      }
+      hand_over_.give_back(std::move(*block));
+    }
+    // Records the engine holds back for a bulk send are sent now, not at
+    // the commit: a refused one is then a failure of the run, reported at
+    // its line and before a later failure of the reading side.
+    itab_.send_held_records();
+  } catch (const ProviderError& error) {
+    // A record refused in a bulk send is named by the line it came with,
+    // not by the line being stored when the send happened.
+    error_ = std::current_exception();
+    error_line_ = error.record() ? error.record() : line;
+    hand_over_.stop();
+  } catch (...) {
+    error_ = std::current_exception();
+    error_line_ = line;
+    hand_over_.stop();
+  }
+}
+
+void StoringThread::hand_on() {
+  if (block_ && !block_->empty()) hand_over_.hand_full(std::move(*block_));
+  block_.reset();
+}
+
+void StoringThread::add(std::span<const EngineField> fields, const Row& row,
+                        const LocaleFormats& formats, std::uint64_t line) {
+  if (!block_ && !(block_ = hand_over_.take_empty())) throw Stopped{};
+  ConvertedRecord& record = block_->emplace_back();
+  record.line = line;
+  try {
+    convert_row(fields, row, formats, record.values);
+  } catch (...) {
+    block_->pop_back();
+    throw;
+  }
+  if (block_->size() == hand_over_.block_records()) hand_on();
+}
+
+void StoringThread::finish(ImportProgress& at) {
+  if (finished_) return;
+  hand_on();
+  hand_over_.finish();
+  finished_ = true;
+  thread_.join();
+  if (error_) {
+    at.line = error_line_;
+    at.in_data_line = true;
+    std::rethrow_exception(error_);
+  }
+}
+
+}  // namespace kadrum
