@@ -1,6 +1,7 @@
 #include "db/odbc/engine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/messages.h"
 #include "db/odbc/table.h"
@@ -98,10 +99,29 @@ Environment odbc3_environment() {
 
 }  // namespace
 
+Session::Running::Running(Session& session, SQLHANDLE statement)
+    : session_(session) {
+  std::lock_guard lock(session_.running_mutex_);
+  before_ = std::exchange(session_.running_, statement);
+}
+
+Session::Running::~Running() {
+  // Waits for a cancel in progress: the statement handle may be freed next.
+  std::lock_guard lock(session_.running_mutex_);
+  session_.running_ = before_;
+}
+
 Session::Session(const std::string& connection_string)
     : secrets_(passwords_in(connection_string)),
       environment_(odbc3_environment()),
-      connection_(environment_) {
+      connection_(environment_),
+      // SQLCancel may be called from another thread for a statement that
+      // executes on one; the driver then has the server stop it (MariaDB:
+      // KILL QUERY, PostgreSQL: a cancel request). A second later the
+      // cancel is repeated for a statement begun meanwhile (undoing a
+      // savepoint, say): ODBC has no call that drops a connection from
+      // another thread.
+      stop_hook_([this] { cancel_running(); }, [this] { cancel_running(); }) {
   // Gives up after 10 s, as the PostgreSQL engine does, unless the driver
   // ignores it.
   SQLSetConnectAttrW(connection(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
@@ -140,10 +160,16 @@ void Session::read_dialect() {
   dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
 }
 
+void Session::cancel_running() noexcept {
+  std::lock_guard lock(running_mutex_);
+  if (running_ != SQL_NULL_HANDLE) SQLCancel(running_);
+}
+
 void Session::run(const std::string& sql) {
   send_waiting();
   StatementHandle statement(connection());
   WideString text = widen(sql);
+  const Running running(*this, statement.get());
   check(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, statement.get(), secrets_);
 }
@@ -186,6 +212,7 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
     check(SQLBindParameter(handle.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
                            SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &null_indicator),
           SQL_HANDLE_STMT, handle.get(), session_->secrets());
+  const Session::Running running(*session_, handle.get());
   check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
 }
 
@@ -195,6 +222,7 @@ std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view s
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
+  const Session::Running running(*session_, handle.get());
   check(SQLExecDirectW(handle.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, handle.get(), session_->secrets());
   SQLSMALLINT columns = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/messages.h"
+#include "base/stop_signal.h"
 #include "db/sql_text.h"
 #include "db/odbc/column_kinds.h"
 
@@ -205,6 +206,7 @@ SQLRETURN Block::execute(std::size_t first, std::size_t rows) {
     SQLSetStmtAttrW(handle, SQL_ATTR_PARAM_STATUS_PTR, statuses_.data(), 0);
     SQLSetStmtAttrW(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, 0);
   }
+  const Session::Running running(*session_, handle);
   return SQLExecute(handle);
 }
 
@@ -243,6 +245,7 @@ namespace {
 bool run_own(Session& session, const char* sql) {
   StatementHandle statement(session.connection());
   WideString text = widen(sql);
+  const Session::Running running(session, statement.get());
   return succeeded(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())));
 }
 
@@ -275,9 +278,10 @@ void Block::send() {
   }
   const ProviderError error = failure(SQL_HANDLE_STMT, handle, session_->secrets());
   // The drivers mark every record of a refused array alike (or not at
-  // all): only sending the records one by one finds the refused one.
+  // all): only sending the records one by one finds the refused one. A
+  // stop request cancelled the block; the run ends without that.
   if (rows == 1) throw refusal(error, 0, 1, first);
-  if (!guarded) throw error;
+  if (!guarded || !stop_request().empty()) throw error;
   run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
   for (std::size_t r = 0; r < rows; ++r) {
     const SQLRETURN one = execute(r, 1);

@@ -53,7 +53,8 @@ class Block {
   };
   // Lays out the texts of the first "rows" records in one width.
   void lay_out(std::size_t rows);
-  // Binds and executes "rows" records from record "first" on.
+  // Binds and executes "rows" records from record "first" on; a stop
+  // request cancels the execution.
   SQLRETURN execute(std::size_t first, std::size_t rows);
   // The first of the "rows" records last executed that the driver marks
   // as not stored (refused, or left out after a refusal), or "rows".
