@@ -54,28 +54,53 @@ std::string double_type_name(SQLHANDLE connection, const std::string& fallback) 
   return name;
 }
 
+// The "key=value" parts of an ODBC connection string as written, without
+// their ";": a value in braces may hold ";", and "}}" is a "}" inside it.
+std::vector<std::string_view> connection_parts(std::string_view text) {
+  std::vector<std::string_view> parts;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = at;
+    const auto equals = text.find('=', at);
+    if (equals != std::string_view::npos && equals < text.find(';', at)) {
+      end = text.find_first_not_of(' ', equals + 1);
+      if (end != std::string_view::npos && text[end] == '{') {
+        for (++end; end < text.size(); ++end) {
+          if (text[end] != '}') continue;
+          if (end + 1 < text.size() && text[end + 1] == '}') {
+            ++end;
+            continue;
+          }
+          break;
+        }
+      }
+      end = std::min(end, text.size());
+    }
+    end = std::min(text.find(';', end), text.size());
+    parts.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
 // The setting "key" (any case) of an ODBC connection string, unbraced.
 std::optional<std::string> setting(std::string_view connection_string, std::string_view key) {
-  std::size_t at = 0;
-  while (at < connection_string.size()) {
-    const auto equals = connection_string.find('=', at);
-    if (equals == std::string_view::npos) break;
-    std::string name = lower(connection_string.substr(at, equals - at));
+  for (const std::string_view part : connection_parts(connection_string)) {
+    const auto equals = part.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string name = lower(part.substr(0, equals));
     name.erase(0, name.find_first_not_of(' '));
     name.erase(name.find_last_not_of(' ') + 1);
-    std::size_t end;
-    std::string value;
-    if (equals + 1 < connection_string.size() && connection_string[equals + 1] == '{') {
-      end = connection_string.find('}', equals + 2);
-      if (end == std::string_view::npos) end = connection_string.size();
-      value = connection_string.substr(equals + 2, end - equals - 2);
-      end = std::min(connection_string.find(';', end), connection_string.size());
-    } else {
-      end = std::min(connection_string.find(';', equals + 1), connection_string.size());
-      value = connection_string.substr(equals + 1, end - equals - 1);
+    if (name != key) continue;
+    std::string_view value = part.substr(equals + 1);
+    const auto start = value.find_first_not_of(' ');
+    if (start == std::string_view::npos || value[start] != '{') return std::string(value);
+    std::string unbraced;
+    for (std::size_t i = start + 1; i < value.size(); ++i) {
+      if (value[i] == '}' && (i + 1 >= value.size() || value[++i] != '}')) break;
+      unbraced += value[i];
     }
-    if (name == key) return value;
-    at = end + 1;
+    return unbraced;
   }
   return std::nullopt;
 }
@@ -368,14 +393,10 @@ bool create_database(const std::string& source) {
         secrets));
   // The same connection without a database reaches the server itself.
   std::string server_string;
-  std::size_t at = 0;
-  while (at <= connection_string.size()) {
-    const auto end = std::min(connection_string.find(';', at), connection_string.size());
-    const std::string part = connection_string.substr(at, end - at);
+  for (const std::string_view part : connection_parts(connection_string)) {
     const std::string key = lower(part.substr(0, part.find('=')));
     if (key.find_first_not_of(' ') != std::string::npos && key != "database" && key != "db")
-      server_string += part + ";";
-    at = end + 1;
+      (server_string += part) += ';';
   }
   std::optional<ProviderError> missing;
   try {
