@@ -871,6 +871,39 @@ TEST_F(CliTest, OdbcImportIntoMariaDBCreatesTheDatabaseAndNeverShowsThePassword)
   }
   kadrum::testing::OdbcInspector(kadrum::testing::mariadb_odbc("")).rows("DROP DATABASE " + name);
 }
+
+// Fault: the ODBC engine acted on SIGINT only when the server answered,
+// never under a lock held by another connection.
+TEST_F(CliTest, OdbcSignalEndsAWaitOnTheServer) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (yr double, jday double, sval double)");
+  // One transaction sends its records 2,000 at a time.
+  std::string lines;
+  for (int i = 0; i < 2100; ++i) lines += "1 2 3\n";
+  const std::string waiting = "SELECT id FROM information_schema.processlist WHERE db = '" +
+                              db.name() + "' AND state LIKE 'Waiting for table%'";
+  for (const bool single_transaction : {false, true}) {
+    kadrum::testing::OdbcInspector other(db.connection_string());
+    other.rows("LOCK TABLES t WRITE");
+    std::vector<std::string> args{"DB=" + db.data_source(), "RT=t", "FN=", "HD=0", "IN=3"};
+    if (single_transaction) args.push_back("--single-transaction");
+    const Piped import = start_piped(args);
+    ASSERT_EQ(::write(import.feed, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    wait_until([&] { return !db.rows(waiting).empty(); }, kPatience);
+    kill(import.pid, SIGINT);
+    const Outcome r = finish(import);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(std::regex_match(
+        r.err, std::regex(single_transaction
+                              ? "\\(Standardeingabe\\):2000: Abgebrochen durch SIGINT; nichts "
+                                "wurde gespeichert\\.\n"
+                              : "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; die Datensätze "
+                                "davor sind gespeichert\\.\n")))
+        << r.err;
+    other.rows("UNLOCK TABLES");
+    EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
+  }
+}
 #endif
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "db/odbc/engine.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/messages.h"
 #include "db/odbc/table.h"
@@ -53,28 +54,53 @@ std::string double_type_name(SQLHANDLE connection, const std::string& fallback) 
   return name;
 }
 
+// The "key=value" parts of an ODBC connection string as written, without
+// their ";": a value in braces may hold ";", and "}}" is a "}" inside it.
+std::vector<std::string_view> connection_parts(std::string_view text) {
+  std::vector<std::string_view> parts;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = at;
+    const auto equals = text.find('=', at);
+    if (equals != std::string_view::npos && equals < text.find(';', at)) {
+      end = text.find_first_not_of(' ', equals + 1);
+      if (end != std::string_view::npos && text[end] == '{') {
+        for (++end; end < text.size(); ++end) {
+          if (text[end] != '}') continue;
+          if (end + 1 < text.size() && text[end + 1] == '}') {
+            ++end;
+            continue;
+          }
+          break;
+        }
+      }
+      end = std::min(end, text.size());
+    }
+    end = std::min(text.find(';', end), text.size());
+    parts.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
 // The setting "key" (any case) of an ODBC connection string, unbraced.
 std::optional<std::string> setting(std::string_view connection_string, std::string_view key) {
-  std::size_t at = 0;
-  while (at < connection_string.size()) {
-    const auto equals = connection_string.find('=', at);
-    if (equals == std::string_view::npos) break;
-    std::string name = lower(connection_string.substr(at, equals - at));
+  for (const std::string_view part : connection_parts(connection_string)) {
+    const auto equals = part.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string name = lower(part.substr(0, equals));
     name.erase(0, name.find_first_not_of(' '));
     name.erase(name.find_last_not_of(' ') + 1);
-    std::size_t end;
-    std::string value;
-    if (equals + 1 < connection_string.size() && connection_string[equals + 1] == '{') {
-      end = connection_string.find('}', equals + 2);
-      if (end == std::string_view::npos) end = connection_string.size();
-      value = connection_string.substr(equals + 2, end - equals - 2);
-      end = std::min(connection_string.find(';', end), connection_string.size());
-    } else {
-      end = std::min(connection_string.find(';', equals + 1), connection_string.size());
-      value = connection_string.substr(equals + 1, end - equals - 1);
+    if (name != key) continue;
+    std::string_view value = part.substr(equals + 1);
+    const auto start = value.find_first_not_of(' ');
+    if (start == std::string_view::npos || value[start] != '{') return std::string(value);
+    std::string unbraced;
+    for (std::size_t i = start + 1; i < value.size(); ++i) {
+      if (value[i] == '}' && (i + 1 >= value.size() || value[++i] != '}')) break;
+      unbraced += value[i];
     }
-    if (name == key) return value;
-    at = end + 1;
+    return unbraced;
   }
   return std::nullopt;
 }
@@ -98,10 +124,29 @@ Environment odbc3_environment() {
 
 }  // namespace
 
+Session::Running::Running(Session& session, SQLHANDLE statement)
+    : session_(session) {
+  std::lock_guard lock(session_.running_mutex_);
+  before_ = std::exchange(session_.running_, statement);
+}
+
+Session::Running::~Running() {
+  // Waits for a cancel in progress: the statement handle may be freed next.
+  std::lock_guard lock(session_.running_mutex_);
+  session_.running_ = before_;
+}
+
 Session::Session(const std::string& connection_string)
     : secrets_(passwords_in(connection_string)),
       environment_(odbc3_environment()),
-      connection_(environment_) {
+      connection_(environment_),
+      // SQLCancel may be called from another thread for a statement that
+      // executes on one; the driver then has the server stop it (MariaDB:
+      // KILL QUERY, PostgreSQL: a cancel request). A second later the
+      // cancel is repeated for a statement begun meanwhile (undoing a
+      // savepoint, say): ODBC has no call that drops a connection from
+      // another thread.
+      stop_hook_([this] { cancel_running(); }, [this] { cancel_running(); }) {
   // Gives up after 10 s, as the PostgreSQL engine does, unless the driver
   // ignores it.
   SQLSetConnectAttrW(connection(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
@@ -140,10 +185,16 @@ void Session::read_dialect() {
   dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
 }
 
+void Session::cancel_running() noexcept {
+  std::lock_guard lock(running_mutex_);
+  if (running_ != SQL_NULL_HANDLE) SQLCancel(running_);
+}
+
 void Session::run(const std::string& sql) {
   send_waiting();
   StatementHandle statement(connection());
   WideString text = widen(sql);
+  const Running running(*this, statement.get());
   check(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, statement.get(), secrets_);
 }
@@ -186,6 +237,7 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
     check(SQLBindParameter(handle.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
                            SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, &null_indicator),
           SQL_HANDLE_STMT, handle.get(), session_->secrets());
+  const Session::Running running(*session_, handle.get());
   check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
 }
 
@@ -251,6 +303,7 @@ std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view s
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
+  const Session::Running running(*session_, handle.get());
   check(SQLExecDirectW(handle.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, handle.get(), session_->secrets());
   SQLSMALLINT columns = 0;
@@ -396,14 +449,10 @@ bool create_database(const std::string& source) {
         secrets));
   // The same connection without a database reaches the server itself.
   std::string server_string;
-  std::size_t at = 0;
-  while (at <= connection_string.size()) {
-    const auto end = std::min(connection_string.find(';', at), connection_string.size());
-    const std::string part = connection_string.substr(at, end - at);
+  for (const std::string_view part : connection_parts(connection_string)) {
     const std::string key = lower(part.substr(0, part.find('=')));
     if (key.find_first_not_of(' ') != std::string::npos && key != "database" && key != "db")
-      server_string += part + ";";
-    at = end + 1;
+      (server_string += part) += ';';
   }
   std::optional<ProviderError> missing;
   try {

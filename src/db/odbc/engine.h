@@ -5,11 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/odbc/statement.h"
 
@@ -37,9 +39,25 @@ class Block;
 
 // The connection and the records that wait to be sent; the engine and its
 // open tables share it, so that a table never outlives its connection and
-// every command and commit sends waiting records first.
+// every command and commit sends waiting records first. A stop request
+// cancels the statement executing on it (see Running).
 class Session {
  public:
+  // While one lives, "statement", which the thread that made the Running
+  // executes on the session's connection, is the one a stop request
+  // cancels.
+  class Running {
+   public:
+    Running(Session& session, SQLHANDLE statement);
+    ~Running();
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+   private:
+    Session& session_;
+    SQLHANDLE before_;
+  };
+
   // Connects with "connection_string" (without "odbc:"). Throws
   // ProviderError with a German description, the driver's text and the
   // SQLSTATE, never with a password in it.
@@ -65,6 +83,8 @@ class Session {
 
  private:
   void read_dialect();
+  // Cancels the statement executing now, if any. Any thread; never throws.
+  void cancel_running() noexcept;
 
   std::vector<std::string> secrets_;
   Environment environment_;
@@ -72,6 +92,9 @@ class Session {
   Dialect dialect_;
   bool in_transaction_ = false;
   std::shared_ptr<Block> waiting_;
+  std::mutex running_mutex_;             // guards running_ and its cancel
+  SQLHANDLE running_ = SQL_NULL_HANDLE;  // the statement executing now
+  StopHook stop_hook_;                   // ends before the handles it uses
 };
 
 class OdbcEngine final : public Engine {

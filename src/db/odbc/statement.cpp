@@ -190,9 +190,8 @@ std::string_view german_for(std::string_view sqlstate) {
   return {};
 }
 
-void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
-           const std::vector<std::string>& secrets, std::string_view german) {
-  if (succeeded(rc) || rc == SQL_NO_DATA) return;
+ProviderError failure(SQLSMALLINT type, SQLHANDLE handle, const std::vector<std::string>& secrets,
+                      std::string_view german) {
   const Diagnostic found = diagnostic(type, handle);
   // A few texts say more than their SQLSTATE: MariaDB reports a missing
   // database under 42000, a full disk or table under HY000, and unixODBC a
@@ -212,7 +211,13 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
     if (german.empty() && found.text.find(known.text) != std::string::npos) german = known.german;
   if (german.empty()) german = german_for(found.sqlstate);
   if (german.empty()) german = messages::engine_failure;
-  throw ProviderError(masked(german, secrets), masked(found.text, secrets), found.sqlstate);
+  return ProviderError(masked(german, secrets), masked(found.text, secrets), found.sqlstate);
+}
+
+void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
+           const std::vector<std::string>& secrets, std::string_view german) {
+  if (succeeded(rc) || rc == SQL_NO_DATA) return;
+  throw failure(type, handle, secrets, german);
 }
 
 void check_single_statement(std::string_view sql) {

@@ -92,10 +92,15 @@ Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle);
 // disk full); empty for any other.
 std::string_view german_for(std::string_view sqlstate);
 
+// The failure that the diagnostics of "handle" describe: the German
+// description for its SQLSTATE ("german" when given, a general one for the
+// rest), the driver's text and the SQLSTATE as its code, every one of
+// "secrets" masked. Never throws but for memory.
+ProviderError failure(SQLSMALLINT type, SQLHANDLE handle,
+                      const std::vector<std::string>& secrets = {}, std::string_view german = {});
+
 // Returns when "rc" is a success (with or without information) or
-// SQL_NO_DATA; otherwise throws ProviderError with the German description
-// for its SQLSTATE ("german" when given, a general one for the rest), the
-// driver's text and the SQLSTATE as its code, every one of "secrets" masked.
+// SQL_NO_DATA; otherwise throws the failure() of "handle".
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
            const std::vector<std::string>& secrets = {}, std::string_view german = {});
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/messages.h"
+#include "base/stop_signal.h"
 #include "db/sql_text.h"
 #include "db/odbc/column_kinds.h"
 
@@ -197,17 +198,54 @@ SQLRETURN Block::execute(std::size_t first, std::size_t rows) {
                            column.indicators.data() + first),
           SQL_HANDLE_STMT, handle, session_->secrets());
   }
-  if (session_->dialect().parameter_arrays)
+  if (session_->dialect().parameter_arrays) {
     SQLSetStmtAttrW(handle, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+    // What a driver leaves unwritten reads as stored.
+    statuses_.assign(rows, unreported);
+    processed_ = rows;
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAM_STATUS_PTR, statuses_.data(), 0);
+    SQLSetStmtAttrW(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed_, 0);
+  }
+  const Session::Running running(*session_, handle);
   return SQLExecute(handle);
+}
+
+std::size_t Block::first_unstored(std::size_t rows) const {
+  if (!session_->dialect().parameter_arrays) return rows;
+  for (std::size_t r = 0; r < rows; ++r) {
+    if (r >= processed_) return r;
+    const SQLUSMALLINT status = statuses_[r];
+    if (status == SQL_PARAM_ERROR || status == SQL_PARAM_DIAG_UNAVAILABLE ||
+        status == SQL_PARAM_UNUSED)
+      return r;
+  }
+  return rows;
+}
+
+ProviderError Block::refusal(const ProviderError& error, std::size_t r, std::size_t rows,
+                             std::uint64_t first) const {
+  if (rows == 1) {
+    ProviderError named(error);
+    named.set_record(tags_[r]);
+    return named;
+  }
+  // The database cannot know the file line: the number of the record in
+  // the transaction names it, and the tag tells the caller.
+  ProviderError named(error.german(),
+                      error.engine_text() + "; Datensatz " + std::to_string(first + r) +
+                          " der Transaktion",
+                      error.code());
+  named.set_record(tags_[r]);
+  return named;
 }
 
 namespace {
 
 // Runs Kadrum's own fixed "sql"; false when the database refuses it.
-bool run_own(SQLHANDLE connection, const char* sql) {
-  StatementHandle statement(connection);
+bool run_own(Session& session, const char* sql) {
+  StatementHandle statement(session.connection());
   WideString text = widen(sql);
+  const Session::Running running(session, statement.get());
   return succeeded(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())));
 }
 
@@ -220,40 +258,37 @@ void Block::send() {
   const std::uint64_t first = sent_ + 1;
   sent_ += rows;
   lay_out(rows);
-  SQLHANDLE connection = session_->connection();
+  SQLHANDLE handle = statement_.get();
   // Several records go behind a savepoint: when the database refuses one,
   // the block is undone and sent again record by record, so that the
   // message names the refused record and the transaction stays usable.
-  const bool guarded = rows > 1 && run_own(connection, "SAVEPOINT kadrum_block");
+  const bool guarded = rows > 1 && run_own(*session_, "SAVEPOINT kadrum_block");
   const SQLRETURN rc = execute(0, rows);
   if (succeeded(rc) || rc == SQL_NO_DATA) {
-    if (guarded) run_own(connection, "RELEASE SAVEPOINT kadrum_block");
-    return;
-  }
-  try {
-    check(rc, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
-  } catch (ProviderError& block_error) {
-    if (rows == 1) block_error.set_record(tags_[0]);
-    if (!guarded) throw;
-    run_own(connection, "ROLLBACK TO SAVEPOINT kadrum_block");
-    for (std::size_t r = 0; r < rows; ++r) {
-      const SQLRETURN one = execute(r, 1);
-      if (succeeded(one) || one == SQL_NO_DATA) continue;
-      try {
-        check(one, SQL_HANDLE_STMT, statement_.get(), session_->secrets());
-      } catch (const ProviderError& error) {
-        // The database cannot know the file line: the number of the record
-        // in the transaction names it, and the tag tells the caller.
-        ProviderError named(error.german(),
-                            error.engine_text() + "; Datensatz " + std::to_string(first + r) +
-                                " der Transaktion",
-                            error.code());
-        named.set_record(tags_[r]);
-        throw named;
-      }
+    // A driver may report a success with information where some records
+    // were refused, marking them in the status array only.
+    const std::size_t refused = first_unstored(rows);
+    if (refused == rows) {
+      if (guarded) run_own(*session_, "RELEASE SAVEPOINT kadrum_block");
+      return;
     }
-    throw;
+    const ProviderError error = failure(SQL_HANDLE_STMT, handle, session_->secrets());
+    if (guarded) run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
+    throw refusal(error, refused, rows, first);
   }
+  const ProviderError error = failure(SQL_HANDLE_STMT, handle, session_->secrets());
+  // The drivers mark every record of a refused array alike (or not at
+  // all): only sending the records one by one finds the refused one. A
+  // stop request cancelled the block; the run ends without that.
+  if (rows == 1) throw refusal(error, 0, 1, first);
+  if (!guarded || !stop_request().empty()) throw error;
+  run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
+  for (std::size_t r = 0; r < rows; ++r) {
+    const SQLRETURN one = execute(r, 1);
+    if ((succeeded(one) || one == SQL_NO_DATA) && first_unstored(1) == 1) continue;
+    throw refusal(failure(SQL_HANDLE_STMT, handle, session_->secrets()), r, rows, first);
+  }
+  throw error;
 }
 
 OdbcTable::OdbcTable(std::shared_ptr<Session> session, std::string open_name)

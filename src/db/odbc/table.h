@@ -31,7 +31,9 @@ class Block {
   // record() and, when the block held several, its number among the
   // records sent in the message; the block's other records are then undone
   // where the database has savepoints (without them, which of several
-  // records was refused is not known).
+  // records was refused is not known unless the driver marks it in its
+  // status array). A record the driver marks there as refused or left out
+  // fails the send also when the driver reports a success.
   void send();
   void clear() { rows_ = 0; }
 
@@ -51,13 +53,27 @@ class Block {
   };
   // Lays out the texts of the first "rows" records in one width.
   void lay_out(std::size_t rows);
-  // Binds and executes "rows" records from record "first" on.
+  // Binds and executes "rows" records from record "first" on; a stop
+  // request cancels the execution.
   SQLRETURN execute(std::size_t first, std::size_t rows);
+  // The first of the "rows" records last executed that the driver marks
+  // as not stored (refused, or left out after a refusal), or "rows".
+  std::size_t first_unstored(std::size_t rows) const;
+  // "error" as the refusal of record "r" of the "rows" sent, the first of
+  // which is record "first" of the transaction: with the record's tag and,
+  // among several, its number.
+  ProviderError refusal(const ProviderError& error, std::size_t r, std::size_t rows,
+                        std::uint64_t first) const;
+
+  // Written by the driver for parameter arrays where it reports per record.
+  static constexpr SQLUSMALLINT unreported = 0xffff;
 
   std::shared_ptr<Session> session_;
   StatementHandle statement_;
   std::vector<Column> columns_;
   std::vector<std::uint64_t> tags_;  // by row
+  std::vector<SQLUSMALLINT> statuses_;  // by row, of the last execution
+  SQLULEN processed_ = 0;               // records the last execution processed
   std::size_t rows_ = 0;
   std::uint64_t sent_ = 0;  // records sent before, for the message
 };
