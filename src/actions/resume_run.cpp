@@ -219,6 +219,7 @@ void ResumeRun::read_lines() {
     throw Error(f.label + ": " + file_error_message(errno, f.label));
   DescriptorSource source(f.fd, f.label);
   LineReader reader(source);
+  reader.count_lines_before(f.line);
   const std::uint64_t base = f.offset;
   std::string line;
   if (f.offset == 0 && !reader.exhausted()) {

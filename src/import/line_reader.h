@@ -39,6 +39,11 @@ class LineReader {
   // or testing member.
   std::string_view next_line(std::string& room);
 
+  // For a source that begins after "lines" lines of its file (a resumed
+  // read): the numbers in messages then count from the file's start. Call
+  // before the first read.
+  void count_lines_before(std::uint64_t lines) { lines_begun_ = lines; }
+
   // True when no byte is left or the next byte is 26. Consumes nothing.
   bool at_end();
 

@@ -101,22 +101,26 @@ TEST(LineReader, VeryLongLineUpToTheLimitIsWhole) {
 }
 
 // A line beyond the limit stops the reading with the line's number; the CRs
-// that are dropped do not count.
+// that are dropped do not count, and a resumed read counts from its file's
+// start.
 TEST(LineReader, LineBeyondTheLimitIsRefusedByItsNumber) {
   struct Case {
     std::string data;
     const char* message;  // nullptr: read whole
+    std::uint64_t lines_before = 0;  // in the file, before the source's start
   };
   const Case cases[] = {
       {"1234567890\n", nullptr},
       {"12345\r\r67890\r\n", nullptr},
       {"12345678901\n", "Zeile 1 der Textdatei ist länger als 10 Bytes"},
       {"a\n\x1a" "12345678901", "Zeile 3 der Textdatei ist länger als 10 Bytes"},
+      {"a\n12345678901", "Zeile 9 der Textdatei ist länger als 10 Bytes", 7},
   };
   for (const Case& c : cases) {
     for (std::size_t size : kBufferSizes) {
       MemoryByteSource source(c.data);
       LineReader reader(source, size, 10);
+      reader.count_lines_before(c.lines_before);
       std::string line;
       try {
         while (!reader.exhausted()) reader.read_line(line);
