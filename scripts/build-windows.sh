@@ -36,7 +36,7 @@ if [ ! -f "$amalgamation/sqlite3.c" ]; then
                -o "Dir::State::Lists=$apt_dir/lists" -o APT::Sandbox::User=root)
   apt-get "${apt_options[@]}" -qq update
   (cd "$apt_dir/source" && apt-get "${apt_options[@]}" -qq source --download-only sqlite3 \
-     && dpkg-source -x ./*.dsc tree >/dev/null)
+     && { dpkg-source -x ./*.dsc tree >dpkg-source.log 2>&1 || { cat dpkg-source.log >&2; exit 1; }; })
   # Debian builds its library without the amalgamation; the same tree makes
   # it with "make sqlite3.c" (tclsh joins the sources).
   mkdir -p "$apt_dir/make"
