@@ -155,7 +155,7 @@ cli "DB=postgresql://kadrum@localhost/kadrum" RT=t "FN=$(winpath "$work/follow.t
 [ "$status" = 1 ] && grep -q 'über ODBC' "$work/err" \
   && pass "postgresql:// points to ODBC" || fail "postgresql://: status $status, $(cat "$work/err")"
 
-# ---- The window's tests go here (kadrum.exe under Xvfb). ----
+# ---- The window (kadrum.exe under Xvfb): its own test script goes here. ----
 
 echo "== installer and zip"
 setup=$(ls "$out"/kadrum-*-win64-setup.exe)
