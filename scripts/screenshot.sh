@@ -2,12 +2,12 @@
 # Takes a picture of the kadrum window under a virtual X server with a small
 # window manager (IceWM), so the title bar and the task bar show the program
 # icon, and writes docs/window.png. Builds nothing: pass the built program,
-# or let it default to build/src/app/kadrum.
+# or let it default to build/src/window/qt/kadrum.
 # Needs xvfb, xauth, x11-apps (xwd), x11-utils (xwininfo), icewm, imagemagick.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=$(realpath "${1:-$root/build/src/app/kadrum}")
+program=$(realpath "${1:-$root/build/src/window/qt/kadrum}")
 out="$root/docs/window.png"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

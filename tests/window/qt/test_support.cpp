@@ -16,7 +16,7 @@ BoxRecorder::BoxRecorder() {
 
 QStringList BoxRecorder::texts() const {
   QStringList out;
-  for (const MessageBoxRequest& box : boxes) out << box.text;
+  for (const MessageBoxRequest& box : boxes) out << QString::fromStdString(box.text);
   return out;
 }
 

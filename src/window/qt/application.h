@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/error_presenter.h"
+#include "window/qt/error_presenter.h"
 
 namespace kadrum {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/main_window.h"
-#include "app/theme.h"
+#include "window/qt/application.h"
+#include "window/qt/main_window.h"
+#include "window/qt/theme.h"
 
 namespace {
 

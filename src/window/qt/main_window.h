@@ -1,5 +1,5 @@
-// MainWindow: Kadrum's one window. It binds its controls to the actions and holds
-// nothing of the import logic itself.
+// MainWindow: Kadrum's one window drawn by Qt. It lends its controls to the
+// form, which holds the handlers, and binds its buttons to them.
 #pragma once
 
 #include <QWidget>
@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "actions/db_connect.h"
-#include "base/run_settings.h"
+#include "window/form.h"
 
 class QCheckBox;
 class QLabel;
@@ -20,7 +19,7 @@ namespace kadrum {
 
 class ErrorPresenter;
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private FormControls {
   Q_OBJECT
 
  public:
@@ -33,14 +32,14 @@ class MainWindow : public QWidget {
   ~MainWindow() override;
 
   // The handlers. Each throws what its action throws; the callers show it.
-  void on_create();
-  void on_show();
-  void on_go();       // the "go" button
-  void on_connect();  // the "db connect" button
-  void on_exit();     // the "exit" button
+  void on_create() { form_.on_create(); }
+  void on_show() { form_.on_show(); }
+  void on_go() { form_.on_go(); }            // the "go" button
+  void on_connect() { form_.on_connect(); }  // the "db connect" button
+  void on_exit() { form_.on_exit(); }        // the "exit" button
 
-  DatabaseObjects& database() { return db_; }
-  bool multi() const { return multi_; }
+  DatabaseObjects& database() { return form_.database(); }
+  bool multi() const { return form_.multi(); }
 
   void setVisible(bool visible) override;
 
@@ -52,8 +51,16 @@ class MainWindow : public QWidget {
   // Runs "action" and shows its error; the one place where actions' errors
   // are caught.
   void perform(const std::function<void()>& action);
-  RunSettings read_settings() const;
-  void write_settings(const RunSettings& settings);
+
+  // FormControls
+  std::string text(Field field) const override;
+  void set_text(Field field, const std::string& text) override;
+  std::vector<std::string> item_list() const override;
+  void set_item_list(const std::vector<std::string>& entries) override;
+  bool recreate_checked() const override;
+  void set_recreate_checked(bool checked) override;
+  void close_window() override;
+  QLineEdit* field(Field field) const;
 
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
@@ -71,15 +78,8 @@ class MainWindow : public QWidget {
   QListWidget* itemlist = nullptr;
   QCheckBox* CheckBox1 = nullptr;
 
-  std::vector<std::string> arguments_;
-  std::string& dbpath_;
   const ErrorPresenter& presenter_;
-  bool multi_ = true;
-  DatabaseObjects db_;
-
-  bool shown_once_ = false;
-  bool first_showing_ = false;
-  bool close_after_showing_ = false;
+  Form form_;
 };
 
 }  // namespace kadrum

@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "window/qt/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,9 +14,7 @@
 #include <type_traits>
 
 #include "convert/locale_formats.h"
-#include "actions/go.h"
-#include "app/error_presenter.h"
-#include "import/argument_grammar.h"
+#include "window/qt/error_presenter.h"
 
 namespace kadrum {
 namespace {
@@ -73,9 +71,9 @@ Control* place(QWidget* parent, const char* name, const QString& text, int left,
 
 MainWindow::MainWindow(std::vector<std::string> arguments, std::string& dbpath,
                const ErrorPresenter& presenter)
-    : arguments_(std::move(arguments)), dbpath_(dbpath), presenter_(presenter) {
+    : presenter_(presenter), form_(*this, std::move(arguments), dbpath) {
   create_controls();
-  on_create();
+  form_.on_create();
 }
 
 MainWindow::~MainWindow() = default;
@@ -140,57 +138,16 @@ void MainWindow::create_controls() {
   connect(Button3, &QPushButton::clicked, this, [this] { perform([this] { on_exit(); }); });
 }
 
-void MainWindow::on_create() { CheckBox1->setChecked(false); }
-
-void MainWindow::on_show() {
-  RunSettings settings = read_settings();
-  const ParseOutcome outcome = parse_arguments(arguments_, settings);
-  write_settings(settings);
-  if (!outcome.run) return;
-  on_connect();
-  on_go();
-  if (!outcome.stay_open) on_exit();
-}
-
-void MainWindow::on_go() {
-  go(read_settings(), db_.itab);
-}
-
-void MainWindow::on_connect() {
-  RunSettings settings = read_settings();
-  try {
-    db_connect(settings, db_);
-  } catch (...) {
-    dbpath_ = settings.database_path;  // a settled "?" stays settled after a failure
-    throw;
-  }
-  dbpath_ = settings.database_path;
-}
-
-void MainWindow::on_exit() {
-  // Closing a window that is about to appear would be undone by its showing;
-  // the close then waits until the showing is over.
-  if (first_showing_) {
-    close_after_showing_ = true;
-    return;
-  }
-  close();
-}
+void MainWindow::close_window() { close(); }
 
 // Every show() path ends here, before the window is visible or mapped: the
 // place for on_show, so that the automatic run and its error box come before
 // the window appears (showEvent would be too late: the window already counts
 // as visible there and a close from inside it would be undone).
 void MainWindow::setVisible(bool visible) {
-  if (visible && !shown_once_) {
-    shown_once_ = true;
-    first_showing_ = true;
-    perform([this] { on_show(); });
-    first_showing_ = false;
-  }
+  if (visible) form_.before_showing([this](const auto& action) { perform(action); });
   QWidget::setVisible(visible);
-  if (close_after_showing_) {
-    close_after_showing_ = false;
+  if (form_.close_after_showing()) {
     QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
   }
 }
@@ -209,38 +166,39 @@ void MainWindow::perform(const std::function<void()>& action) {
   }
 }
 
-RunSettings MainWindow::read_settings() const {
-  RunSettings settings;
-  settings.text_file = imprtfile->text().toStdString();
-  settings.header_lines = nhdl->text().toStdString();
-  settings.item_number = itmnr->text().toStdString();
-  for (int i = 0; i < itemlist->count(); ++i)
-    settings.item_list.push_back(itemlist->item(i)->text().toStdString());
-  settings.database_name = dbname->text().toStdString();
-  settings.table_name = tabname->text().toStdString();
-  settings.recreate = CheckBox1->isChecked();
-  settings.list_mode = multi_;
-  settings.database_path = dbpath_;
-  return settings;
+QLineEdit* MainWindow::field(Field field) const {
+  switch (field) {
+    case Field::imprtfile: return imprtfile;
+    case Field::nhdl: return nhdl;
+    case Field::itmnr: return itmnr;
+    case Field::dbname: return dbname;
+    case Field::tabname: return tabname;
+  }
+  return nullptr;
 }
 
-void MainWindow::write_settings(const RunSettings& settings) {
+std::string MainWindow::text(Field name) const { return field(name)->text().toStdString(); }
+
+void MainWindow::set_text(Field name, const std::string& text) {
   // A long path shows its beginning, as a freshly set edit field does.
-  const auto set = [](QLineEdit* field, const std::string& text) {
-    field->setText(QString::fromStdString(text));
-    field->setCursorPosition(0);
-  };
-  set(imprtfile, settings.text_file);
-  set(nhdl, settings.header_lines);
-  set(itmnr, settings.item_number);
-  itemlist->clear();
-  for (const std::string& entry : settings.item_list)
-    itemlist->addItem(QString::fromStdString(entry));
-  set(dbname, settings.database_name);
-  set(tabname, settings.table_name);
-  CheckBox1->setChecked(settings.recreate);
-  multi_ = settings.list_mode;
-  dbpath_ = settings.database_path;
+  field(name)->setText(QString::fromStdString(text));
+  field(name)->setCursorPosition(0);
 }
+
+std::vector<std::string> MainWindow::item_list() const {
+  std::vector<std::string> entries;
+  for (int i = 0; i < itemlist->count(); ++i)
+    entries.push_back(itemlist->item(i)->text().toStdString());
+  return entries;
+}
+
+void MainWindow::set_item_list(const std::vector<std::string>& entries) {
+  itemlist->clear();
+  for (const std::string& entry : entries) itemlist->addItem(QString::fromStdString(entry));
+}
+
+bool MainWindow::recreate_checked() const { return CheckBox1->isChecked(); }
+
+void MainWindow::set_recreate_checked(bool checked) { CheckBox1->setChecked(checked); }
 
 }  // namespace kadrum

@@ -1,4 +1,4 @@
-#include "app/theme.h"
+#include "window/qt/theme.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-#include "app/error_presenter.h"
-#include "base/error.h"
+#include "window/qt/error_presenter.h"
+#include "window/theme.h"
 
 // The resource lives in a static library: nothing would pull it in otherwise.
 // Q_INIT_RESOURCE must stand outside any namespace.
@@ -24,21 +24,13 @@ QString read_text(const QString& path) {
   return QString::fromUtf8(file.readAll());
 }
 
-// "palette.conf": one "Role = #rrggbb" per line, roles named as in QPalette;
-// "#" at the start of a line begins a comment.
+// "palette.conf" names its roles as QPalette does.
 QPalette read_palette(const QString& path, QPalette palette) {
   const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
-  const QStringList lines = read_text(path).split(u'\n');
-  for (const QString& raw : lines) {
-    const QString line = raw.trimmed();
-    const qsizetype equals = line.indexOf(u'=');
-    if (line.startsWith(u'#') || equals < 0) continue;
+  for (const ThemeColour& entry : kadrum::read_palette(read_text(path).toStdString())) {
     bool known = false;
-    const int role =
-        roles.keyToValue(line.left(equals).trimmed().toLatin1().constData(), &known);
-    const QColor colour = QColor::fromString(line.mid(equals + 1).trimmed());
-    if (known && colour.isValid())
-      palette.setColor(static_cast<QPalette::ColorRole>(role), colour);
+    const int role = roles.keyToValue(entry.role.c_str(), &known);
+    if (known) palette.setColor(static_cast<QPalette::ColorRole>(role), QColor::fromRgb(entry.rgb));
   }
   return palette;
 }
@@ -60,9 +52,7 @@ bool apply_theme(QApplication& app, const QString& name,
                  const ErrorPresenter& presenter, const QString& folder) {
   const QString path = find_theme(name, folder);
   if (path.isEmpty()) {
-    const std::string text =
-        fill_message("Stil '%s' nicht gefunden", {name.toStdString()});
-    presenter.show({"Fehler", QString::fromStdString(text), "S&chließen"});
+    presenter.show(theme_missing_box(name.toStdString()));
     return false;
   }
   // Fusion draws the same on every platform, so the style sheet and palette

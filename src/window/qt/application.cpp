@@ -1,6 +1,6 @@
-#include "app/application.h"
+#include "window/qt/application.h"
 
-#include "app/program_title.h"
+#include "window/program_title.h"
 #include "base/error.h"
 
 // The icon lives in a static library: nothing would pull it in otherwise.
@@ -19,7 +19,7 @@ QIcon program_icon() {
 
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv),
-      presenter_(program_title(QCoreApplication::applicationFilePath())) {
+      presenter_(program_title(QCoreApplication::applicationFilePath().toStdString())) {
   setWindowIcon(program_icon());
   // The name of the installed desktop entry, without ".desktop".
   setDesktopFileName("org.kadrum.Kadrum");

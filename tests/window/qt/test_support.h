@@ -10,8 +10,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/error_presenter.h"
-#include "app/main_window.h"
+#include "window/qt/error_presenter.h"
+#include "window/qt/main_window.h"
 #include "support/temp_folder.h"
 
 class QWidget;

@@ -1,4 +1,4 @@
-// The error display rule through the real message box, and the title rule.
+// The error display rule through the real message box.
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/application.h"
-#include "app/error_presenter.h"
-#include "app/main_window.h"
-#include "app/program_title.h"
+#include "window/qt/application.h"
+#include "window/qt/error_presenter.h"
+#include "window/qt/main_window.h"
+#include "window/program_title.h"
 #include "base/error.h"
 #include "test_support.h"
 
@@ -26,8 +26,6 @@ class ErrorDisplayTest : public QObject {
   void boxShowsTheRuleText();
   void boxIsModalCriticalWithOneOkButton();
   void markupInAMessageIsShownAsText();
-  void titleFromTheProgramFile_data();
-  void titleFromTheProgramFile();
   void errorFromAnyEventHandlerIsShownAndTheWindowStaysOpen();
   void busyCursorIsGoneWhenTheErrorBoxOpens();
 };
@@ -116,35 +114,13 @@ void ErrorDisplayTest::boxIsModalCriticalWithOneOkButton() {
   QCOMPARE(seen.buttons.size(), 1);
   QCOMPARE(QString(seen.buttons.front()).remove('&'), QString("OK"));
   QVERIFY(seen.modal);
-  auto box = make_message_box({"Kadrum", "x", QString()});
+  auto box = make_message_box({"Kadrum", "x", ""});
   QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 void ErrorDisplayTest::markupInAMessageIsShownAsText() {
-  auto box = make_message_box({"Kadrum", "<b>Spalte</b> fehlt.", QString()});
+  auto box = make_message_box({"Kadrum", "<b>Spalte</b> fehlt.", ""});
   QCOMPARE(box->textFormat(), Qt::PlainText);
-}
-
-void ErrorDisplayTest::titleFromTheProgramFile_data() {
-  QTest::addColumn<QString>("path");
-  QTest::addColumn<QString>("title");
-  const auto row = [](const char* path, const char* title) {
-    QTest::newRow(path) << QString(path) << QString(title);
-  };
-  row("MYTOOL.V2.EXE", "Mytool");
-  row("C:\\Programme\\KADRUM.EXE", "Kadrum");
-  row("/usr/local/bin/kadrum", "kadrum");
-  row("/opt/v1.2/Kadrum", "Kadrum");
-  row("tools\\x.y/ABC", "Abc");
-  row("ÄRGER.EXE", "Ärger");
-  row(".hidden", "");
-  row("", "");
-}
-
-void ErrorDisplayTest::titleFromTheProgramFile() {
-  QFETCH(QString, path);
-  QFETCH(QString, title);
-  QCOMPARE(program_title(path), title);
 }
 
 // Throws from a key press: an event handler that is none of the actions.
@@ -162,7 +138,7 @@ void ErrorDisplayTest::errorFromAnyEventHandlerIsShownAndTheWindowStaysOpen() {
   QStringList shown;
   const auto saved_hook = app->presenter().hook;
   app->presenter().hook = [&shown](const MessageBoxRequest& box) {
-    shown << box.title + ": " + box.text;
+    shown << QString::fromStdString(box.title + ": " + box.text);
   };
   BoxRecorder action_boxes;
   std::string dbpath;
@@ -178,8 +154,8 @@ void ErrorDisplayTest::errorFromAnyEventHandlerIsShownAndTheWindowStaysOpen() {
   QTest::keyClick(field, Qt::Key_C);
   app->presenter().hook = saved_hook;
 
-  const QString box = program_title(QCoreApplication::applicationFilePath()) +
-                      ": Taste kaputt.";
+  const QString box = QString::fromStdString(
+      program_title(QCoreApplication::applicationFilePath().toStdString()) + ": Taste kaputt.");
   QCOMPARE(shown, QStringList({box, box}));
   QVERIFY(window.isVisible());
   QCOMPARE(field->text(), QString("ctabname"));  // the third key arrived

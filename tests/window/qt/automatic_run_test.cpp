@@ -4,7 +4,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/main_window.h"
+#include "window/qt/main_window.h"
 #include "test_support.h"
 
 namespace kadrum::test {
@@ -64,8 +64,8 @@ void AutomaticRunTest::unopenableDatabaseSkipsGoAndExit() {
   window.form.show();
   QCOMPARE(window.boxes.boxes.size(), std::size_t(1));
   QVERIFY(!window.boxes.watched_was_visible.front());  // shown before the window
-  QVERIFY(!window.boxes.boxes.front().text.isEmpty());
-  QCOMPARE(window.boxes.boxes.front().title, QString("Kadrum_tests"));
+  QVERIFY(!window.boxes.boxes.front().text.empty());
+  QCOMPARE(QString::fromStdString(window.boxes.boxes.front().title), QString("Kadrum_tests"));
   QCoreApplication::processEvents();
   QCoreApplication::processEvents();
   QVERIFY(window.form.isVisible());  // exit was skipped

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/error_presenter.h"
-#include "app/theme.h"
+#include "window/qt/error_presenter.h"
+#include "window/qt/theme.h"
 #include "test_support.h"
 
 namespace kadrum::test {
@@ -50,9 +50,9 @@ void ThemeTest::missingThemeShowsFehlerAndKeepsTheStandardLook() {
   QVERIFY(!apply_theme(*qApp, "Slate Classico", recorder.presenter, ":/no/such/folder"));
   QCOMPARE(recorder.boxes.size(), std::size_t(1));
   const MessageBoxRequest& box = recorder.boxes.front();
-  QCOMPARE(box.title, QString("Fehler"));
-  QCOMPARE(box.text, QString("Stil 'Slate Classico' nicht gefunden"));
-  QCOMPARE(box.button, QString("S&chließen"));
+  QCOMPARE(QString::fromStdString(box.title), QString("Fehler"));
+  QCOMPARE(QString::fromStdString(box.text), QString("Stil 'Slate Classico' nicht gefunden"));
+  QCOMPARE(QString::fromStdString(box.button), QString("S&chließen"));
   QCOMPARE(QApplication::style()->name(), style_before);
   QCOMPARE(qApp->styleSheet(), sheet_before);
 }

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/main_window.h"
+#include "window/qt/main_window.h"
 #include "convert/locale_formats.h"
 #include "support/locale.h"
 #include "test_support.h"
@@ -106,7 +106,7 @@ void WindowActionsTest::goBeforeConnectShowsTheClosedTableError() {
   window.click("Button1");
   QCOMPARE(window.boxes.texts(),
            QStringList("itab: Operation bei geschlossener Datenmenge nicht ausführbar."));
-  QCOMPARE(window.boxes.boxes.front().title, QString("Kadrum_tests"));
+  QCOMPARE(QString::fromStdString(window.boxes.boxes.front().title), QString("Kadrum_tests"));
   QVERIFY(window.boxes.watched_was_visible.front());
   QVERIFY(window.form.isVisible());
   QCOMPARE(count_rows(db.path(), "t"), -1);

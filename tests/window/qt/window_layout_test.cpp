@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/main_window.h"
+#include "window/qt/main_window.h"
 #include "test_support.h"
 
 namespace kadrum::test {

@@ -1,7 +1,9 @@
-// The visual theme "Slate Classico", carried in the program's resources.
+// The visual theme "Slate Classico" for Qt, carried in the program's resources.
 #pragma once
 
 #include <QString>
+
+#include "window/theme.h"
 
 class QApplication;
 
@@ -9,8 +11,6 @@ namespace kadrum {
 
 class ErrorPresenter;
 
-// The theme the program asks for at start-up.
-inline constexpr char kThemeName[] = "Slate Classico";
 // Where the program's themes live: one sub-folder per theme, named after it.
 inline constexpr char kThemeFolder[] = ":/themes";
 

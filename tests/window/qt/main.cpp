@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/application.h"
+#include "window/qt/application.h"
 #include "support/locale.h"
 
 namespace kadrum::test {
@@ -25,7 +25,7 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
   // An error escaping a handler must not open a box that waits for a click.
   app.presenter().hook = [](const kadrum::MessageBoxRequest& box) {
-    qCritical("unexpected error box: %s", qPrintable(box.text));
+    qCritical("unexpected error box: %s", box.text.c_str());
   };
 
   using Factory = std::function<std::unique_ptr<QObject>()>;
