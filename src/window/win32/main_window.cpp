@@ -157,12 +157,15 @@ void MainWindow::create_controls() {
     int width = scaled(design.width), height = scaled(design.height);
     switch (design.kind) {
       case Kind::label: {
-        style |= SS_LEFT | SS_NOPREFIX;
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
         // Labels are as wide as their text in Tahoma; a substitute font may
-        // need more room, and a clipped caption helps nobody.
+        // need more room, and a clipped caption helps nobody. A scaled font
+        // may be drawn a little wider than it measures: the room to spare
+        // is free, as no label has a control close to its right.
         SIZE extent{};
         GetTextExtentPoint32W(dc, design.text, static_cast<int>(wcslen(design.text)), &extent);
-        if (extent.cx > width) width = extent.cx;
+        const int needed = extent.cx + extent.cx / 16 + scaled(2);
+        if (needed > width) width = needed;
         break;
       }
       case Kind::edit:
