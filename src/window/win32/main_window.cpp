@@ -326,8 +326,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_SETTINGCHANGE:
-      // The user may have changed the decimal symbol in the regional settings.
-      reload_locale_formats();
+      settings_changed();
       break;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -338,10 +337,18 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       controls_.fill(nullptr);
       return 0;
     default:
-      if (message == taskbar_created_ && message != 0) reload_locale_formats();
+      // A new task bar: the user may have logged on again with other settings.
+      if (message == taskbar_created_ && message != 0) settings_changed();
       break;
   }
   return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+void MainWindow::settings_changed() {
+  // The user may have changed the decimal symbol in the regional settings:
+  // the thread takes the user's locale again, and the formats are read anew.
+  SetThreadLocale(GetUserDefaultLCID());
+  reload_locale_formats();
 }
 
 void MainWindow::command(int id, int code) {

@@ -59,6 +59,7 @@ class MainWindow final : private FormControls {
   // are caught.
   void perform(const std::function<void()>& action);
   void command(int id, int code);
+  void settings_changed();
   void paint_frames(HDC dc);
   void draw_button(const DRAWITEMSTRUCT& item);
   void draw_entry(const DRAWITEMSTRUCT& item);
