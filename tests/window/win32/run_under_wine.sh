@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# run_under_wine.sh [KADRUM_EXE [KADRUM_WITHOUT_THEME_EXE]]: the Win32 window
+# run_under_wine.sh [BUILD_FOLDER]: the Win32 window of the Windows build in
+# BUILD_FOLDER (build-windows/ unless given)
 # under wine64, on a virtual X display of its own with a small window manager
 # (openbox), handled as a user would: through its windows, its keys and its
 # buttons.
@@ -16,8 +17,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-exe=$(realpath "${1:-$root/build-windows/src/window/win32/kadrum.exe}")
-bare=$(realpath "${2:-$root/build-windows/tests/window/win32/kadrum_without_theme.exe}")
+build=$(realpath "${1:-$root/build-windows}")
+exe=$build/src/window/win32/kadrum.exe
+bare=$build/tests/window/win32/kadrum_without_theme.exe
 for program in "$exe" "$bare"; do
   [ -f "$program" ] || { echo "run_under_wine.sh: $program not found" >&2; exit 1; }
 done
@@ -144,3 +146,4 @@ press "$window" alt+F4
 wait_exit "$pid"
 [ "$status" = 0 ] || fail "closing the window ended the program with status $status"
 echo "ok 3: without its theme the Fehler box came first; closing the window gave 0"
+
