@@ -146,4 +146,3 @@ press "$window" alt+F4
 wait_exit "$pid"
 [ "$status" = 0 ] || fail "closing the window ended the program with status $status"
 echo "ok 3: without its theme the Fehler box came first; closing the window gave 0"
-
