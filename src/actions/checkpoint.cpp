@@ -1,13 +1,12 @@
 #include "actions/checkpoint.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <vector>
 
 #include "base/error.h"
+#include "base/file_io.h"
 #include "import/file_byte_source.h"
 
 namespace kadrum {
@@ -65,8 +64,7 @@ void hash_range(int fd, std::uint64_t from, std::uint64_t to, Fnv& fnv) {
   std::vector<char> buffer(kSample);
   while (from < to) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kSample));
-    const ssize_t n = pread(fd, buffer.data(), want, static_cast<off_t>(from));
-    if (n < 0 && errno == EINTR) continue;
+    const std::int64_t n = read_at(fd, buffer.data(), want, from);
     if (n <= 0)
       throw Error(n == 0 ? std::string("Die Textdatei ist kürzer als ihr Stand")
                          : file_error_message(errno, ""));

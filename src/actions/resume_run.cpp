@@ -1,15 +1,10 @@
 #include "actions/resume_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "actions/row_append.h"
 #include "base/error.h"
+#include "base/file_io.h"
 #include "base/integer_text.h"
 #include "convert/locale_formats.h"
 #include "db/transaction.h"
@@ -27,9 +22,9 @@ class DescriptorSource : public ByteSource {
   DescriptorSource(int fd, const std::string& label) : fd_(fd), label_(label) {}
   std::size_t read(char* buffer, std::size_t size) override {
     for (;;) {
-      const ssize_t n = ::read(fd_, buffer, size);
+      const std::int64_t n = read_some(fd_, buffer, size);
       if (n >= 0) return static_cast<std::size_t>(n);
-      if (errno != EINTR) throw Error(label_ + ": " + file_error_message(errno, label_));
+      throw Error(label_ + ": " + file_error_message(errno, label_));
     }
   }
 
@@ -37,12 +32,6 @@ class DescriptorSource : public ByteSource {
   int fd_;
   const std::string& label_;
 };
-
-std::string absolute_path(const std::string& name) {
-  char resolved[PATH_MAX];
-  if (realpath(name.c_str(), resolved)) return resolved;
-  return name;
-}
 
 }  // namespace
 
@@ -56,8 +45,8 @@ struct ResumeRun::OpenFile {
   std::string label;  // as given, for messages
   std::string path;   // absolute, the checkpoint's key
   int fd = -1;
-  dev_t device = 0;
-  ino_t inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   std::uint64_t offset = 0;  // just after the last line used up
   std::uint64_t line = 0;    // the number of that line
   std::uint64_t records = 0; // stored from this file, over all runs
@@ -68,16 +57,16 @@ struct ResumeRun::OpenFile {
   std::unique_ptr<CheckpointRow> row;
 
   ~OpenFile() {
-    if (fd >= 0) ::close(fd);
+    close_file(fd);
   }
   std::uint64_t size() const {
-    struct stat info {};
-    return fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+    FileInfo info;
+    return file_info(fd, info) ? info.size : 0;
   }
   // True when the path now names another file than the one open.
   bool replaced() const {
-    struct stat info {};
-    return ::stat(label.c_str(), &info) == 0 && (info.st_dev != device || info.st_ino != inode);
+    FileInfo info;
+    return file_info(label, info) && (info.device != device || info.inode != inode);
   }
 };
 
@@ -98,13 +87,13 @@ ResumeRun::~ResumeRun() = default;
 void ResumeRun::open(const std::string& name) {
   auto file = std::make_unique<OpenFile>();
   file->label = name;
-  file->fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (file->fd < 0 || fstat(file->fd, &info) != 0)
+  file->fd = open_for_reading(name);
+  FileInfo info;
+  if (file->fd < 0 || !file_info(file->fd, info))
     throw Error(name + ": " + file_error_message(errno, name));
-  if (S_ISDIR(info.st_mode)) throw Error(name + ": " + file_error_message(EISDIR, name));
-  file->device = info.st_dev;
-  file->inode = info.st_ino;
+  if (info.folder) throw Error(name + ": " + file_error_message(EISDIR, name));
+  file->device = info.device;
+  file->inode = info.inode;
   file->path = absolute_path(name);
   file->headers_left = integer_text_value(settings_.header_lines);
   file->row = std::make_unique<CheckpointRow>(db_.qry, settings_.table_name, file->path);
@@ -160,12 +149,12 @@ void ResumeRun::follow(const std::string& name) {
       file_.reset();
       auto fresh = std::make_unique<OpenFile>();
       fresh->label = label;
-      fresh->fd = ::open(label.c_str(), O_RDONLY | O_CLOEXEC);
-      struct stat info {};
-      if (fresh->fd < 0 || fstat(fresh->fd, &info) != 0)
+      fresh->fd = open_for_reading(label);
+      FileInfo info;
+      if (fresh->fd < 0 || !file_info(fresh->fd, info))
         throw Error(label + ": " + file_error_message(errno, label));
-      fresh->device = info.st_dev;
-      fresh->inode = info.st_ino;
+      fresh->device = info.device;
+      fresh->inode = info.inode;
       fresh->path = absolute_path(label);
       fresh->headers_left = integer_text_value(settings_.header_lines);
       fresh->row = std::move(row);
@@ -190,7 +179,7 @@ void ResumeRun::follow(const std::string& name) {
 
 void ResumeRun::pass() {
   OpenFile& f = *file_;
-  if (lseek(f.fd, static_cast<off_t>(f.offset), SEEK_SET) < 0)
+  if (seek_to(f.fd, static_cast<std::int64_t>(f.offset)) < 0)
     throw Error(f.label + ": " + file_error_message(errno, f.label));
   DescriptorSource source(f.fd, f.label);
   LineReader reader(source);
@@ -199,7 +188,7 @@ void ResumeRun::pass() {
   if (f.offset == 0 && !reader.exhausted()) {
     // The offsets are those of the file's bytes: a UTF-16 file's are not.
     char mark[2];
-    if (pread(f.fd, mark, 2, 0) == 2 &&
+    if (read_at(f.fd, mark, 2, 0) == 2 &&
         ((mark[0] == '\xFF' && mark[1] == '\xFE') || (mark[0] == '\xFE' && mark[1] == '\xFF')))
       throw Error(f.label + ": --resume und --follow lesen nur 8-Bit- und UTF-8-Dateien, "
                             "keine UTF-16-Dateien");

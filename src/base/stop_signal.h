@@ -1,7 +1,8 @@
 // Stop requests: SIGINT and SIGTERM asking a run to end, and the ways a
 // part that waits (for input, for a database server) learns of one at once.
 // The platform's signal handling lives behind this seam alone
-// (stop_signal_posix.cpp).
+// (stop_signal_posix.cpp, stop_signal_win.cpp); on Windows Ctrl+C and
+// Ctrl+Break request a stop as SIGINT.
 #pragma once
 
 #include <functional>
@@ -38,8 +39,19 @@ void check_stop_request();
 
 // A descriptor that polls readable (POLLIN) from the moment a stop is
 // requested, for a reader that waits with poll() on its input as well; -1
-// while no StopRequests lives. Never throws.
+// while no StopRequests lives, and always on Windows, which has no such
+// descriptor. Never throws.
 int stop_wait_handle() noexcept;
+
+// Waits "milliseconds", or less when a stop is requested meanwhile.
+void wait_for_stop_request(int milliseconds) noexcept;
+
+// While a StopRequests lives, waits until descriptor "fd" has input or a
+// stop is requested, so that a read from a pipe that may wait for ever can
+// be ended. Returns at once on Windows, where a console read ends by itself
+// on Ctrl+C and a pipe read is not interrupted. False when no StopRequests
+// lives.
+bool wait_for_input_or_stop(int fd) noexcept;
 
 // While it lives, a stop request calls "interrupt" on the watcher thread,
 // and "abandon" when the StopRequests has not ended a second later (a

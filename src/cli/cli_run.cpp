@@ -11,6 +11,7 @@
 #include "actions/db_connect.h"
 #include "actions/go.h"
 #include "actions/resume_run.h"
+#include "base/console.h"
 #include "base/error.h"
 #include "base/stop_signal.h"
 #include "cli/follow_wait.h"
@@ -54,12 +55,11 @@ void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t sto
   const std::string files =
       options.files.size() > 1 ? " aus " + format_count(options.files.size(), format) + " Dateien"
                                : std::string();
-  std::fprintf(stderr,
-               options.single_transaction
-                   ? "%s Datensätze%s in %s s gemeinsam in einer Transaktion gespeichert\n"
-                   : "%s Datensätze%s in %s s gespeichert\n",
-               format_count(stored, format).c_str(), files.c_str(),
-               format_fixed(seconds, 2, format).c_str());
+  write_text(2, format_count(stored, format) + " Datensätze" + files + " in " +
+                    format_fixed(seconds, 2, format) +
+                    (options.single_transaction
+                         ? " s gemeinsam in einer Transaktion gespeichert\n"
+                         : " s gespeichert\n"));
 }
 
 // The run of many files, of --resume and of --follow: each file as its own
@@ -105,7 +105,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
   }
 
   ResumeHooks hooks;
-  hooks.notice = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+  hooks.notice = [](const std::string& text) { write_text(2, text + "\n"); };
   open_connection(settings, db);
   if (options.single_transaction) {
     hooks.stored = [&](std::uint64_t count) {

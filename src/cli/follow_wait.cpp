@@ -1,19 +1,20 @@
 #include "cli/follow_wait.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <vector>
 
 #include "base/stop_signal.h"
 
 #ifdef __linux__
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kadrum {
+
+#ifdef __linux__
 
 namespace {
 
@@ -24,8 +25,6 @@ std::string folder_of(const std::string& path) {
 }
 
 }  // namespace
-
-#ifdef __linux__
 
 FileWatch::FileWatch() : inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
@@ -72,8 +71,7 @@ void FileWatch::watch(const std::string&) {}
 
 void FileWatch::wait(const std::string&) {
   if (!stop_request().empty()) return;
-  pollfd fd{stop_wait_handle(), POLLIN, 0};
-  poll(&fd, stop_wait_handle() >= 0 ? 1 : 0, 250);
+  wait_for_stop_request(250);
 }
 
 #endif

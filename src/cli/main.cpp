@@ -1,14 +1,15 @@
 // kadrum-cli: the window's unattended run for scripts, without a window.
 #include <cerrno>
-#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/console.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/decimal_hint.h"
+#include "cli/program_arguments.h"
 #include "cli/row_printer.h"
 #include "cli/text_file.h"
 #include "convert/locale_formats.h"
@@ -25,18 +26,17 @@ void report(const std::exception& error, const kadrum::RunSettings& settings,
   if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = kadrum::text_file_label(settings) + ':' + std::to_string(progress.line) + ": ";
   }
-  std::fprintf(stderr, "%s%s\n", where.c_str(),
-               kadrum::display_text(error).c_str());
+  kadrum::write_text(2, where + kadrum::display_text(error) + "\n");
   const std::string hint =
       kadrum::decimal_separator_hint(error, kadrum::locale_formats().decimal_separator);
-  if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
+  if (!hint.empty()) kadrum::write_text(2, hint + "\n");
 }
 
 // Writes "text" to standard output; returns the exit status. A text lost on
 // a full disk is a failure like any other.
 int print_text(const std::string& text) {
-  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "%s\n", kadrum::display_text(kadrum::OutputError(errno)).c_str());
+  if (!kadrum::write_text(1, text)) {
+    kadrum::write_text(2, kadrum::display_text(kadrum::OutputError(errno)) + "\n");
     return 1;
   }
   return 0;
@@ -47,15 +47,16 @@ int print_text(const std::string& text) {
 int main(int argc, char** argv) {
   // Without anything to do, the default file name would only be "not
   // found": the usage helps more. A usage error, like an unknown option.
-  if (argc <= 1) {
-    std::fputs(kadrum::cli_usage_text().c_str(), stderr);
+  const std::vector<std::string> arguments = kadrum::program_arguments(argc, argv);
+  if (arguments.empty()) {
+    kadrum::write_text(2, kadrum::cli_usage_text());
     return 2;
   }
   kadrum::CliOptions options;
   try {
-    options = kadrum::parse_cli_options(std::vector<std::string>(argv + 1, argv + argc));
+    options = kadrum::parse_cli_options(arguments);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "kadrum-cli: %s\n", kadrum::display_text(error).c_str());
+    kadrum::write_text(2, "kadrum-cli: " + kadrum::display_text(error) + "\n");
     return 2;
   }
   if (options.help) return print_text(kadrum::cli_help_text());

@@ -1,9 +1,9 @@
 #include "cli/progress_display.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
+
+#include "base/console.h"
 
 namespace kadrum {
 
@@ -56,15 +56,14 @@ std::uint64_t ConsumedBytes::estimate(std::uint64_t records, std::uint64_t bytes
 ProgressDisplay::ProgressDisplay(int fd, const TextFile& file)
     : fd_(fd),
       file_(file),
-      active_(isatty(fd) == 1),
+      active_(is_terminal(fd)),
       format_(active_ ? user_number_format() : NumberFormat{}),
       start_(std::chrono::steady_clock::now()),
       last_(start_) {}
 
 ProgressDisplay::~ProgressDisplay() {
   if (shown_) {
-    const char clear[] = "\r\033[K";
-    [[maybe_unused]] auto n = ::write(fd_, clear, sizeof clear - 1);
+    write_text(fd_, "\r\033[K");
   }
 }
 
@@ -77,7 +76,7 @@ void ProgressDisplay::redraw(std::uint64_t records) {
   const std::uint64_t used = consumed_.estimate(records, file_.bytes_read());
   const std::string line =
       "\r\033[K" + progress_text(records, seconds, used, file_.size(), format_);
-  [[maybe_unused]] auto w = ::write(fd_, line.data(), line.size());
+  write_text(fd_, line);
   shown_ = true;
 }
 

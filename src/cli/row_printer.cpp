@@ -1,10 +1,9 @@
 #include "cli/row_printer.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
+#include "base/console.h"
 #include "base/error.h"
 
 namespace kadrum {
@@ -17,7 +16,7 @@ OutputError::OutputError(int code)
     : Error(fill_message("Fehler beim Schreiben der Standardausgabe: E/A-Fehler %d",
                          {std::to_string(code)})) {}
 
-RowPrinter::RowPrinter(int fd) : fd_(fd), row_by_row_(isatty(fd) == 1) {
+RowPrinter::RowPrinter(int fd) : fd_(fd), row_by_row_(is_terminal(fd)) {
   buffer_.reserve(kBlock + 256);
 }
 
@@ -40,16 +39,10 @@ void RowPrinter::print(const Row& row) {
 }
 
 void RowPrinter::flush() {
-  std::size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int code = errno;
-      buffer_.clear();
-      throw OutputError(code);
-    }
-    done += static_cast<std::size_t>(n);
+  if (!write_text(fd_, buffer_)) {
+    const int code = errno;
+    buffer_.clear();
+    throw OutputError(code);
   }
   buffer_.clear();
 }

@@ -1,10 +1,7 @@
 #include "cli/text_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "base/error.h"
+#include "base/file_io.h"
 #include "import/import_run.h"
 
 namespace kadrum {
@@ -17,14 +14,15 @@ namespace {
 
 // The bytes left in a regular file: what a progress share can count on.
 std::uint64_t regular_file_size(const std::string& name) {
-  struct stat info {};
-  const int status = name.empty() ? fstat(STDIN_FILENO, &info) : stat(name.c_str(), &info);
-  if (status != 0 || !S_ISREG(info.st_mode)) return 0;
+  FileInfo info;
+  const bool known = name.empty() ? file_info(0, info) : file_info(name, info);
+  if (!known || !info.regular) return 0;
   if (name.empty()) {
-    const off_t offset = lseek(STDIN_FILENO, 0, SEEK_CUR);
-    if (offset > 0 && offset <= info.st_size) return static_cast<std::uint64_t>(info.st_size - offset);
+    const std::int64_t offset = seek_to(0, -1);
+    if (offset > 0 && static_cast<std::uint64_t>(offset) <= info.size)
+      return info.size - static_cast<std::uint64_t>(offset);
   }
-  return static_cast<std::uint64_t>(info.st_size);
+  return info.size;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kadrum {
 
@@ -17,7 +18,12 @@ struct LocaleFormats {
 // Reads the formats of the user's locale, as named by LC_ALL, then
 // LC_NUMERIC (LC_TIME for the date and time formats), then LANG, without
 // touching the process's global locale. Falls back to the "C" formats.
+// On Windows: the user's regional settings (GetLocaleInfoEx).
 LocaleFormats read_locale_formats();
+
+// The strftime-style format of a Windows date or time picture
+// ("dd.MM.yyyy" gives "%d.%m.%Y", "h:mm:ss tt" gives "%I:%M:%S %p").
+std::string strftime_format_of_picture(std::string_view picture);
 
 // The program-wide formats, read on first use.
 const LocaleFormats& locale_formats();

@@ -1,12 +1,9 @@
 #include "import/file_byte_source.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/error.h"
+#include "base/file_io.h"
 #include "base/messages.h"
 #include "base/stop_signal.h"
 
@@ -15,13 +12,18 @@ namespace kadrum {
 namespace {
 
 bool folder_exists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  FileInfo info;
+  return file_info(path, info) && info.folder;
 }
 
 // The folder that would hold "file_name"; "." for a bare name.
 std::string parent_folder(const std::string& file_name) {
+#ifdef _WIN32
+  const std::size_t slash = file_name.find_last_of("/\\");
+  if (slash == 2 && file_name[1] == ':') return file_name.substr(0, 3);  // "C:\\"
+#else
   const std::size_t slash = file_name.find_last_of('/');
+#endif
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return file_name.substr(0, slash);
@@ -60,44 +62,32 @@ FileByteSource::FileByteSource(const std::string& file_name)
     // Standard input, fd 0. A closed one must fail here: the next file the
     // program opens (the database, say) would take its number and be read
     // in its place.
-    if (::fcntl(0, F_GETFD) < 0) throw_file_error(errno, file_name);
+    if (!standard_input_open()) throw_file_error(EBADF, file_name);
     return;
   }
-  int fd;
-  do {
-    fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = open_for_reading(file_name);
   if (fd < 0) throw_file_error(errno, file_name);
   owned_.fd = fd;
   fd_ = fd;
   // Linux opens a folder for reading; elsewhere that is access denied.
-  struct stat info {};
-  if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode))
-    throw_file_error(EISDIR, file_name);
+  FileInfo info;
+  if (file_info(fd_, info) && info.folder) throw_file_error(EISDIR, file_name);
 }
 
 FileByteSource::~FileByteSource() = default;
 
 FileByteSource::OwnedFd::~OwnedFd() {
-  if (fd >= 0) ::close(fd);
+  close_file(fd);
 }
 
 std::size_t FileByteSource::read(char* buffer, std::size_t size) {
   // A pipe or FIFO may keep the read waiting for ever: a stop request must
   // end that wait, not only the next record.
-  if (const int stop = stop_wait_handle(); stop >= 0) {
-    pollfd wait[2] = {{fd_, POLLIN, 0}, {stop, POLLIN, 0}};
-    while (::poll(wait, 2, -1) < 0 && errno == EINTR) {
-    }
-    check_stop_request();
-  }
-  for (;;) {
-    const ssize_t count = ::read(fd_, buffer, size);
-    if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno == EINTR) continue;
-    if (errno == EPIPE) return 0;
-    throw_file_error(errno, file_name_);
-  }
+  if (wait_for_input_or_stop(fd_)) check_stop_request();
+  const std::int64_t count = read_some(fd_, buffer, size);
+  if (count >= 0) return static_cast<std::size_t>(count);
+  if (errno == EPIPE) return 0;
+  throw_file_error(errno, file_name_);
 }
 
 }  // namespace kadrum

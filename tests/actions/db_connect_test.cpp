@@ -115,6 +115,21 @@ TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
   const std::string short_file = folder.file("short.db");
   testing::write_file(short_file, "SQLite");
   const std::string missing = folder.file("missing.db");
+#ifdef _WIN32
+  // Windows opens Access files through the Access ODBC driver, which Wine
+  // does not have.
+  const auto access_refusal = [](const std::string&) {
+    return std::string("Der ODBC-Treiber 'Microsoft Access Driver (*.mdb, *.accdb)' ist nicht "
+                       "installiert; Access-Dateien öffnet Kadrum erst, wenn die kostenlose "
+                       "\"Microsoft Access Database Engine\" (64-Bit) installiert ist");
+  };
+#else
+  const auto access_refusal = [](const std::string& file) {
+    return "Die Datei '" + file +
+           "' ist eine Access-Datenbank; das Access-Format wird nicht unterstützt, nur "
+           "SQLite-Datenbanken";
+  };
+#endif
 
   struct Case {
     std::string database_path;
@@ -127,12 +142,8 @@ TEST_F(DbConnect, UnusableDataSourcesAreRefusedAndCloseEverything) {
       {folder_path, "'" + folder_path + "' ist ein Ordner und keine Datenbankdatei"},
       {text_file, "Die Datei '" + text_file + "' ist keine SQLite-Datenbank"},
       {short_file, "Die Datei '" + short_file + "' ist keine SQLite-Datenbank"},
-      {access_file, "Die Datei '" + access_file +
-                        "' ist eine Access-Datenbank; das Access-Format wird nicht "
-                        "unterstützt, nur SQLite-Datenbanken"},
-      {ace_file, "Die Datei '" + ace_file +
-                     "' ist eine Access-Datenbank; das Access-Format wird nicht "
-                     "unterstützt, nur SQLite-Datenbanken"},
+      {access_file, access_refusal(access_file)},
+      {ace_file, access_refusal(ace_file)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.database_path);
@@ -162,7 +173,12 @@ TEST_F(DbConnect, EmptyFileIsAnEmptyDatabase) {
 TEST_F(DbConnect, FileNamesThatLookLikeUrisStayFileNames) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder.path());
-  for (const char* name : {"file:x.db", ":memory:", "a;b.db", "\"q.db"}) {
+#ifdef _WIN32
+  const auto names = {"a;b.db"};  // Windows allows neither ':' nor '"' in a name
+#else
+  const auto names = {"file:x.db", ":memory:", "a;b.db", "\"q.db"};
+#endif
+  for (const char* name : names) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(create_database(name));
     EXPECT_FALSE(create_database(name));

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kadrum {
@@ -36,6 +37,8 @@ TEST(LocaleFormats, GermanLocaleGivesCommaAndItsDateFormat) {
   EXPECT_STREQ(std::localeconv()->decimal_point, ".");
 }
 
+// Windows reads the regional settings, not the environment.
+#ifndef _WIN32
 TEST(LocaleFormats, LcAllWinsOverTheCategoryAndLang) {
   ScopedEnvironment env;
   clear_locale_variables(env);
@@ -58,6 +61,16 @@ TEST(LocaleFormats, UnknownOrMissingLocaleFallsBackToPoint) {
     EXPECT_EQ(formats.short_date_format, "%m/%d/%y") << lang;
     EXPECT_EQ(formats.time_format, "%H:%M:%S") << lang;
   }
+}
+#endif
+
+TEST(LocaleFormats, WindowsPicturesBecomeStrftimeFormats) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"dd.MM.yyyy", "%d.%m.%Y"},   {"M/d/yyyy", "%m/%d/%Y"},   {"yy-MM-dd", "%y-%m-%d"},
+      {"HH:mm:ss", "%H:%M:%S"},     {"h:mm:ss tt", "%I:%M:%S %p"},
+      {"H 'h' mm", "%H h %M"},      {"d''MM''yy", "%d'%m'%y"},  {"dddd, d. MMMM yyyy", "%A, %d. %B %Y"},
+  };
+  for (const auto& [picture, format] : cases) EXPECT_EQ(strftime_format_of_picture(picture), format);
 }
 
 TEST(LocaleFormats, ReloadReplacesTheProgramWideFormats) {

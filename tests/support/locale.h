@@ -10,6 +10,12 @@
 
 namespace kadrum::testing {
 
+#ifdef _WIN32
+// The C runtime of Windows has neither; an empty value removes a variable.
+inline int setenv(const char* name, const char* value, int) { return _putenv_s(name, value); }
+inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
+#endif
+
 // Sets environment variables for one test and puts the old values back.
 class ScopedEnvironment {
  public:

@@ -5,8 +5,7 @@
 // connection for looking at what Kadrum wrote.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "db/odbc/odbc_api.h"
 #include <unistd.h>
 
 #include <fstream>

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,10 +23,22 @@ inline void write_file(const std::string& path, std::string_view bytes) {
 class TempFolder {
  public:
   TempFolder() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only when nothing has it yet. Forward
+    // slashes, as the tests join names with "/".
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      const auto path = std::filesystem::temp_directory_path() /
+                        ("kadrum-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(path)) path_ = path.generic_string();
+      if (attempt > 100) throw std::runtime_error("no temporary folder");
+    }
+#else
     std::string pattern =
         (std::filesystem::temp_directory_path() / "kadrum-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+#endif
   }
   ~TempFolder() {
     std::error_code ignored;

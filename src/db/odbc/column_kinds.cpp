@@ -1,7 +1,5 @@
 #include "db/odbc/column_kinds.h"
 
-#include <sqlext.h>
-#include <sqlucode.h>
 
 #include <array>
 

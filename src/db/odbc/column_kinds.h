@@ -2,7 +2,7 @@
 // field kind of its values.
 #pragma once
 
-#include <sql.h>
+#include "db/odbc/odbc_api.h"
 
 #include "convert/field_kind.h"
 

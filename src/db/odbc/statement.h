@@ -4,8 +4,7 @@
 // used: every driver manager has them, some lack the A-suffixed ones.
 #pragma once
 
-#include <sql.h>
-#include <sqlext.h>
+#include "db/odbc/odbc_api.h"
 
 #include <memory>
 #include <string>

@@ -1,19 +1,13 @@
 #include "db/sqlite/engine.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdint>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
 
+#include "base/file_io.h"
 #include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/sqlite/table.h"
@@ -56,14 +50,16 @@ DatabaseHandle open_file(const std::string& path, int flags) {
 
 // Looks at the first bytes, so that an Access file or a stray text file is
 // named as such instead of failing later with a vague engine message.
-void check_file_format(const std::string& path, off_t size) {
+void check_file_format(const std::string& path, std::uint64_t size) {
   // SQLite takes an empty file as an empty database.
   if (size == 0) return;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) refuse("Die Datenbankdatei '%s' kann nicht gelesen werden", path);
+  const int fd = open_for_reading(path);
+  if (fd < 0) refuse("Die Datenbankdatei '%s' kann nicht gelesen werden", path);
   char head[20] = {};
-  file.read(head, sizeof head);
-  const auto got = static_cast<std::size_t>(file.gcount());
+  std::size_t got = 0;
+  for (std::int64_t n = 1; n > 0 && got < sizeof head; got += static_cast<std::size_t>(n))
+    if ((n = read_some(fd, head + got, sizeof head - got)) < 0) n = 0;
+  close_file(fd);
   if (got >= 19 && (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 ||
                     std::memcmp(head + 4, "Standard ACE DB", 15) == 0))
     refuse("Die Datei '%s' ist eine Access-Datenbank; das Access-Format wird "
@@ -77,8 +73,7 @@ void check_file_format(const std::string& path, off_t size) {
 // writer, and gives up at once when a stop is requested.
 int wait_while_busy(void*, int tries) {
   if (tries >= 500 || !stop_request().empty()) return 0;
-  pollfd stop{stop_wait_handle(), POLLIN, 0};
-  ::poll(&stop, stop.fd >= 0 ? 1 : 0, 10);
+  wait_for_stop_request(10);
   return 1;
 }
 
@@ -92,24 +87,24 @@ void run(sqlite3* db, std::string_view sql) {
 
 SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
   if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
+  FileInfo info;
+  if (!file_info(path, info)) {
     if (errno == ENOENT || errno == ENOTDIR)
       refuse("Die Datenbankdatei '%s' wurde nicht gefunden", path);
     refuse("Auf die Datenbankdatei '%s' kann nicht zugegriffen werden", path);
   }
-  if (S_ISDIR(info.st_mode))
+  if (info.folder)
     refuse("'%s' ist ein Ordner und keine Datenbankdatei", path);
-  if (!S_ISREG(info.st_mode))
+  if (!info.regular)
     refuse("'%s' ist keine Datei und damit keine Datenbankdatei", path);
-  check_file_format(path, info.st_size);
-  device_ = info.st_dev;
-  inode_ = info.st_ino;
+  check_file_format(path, info.size);
+  device_ = info.device;
+  inode_ = info.inode;
 
   // Decided by the permission bits, so that a write-protected file stays
   // read-only even for root. No SQLITE_OPEN_CREATE: a database is never made
   // here by accident.
-  const bool read_only = (info.st_mode & 0222) == 0;
+  const bool read_only = !info.writable;
   const int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   db_ = open_file(path, flags);
   // A stop request ends a long statement; sqlite3_interrupt may be called
@@ -168,20 +163,20 @@ void SqliteEngine::rollback() noexcept {
 }
 
 void SqliteEngine::check_still_reachable() const {
-  struct stat info {};
-  if (::stat(path_.c_str(), &info) != 0 || info.st_dev != device_ || info.st_ino != inode_)
+  FileInfo info;
+  if (!file_info(path_, info) || info.device != device_ || info.inode != inode_)
     refuse("Die Datenbankdatei '%s' wurde gelöscht oder ersetzt, während Kadrum in sie "
            "schrieb; die Datensätze sind unter diesem Namen nicht zu finden",
            path_);
 }
 
 SqliteEngine::LockFile::~LockFile() {
-  if (fd >= 0) ::close(fd);
+  close_file(fd);
 }
 
 void SqliteEngine::hold_recreate_lock(std::string_view name) {
   if (recreate_lock_.fd < 0) {
-    recreate_lock_.fd = ::open((path_ + "-kadrum-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    recreate_lock_.fd = open_or_create(path_ + "-kadrum-lock");
     // A folder Kadrum may not write to holds no other writer's lock either.
     if (recreate_lock_.fd < 0) return;
   }
@@ -191,18 +186,13 @@ void SqliteEngine::hold_recreate_lock(std::string_view name) {
     hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
     hash *= 16777619u;
   }
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = hash & 0x7fffffff;
-  lock.l_len = 1;
   // Tried again and again rather than waited for, so that a stop request
   // ends the wait.
-  while (::fcntl(recreate_lock_.fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return;
+  for (;;) {
+    const ByteLock lock = try_lock_byte(recreate_lock_.fd, hash & 0x7fffffff);
+    if (lock == ByteLock::locked || lock == ByteLock::failed) return;
     check_stop_request();
-    pollfd stop{stop_wait_handle(), POLLIN, 0};
-    ::poll(&stop, stop.fd >= 0 ? 1 : 0, 50);
+    wait_for_stop_request(50);
   }
 }
 
@@ -210,14 +200,14 @@ bool create_database(const std::string& path) {
   if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
   // The file itself is made here, exclusively, so that exactly the named
   // file comes into being and an existing one is never touched.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int fd = create_new_file(path);
   if (fd < 0) {
     if (errno == EEXIST) return false;
     throw ProviderError(described(
         fill_message("Die Datenbankdatei '%s' kann nicht angelegt werden", {path}),
         std::strerror(errno)));
   }
-  ::close(fd);
+  close_file(fd);
   DatabaseHandle db = open_file(path, SQLITE_OPEN_READWRITE);
   // SQLite writes nothing until asked to; switching to write-ahead logging
   // writes the header, so the file is a real database from now on.

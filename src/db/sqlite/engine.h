@@ -43,8 +43,8 @@ class SqliteEngine final : public Engine {
  private:
   DatabaseHandle db_;
   std::string path_;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
   std::unique_ptr<StopHook> stop_hook_;  // ends before db_
   struct LockFile {
     LockFile() = default;

@@ -1,0 +1,98 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "base/file_io.h"
+
+namespace kadrum {
+
+namespace {
+
+void fill(const struct stat& status, FileInfo& info) {
+  info.folder = S_ISDIR(status.st_mode);
+  info.regular = S_ISREG(status.st_mode);
+  info.writable = (status.st_mode & 0222) != 0;
+  info.size = static_cast<std::uint64_t>(status.st_size);
+  info.device = static_cast<std::uint64_t>(status.st_dev);
+  info.inode = static_cast<std::uint64_t>(status.st_ino);
+}
+
+int open_retrying(const std::string& path, int flags) noexcept {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+}  // namespace
+
+bool file_info(const std::string& path, FileInfo& info) noexcept {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return false;
+  fill(status, info);
+  return true;
+}
+
+bool file_info(int fd, FileInfo& info) noexcept {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return false;
+  fill(status, info);
+  return true;
+}
+
+int open_for_reading(const std::string& path) noexcept { return open_retrying(path, O_RDONLY); }
+
+int create_new_file(const std::string& path) noexcept {
+  return open_retrying(path, O_WRONLY | O_CREAT | O_EXCL);
+}
+
+int open_or_create(const std::string& path) noexcept {
+  return open_retrying(path, O_RDWR | O_CREAT);
+}
+
+void close_file(int fd) noexcept {
+  if (fd >= 0) ::close(fd);
+}
+
+bool standard_input_open() noexcept { return ::fcntl(0, F_GETFD) >= 0; }
+
+std::int64_t read_some(int fd, char* buffer, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+std::int64_t read_at(int fd, char* buffer, std::size_t size, std::uint64_t offset) noexcept {
+  for (;;) {
+    const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+std::int64_t seek_to(int fd, std::int64_t offset) noexcept {
+  return offset < 0 ? ::lseek(fd, 0, SEEK_CUR) : ::lseek(fd, static_cast<off_t>(offset), SEEK_SET);
+}
+
+ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(offset);
+  lock.l_len = 1;
+  if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return ByteLock::locked;
+  return errno == EAGAIN || errno == EACCES || errno == EINTR ? ByteLock::busy : ByteLock::failed;
+}
+
+std::string absolute_path(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved)) return resolved;
+  return path;
+}
+
+}  // namespace kadrum
