@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # run_under_wine.sh [BUILD_FOLDER]: the Win32 window of the Windows build in
-# BUILD_FOLDER (build-windows/ unless given)
-# under wine64, on a virtual X display of its own with a small window manager
-# (openbox), handled as a user would: through its windows, its keys and its
-# buttons.
+# BUILD_FOLDER (build-windows/ unless given) under wine64, on a virtual X
+# display of its own with a small window manager (openbox), handled as a
+# user would: through its windows, its keys and its buttons.
 #   1. "… '*' GO !" stores the CO2 series and ends with status 0 by itself.
 #   2. A copy named MYTOOL.V2.EXE with "GO" and a database that cannot be
 #      opened shows the error box, captioned "Mytool", before the main window;
@@ -13,7 +12,8 @@
 #      window, which the close box ends with status 0.
 # Uses WINEPREFIX and the running wineserver when the caller has them (as
 # scripts/test-windows.sh does), else makes both for itself.
-# Needs wine64, xvfb, openbox, xdotool, sqlite3.
+# Needs wine64 (scripts/build-windows.sh installs it); installs xvfb,
+# openbox, xdotool and sqlite3 when they are missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -24,6 +24,7 @@ for program in "$exe" "$bare"; do
   [ -f "$program" ] || { echo "run_under_wine.sh: $program not found" >&2; exit 1; }
 done
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+"$root/scripts/install-packages.sh" xvfb openbox xdotool sqlite3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kadrum-wine.XXXXXX")
 pids=()
