@@ -9,11 +9,12 @@
 #      after Enter closes it the window appears and stays open; its "exit"
 #      button ends the program with status 0.
 #   3. Without its theme the program shows the box "Fehler" first, then the
-#      window, which the close box ends with status 0.
+#      window, maximised as "start /max" asks, which the close key (Alt+F4)
+#      ends with status 0.
 # Uses WINEPREFIX and the running wineserver when the caller has them (as
 # scripts/test-windows.sh does), else makes both for itself.
 # Needs wine64 (scripts/build-windows.sh installs it); installs xvfb,
-# openbox, xdotool and sqlite3 when they are missing.
+# openbox, xdotool, x11-utils (xprop) and sqlite3 when they are missing.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../../.." && pwd)
@@ -24,7 +25,7 @@ for program in "$exe" "$bare"; do
   [ -f "$program" ] || { echo "run_under_wine.sh: $program not found" >&2; exit 1; }
 done
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-"$root/scripts/install-packages.sh" xvfb openbox xdotool sqlite3
+"$root/scripts/install-packages.sh" xvfb openbox xdotool x11-utils sqlite3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kadrum-wine.XXXXXX")
 pids=()
@@ -136,14 +137,16 @@ wait_exit "$pid"
 [ "$status" = 0 ] || fail "exit ended the program with status $status"
 echo "ok 2: the error box came first, captioned Mytool; the window stayed open; exit gave 0"
 
-# 3. No theme: the "Fehler" box, then the window with the system's look.
-"$wine" "$bare" >"$work/run3.log" 2>&1 &
+# 3. No theme: the "Fehler" box, then the window with the system's look,
+# maximised as the start request asks.
+"$wine" start /wait /max "$(windows_path "$bare")" >"$work/run3.log" 2>&1 &
 pid=$!
 box=$(wait_window Fehler) || fail "no box Fehler without the theme"
 ! visible Kadrum || fail "the main window was visible before the Fehler box closed"
 press "$box" Return
 window=$(wait_window Kadrum) || fail "no main window after the Fehler box"
+xprop -id "$window" _NET_WM_STATE | grep -q MAXIMIZED_HORZ || fail "the window is not maximised"
 press "$window" alt+F4
 wait_exit "$pid"
 [ "$status" = 0 ] || fail "closing the window ended the program with status $status"
-echo "ok 3: without its theme the Fehler box came first; closing the window gave 0"
+echo "ok 3: without its theme the Fehler box came first; started maximised; closing gave 0"
