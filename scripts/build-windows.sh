@@ -33,10 +33,12 @@ if [ ! -f "$amalgamation/sqlite3.c" ]; then
   fi
   [ "$found" = 1 ] || { echo "build-windows.sh: no Debian entries in /etc/apt" >&2; exit 1; }
   apt_options=(-o "Dir::Etc::SourceParts=$apt_dir/parts" -o Dir::Etc::SourceList=/dev/null
-               -o "Dir::State::Lists=$apt_dir/lists" -o APT::Sandbox::User=root)
+               -o "Dir::State::Lists=$apt_dir/lists")
+  # apt's download user cannot enter a folder of root's.
+  [ "$(id -u)" -ne 0 ] || apt_options+=(-o APT::Sandbox::User=root)
   apt-get "${apt_options[@]}" -qq update
   (cd "$apt_dir/source" && apt-get "${apt_options[@]}" -qq source --download-only sqlite3 \
-     && dpkg-source -x ./*.dsc tree >/dev/null)
+     && { dpkg-source -x ./*.dsc tree >dpkg-source.log 2>&1 || { cat dpkg-source.log >&2; exit 1; }; })
   # Debian builds its library without the amalgamation; the same tree makes
   # it with "make sqlite3.c" (tclsh joins the sources).
   mkdir -p "$apt_dir/make"

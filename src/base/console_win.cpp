@@ -1,5 +1,6 @@
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/console.h"

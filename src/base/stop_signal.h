@@ -48,8 +48,7 @@ void wait_for_stop_request(int milliseconds) noexcept;
 
 // While a StopRequests lives, waits until descriptor "fd" has input or a
 // stop is requested, so that a read from a pipe that may wait for ever can
-// be ended. Returns at once on Windows, where a console read ends by itself
-// on Ctrl+C and a pipe read is not interrupted. False when no StopRequests
+// be ended (on Windows: a pipe or a console). False when no StopRequests
 // lives.
 bool wait_for_input_or_stop(int fd) noexcept;
 

@@ -77,8 +77,8 @@ void release_signals() noexcept {
 int received() noexcept { return received_signal; }
 
 bool wait() noexcept {
-  pollfd wait{wake_read.load(), POLLIN, 0};
-  return ::poll(&wait, 1, -1) >= 0 || errno == EINTR;
+  pollfd wake{wake_read.load(), POLLIN, 0};
+  return ::poll(&wake, 1, -1) >= 0 || errno == EINTR;
 }
 
 void wake() noexcept {

@@ -4,6 +4,8 @@
 // every interruptible wait look at.
 #include <windows.h>
 
+#include <io.h>
+
 #include <atomic>
 #include <csignal>
 
@@ -76,6 +78,32 @@ void wait_for_stop_request(int milliseconds) noexcept {
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
-bool wait_for_input_or_stop(int) noexcept { return stop_event.load() != nullptr; }
+bool wait_for_input_or_stop(int fd) noexcept {
+  HANDLE stop = stop_event.load();
+  if (stop == nullptr) return false;
+  HANDLE input = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (input == INVALID_HANDLE_VALUE) return true;
+  switch (GetFileType(input)) {
+    case FILE_TYPE_PIPE:
+      // A pipe cannot be waited on: looked at every 50 ms until it has
+      // data or has ended (PeekNamedPipe fails), or a stop is requested.
+      // Where it cannot be looked at (Wine's pipes from the host), the
+      // read waits as it would.
+      for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) || available > 0)
+          return true;
+        if (WaitForSingleObject(stop, 50) != WAIT_TIMEOUT) return true;
+      }
+    case FILE_TYPE_CHAR: {
+      // A console's input handle is signalled when input is there.
+      const HANDLE both[2] = {input, stop};
+      WaitForMultipleObjects(2, both, FALSE, INFINITE);
+      return true;
+    }
+    default:
+      return true;  // a file on disk never keeps a read waiting
+  }
+}
 
 }  // namespace kadrum

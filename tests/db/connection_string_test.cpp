@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "actions/db_connect.h"
+#include "db/access.h"
 #include "db/data_source.h"
 #include "support/message_of.h"
 
@@ -135,6 +136,17 @@ TEST(DataSourceForm, ChoosesTheEngineOrRefusesAMistypedUri) {
     EXPECT_EQ(form.engine, c.engine) << c.source;
     EXPECT_EQ(form.text, c.text) << c.source;
   }
+}
+
+// Windows opens these through the Access ODBC driver.
+TEST(AccessFile, IsKnownByItsEndingAndNamedInTheDriversConnectionString) {
+  for (const char* path : {"C:\\d\\alt.mdb", "neu.ACCDB", "x.Mdb"}) EXPECT_TRUE(is_access_file(path)) << path;
+  for (const char* path : {"a.db", "mdb", "a.mdb.db", "a.accdbx", ""}) EXPECT_FALSE(is_access_file(path)) << path;
+  EXPECT_EQ(access_odbc_source("C:\\Daten\\Mai 2024.mdb"),
+            "odbc:Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=C:\\Daten\\Mai 2024.mdb");
+  // A ";" would end the value, a "}" inside braces is doubled.
+  EXPECT_EQ(access_odbc_source("C:\\a;b}.accdb"),
+            "odbc:Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ={C:\\a;b}}.accdb}");
 }
 
 }  // namespace
