@@ -40,7 +40,7 @@ check() {  # check NAME COMMAND...: runs the command, counts and reports it
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 window=no
-[ -x "$build/src/app/kadrum" ] && window=yes
+[ -x "$build/src/window/qt/kadrum" ] && window=yes
 
 # The files of a package below the prefix, one per line.
 package_files() {  # package_files kadrum-cli|kadrum

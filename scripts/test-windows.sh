@@ -155,7 +155,8 @@ cli "DB=postgresql://kadrum@localhost/kadrum" RT=t "FN=$(winpath "$work/follow.t
 [ "$status" = 1 ] && grep -q 'über ODBC' "$work/err" \
   && pass "postgresql:// points to ODBC" || fail "postgresql://: status $status, $(cat "$work/err")"
 
-# ---- The window (kadrum.exe under Xvfb): its own test script goes here. ----
+echo "== kadrum.exe (under Xvfb, with openbox)"
+tests/window/win32/run_under_wine.sh "$out" </dev/null || fail "kadrum.exe under Wine"
 
 echo "== installer and zip"
 setup=$(ls "$out"/kadrum-*-win64-setup.exe)
