@@ -216,7 +216,7 @@ TEST(ImportRun, InvalidHeaderCountStopsAfterOpenBeforeAnyRead) {
 // two bytes long, spread over folders so that no name exceeds the system's
 // limit per name.
 std::string existing_file_of_length(const TempFolder& folder, std::size_t length) {
-  std::string path = folder.path();
+  std::string path = folder.path() + "/";
   std::size_t characters = path.size();
   while (length - characters > 61) {
     for (int i = 0; i < 60; ++i) path += "ä";
