@@ -16,10 +16,6 @@
 
 namespace kadrum {
 
-namespace {
-
-// go, with the storing on a second thread, so that reading and converting
-// the next lines overlap with the engine's work on the records before.
 void go_on_two_threads(const RunSettings& settings, ByteSource& file, Table& itab,
                        ImportProgress* progress, const StoredNotice& stored,
                        const StopCheck& stop) {
@@ -51,8 +47,6 @@ void go_on_two_threads(const RunSettings& settings, ByteSource& file, Table& ita
   storing.finish(at);
   if (read_error) std::rethrow_exception(read_error);
 }
-
-}  // namespace
 
 void go(const RunSettings& settings, Table& itab, ImportProgress* progress,
         const StoredNotice& stored) {

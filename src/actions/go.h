@@ -29,6 +29,16 @@ void go(const RunSettings& settings, Table& itab,
 void go(const RunSettings& settings, ByteSource& file, Table& itab,
         ImportProgress* progress = nullptr, const StoredNotice& stored = {});
 
+// go inside a transaction the caller holds, with the storing on a second
+// thread, so that reading and converting the next lines overlap with the
+// engine's work on the records before. Of several failures it throws the one
+// at the earliest line of the file, and "progress" then names that line.
+// "stored" is called on the second thread, "stop" on both, before each
+// record.
+void go_on_two_threads(const RunSettings& settings, ByteSource& file, Table& itab,
+                       ImportProgress* progress, const StoredNotice& stored,
+                       const StopCheck& stop);
+
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run
 // stays and the table is as it was before. Reads "file", opened by

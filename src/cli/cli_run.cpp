@@ -91,11 +91,15 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
       TextFile file(settings);
       ProgressDisplay display(STDERR_FILENO, file);
       const std::uint64_t before = stored;
-      go(settings, file, db.itab, &progress, [&](std::uint64_t count) {
+      const auto notice = [&](std::uint64_t count) {
         stored = before + count;
         display.record_stored(stored);
         check_stop_request();
-      });
+      };
+      if (transaction)
+        go_on_two_threads(settings, file, db.itab, &progress, notice, check_stop_request);
+      else
+        go(settings, file, db.itab, &progress, notice);
     }
     // A stop requested while the input ended is still a stop.
     check_stop_request();

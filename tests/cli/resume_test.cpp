@@ -159,6 +159,12 @@ TEST_P(ResumeTest, ManyFilesLoadInOrderEachWithItsHeaderAndCheckpoint) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "bad.txt:3: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n");
   EXPECT_EQ(stored(), (std::vector<int>{3, 4, 1, 2, 5, 6, 6, 3}));
+  // In one transaction such a failure keeps nothing; a run without one
+  // stores every file, in order.
+  r = run({"--single-transaction", "--", "c.txt", "bad.txt", "a.txt"});
+  EXPECT_EQ(r.err, "bad.txt:3: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n");
+  ASSERT_EQ(run({"--single-transaction", "--", "b.txt", "c.txt"}).status, 0);
+  EXPECT_EQ(stored(), (std::vector<int>{3, 4, 1, 2, 5, 6, 6, 3, 3, 4, 6}));
 }
 
 // "*" starts over: the table recreated and its checkpoints cleared in the
