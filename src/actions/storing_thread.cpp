@@ -38,7 +38,7 @@ void StoringThread::store_blocks() {
     // A record refused in a bulk send is named by the line it came with,
     // not by the line being stored when the send happened.
     error_ = std::current_exception();
-    error_line_ = error.record() ? error.record() : line;
+    error_line_ = error.stopped_by_server() ? 0 : error.record() ? error.record() : line;
     hand_over_.stop();
   } catch (...) {
     error_ = std::current_exception();
@@ -73,8 +73,9 @@ void StoringThread::finish(ImportProgress& at) {
   finished_ = true;
   thread_.join();
   if (error_) {
-    at.line = error_line_;
-    at.in_data_line = true;
+    // A stop from the server's side names no line: it is no record's fault.
+    if (error_line_ != 0) at.line = error_line_;
+    at.in_data_line = error_line_ != 0;
     std::rethrow_exception(error_);
   }
 }

@@ -39,7 +39,8 @@ class StoringThread {
            std::uint64_t line);
   // Hands on the records queued and waits until the second thread has
   // stored them and ended. Throws its failure, "at" then naming the line
-  // of the record it met. Call once, also after a failure of the reading
+  // of the record it met, or none when the server ended the statement or
+  // the connection. Call once, also after a failure of the reading
   // side: a record before the failing line that the database refuses is
   // the failure to report.
   void finish(ImportProgress& at);

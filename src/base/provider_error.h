@@ -40,12 +40,18 @@ class ProviderError : public Error {
   // over, when records go to the database in bulk; 0 when not known.
   std::uint64_t record() const { return record_; }
   void set_record(std::uint64_t tag) { record_ = tag; }
+  // Whether the server ended the statement or the connection (a time-out,
+  // a shutdown, a lost connection), whatever record was being sent: then
+  // the failure is no record's, also when it surfaces while one is sent.
+  bool stopped_by_server() const { return stopped_by_server_; }
+  void set_stopped_by_server() { stopped_by_server_ = true; }
 
  private:
   std::string german_;
   std::string engine_text_;
   std::string code_;
   std::uint64_t record_ = 0;
+  bool stopped_by_server_ = false;
 };
 
 }  // namespace kadrum

@@ -803,7 +803,9 @@ TEST_F(CliTest, PostgreSQLSignalEndsAWaitOnTheServer) {
   const Case cases[] = {
       {false, false,
        "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; die Datensätze davor sind gespeichert\\.\n"},
-      {true, false, "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
+      // A cancelled COPY is no record's fault: it names no line, unless
+      // the stop met the run in a line.
+      {true, false, "(\\(Standardeingabe\\):1: )?Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},
       // The stopped backend may meet the run in its first line, or after it.
       {true, true,
        "(\\(Standardeingabe\\):[0-9]+: )?Abgebrochen durch SIGINT; nichts wurde gespeichert\\.\n"},

@@ -83,8 +83,11 @@ ProviderError result_error(pg_conn* conn, const pg_result* result) {
     // libpq may tell of a closed connection before it marks it so; reading
     // what is left marks it.
     if (PQstatus(conn) == CONNECTION_BAD || PQconsumeInput(conn) == 0 ||
-        PQstatus(conn) == CONNECTION_BAD)
-      return ProviderError(connection_lost, text, "08006");
+        PQstatus(conn) == CONNECTION_BAD) {
+      ProviderError lost(connection_lost, text, "08006");
+      lost.set_stopped_by_server();
+      return lost;
+    }
     return ProviderError(messages::engine_failure, text, "");
   }
   const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
@@ -96,7 +99,9 @@ ProviderError result_error(pg_conn* conn, const pg_result* result) {
       german = known.german;
       break;
     }
-  return ProviderError(german, primary, state ? state : "");
+  ProviderError error(german, primary, state ? state : "");
+  if (server_side_stop(state)) error.set_stopped_by_server();
+  return error;
 }
 
 Result checked(pg_conn* conn, pg_result* raw) {
