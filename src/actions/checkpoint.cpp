@@ -1,5 +1,6 @@
 #include "actions/checkpoint.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -15,18 +16,25 @@ namespace {
 
 constexpr std::uint64_t kSample = 64 * 1024;
 
-// A SQL string literal: single quotes around, each one inside doubled.
-std::string literal(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    if (c == '\'') quoted += '\'';
-    quoted += c;
-  }
-  quoted += '\'';
-  return quoted;
+std::string number(std::uint64_t n) { return std::to_string(n); }
+
+std::int64_t count(std::uint64_t n) { return static_cast<std::int64_t>(n); }
+
+// The widths of the key columns: a longer key would be cut, or refused at
+// the first record.
+constexpr std::size_t kTableWidth = 255;
+constexpr std::size_t kPathWidth = 4000;
+// The line hash covers at most the last bytes of a long line.
+constexpr std::uint64_t kLineTail = 4096;
+
+std::string hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
 }
 
-std::string number(std::uint64_t n) { return std::to_string(n); }
+constexpr const char* kColumns =
+    "fingerprint, fingerprint_bytes, byte_offset, line_number, records";
 
 // The second "now", in UTC, as "2026-03-01 14:05:09": readable and sorting
 // as text.
@@ -85,39 +93,118 @@ std::string file_fingerprint(int fd, std::uint64_t length) {
     hash_range(fd, 0, kSample, fnv);
     hash_range(fd, length - kSample, length, fnv);
   }
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(fnv.value()));
-  return text;
+  return hex(fnv.value());
 }
 
-CheckpointRow::CheckpointRow(Query& qry, std::string table, std::string path)
-    : qry_(qry), table_(std::move(table)), path_(std::move(path)) {}
+std::string line_hash(int fd, std::uint64_t start, std::uint64_t end) {
+  Fnv fnv;
+  hash_range(fd, std::max(start, end > kLineTail ? end - kLineTail : 0), end, fnv);
+  return hex(fnv.value());
+}
+
+bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcept {
+  if (offset == 0) return true;
+  // The bytes before the offset: the line's own end and, before it, the
+  // end of the line before, or the start of the file.
+  const std::uint64_t from = offset > kLineTail + 1 ? offset - kLineTail - 1 : 0;
+  std::vector<char> bytes(static_cast<std::size_t>(offset - from));
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const std::int64_t n = read_at(fd, bytes.data() + got, bytes.size() - got, from + got);
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  if (bytes.back() != '\n' && bytes.back() != '\x1a') return false;
+  if (hash.empty()) return true;
+  std::uint64_t start = offset > kLineTail ? offset - kLineTail : 0;
+  for (std::size_t i = bytes.size() - 1; i-- > 0;) {
+    if (bytes[i] == '\n' || bytes[i] == '\x1a') {
+      start = std::max(start, from + i + 1);
+      break;
+    }
+  }
+  try {
+    return line_hash(fd, start, offset) == hash;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+CheckpointRow::CheckpointRow(Query& qry, std::string table, std::string typed, std::string path)
+    : qry_(qry), table_(std::move(table)), typed_(std::move(typed)), path_(std::move(path)) {
+  if (path_.size() > kPathWidth)
+    throw Error(fill_message("%s: der Pfad ist %d Bytes lang; %s hält Pfade bis %d Bytes",
+                             {path_, std::to_string(path_.size()), kCheckpointTable,
+                              std::to_string(kPathWidth)}));
+  if (table_.size() > kTableWidth)
+    throw Error(fill_message("Der Tabellenname '%s' ist für %s zu lang (höchstens %d Bytes)",
+                             {table_, kCheckpointTable, std::to_string(kTableWidth)}));
+}
+
+std::unique_ptr<EngineStatement> CheckpointRow::prepared(const std::string& sql,
+                                                         const std::string& one_row_failure) {
+  qry_.clear();
+  qry_.add(sql);
+  return qry_.prepare(one_row_failure);
+}
+
+std::vector<std::vector<std::string>> CheckpointRow::select(const std::string& table,
+                                                            bool with_hash) {
+  const StatementValue values[] = {table, path_};
+  return prepared(std::string("select ") + kColumns + (with_hash ? ", line_hash" : "") + " from " +
+                  kCheckpointTable + " where target_table = :target_table and file_path = :file_path")
+      ->rows(values);
+}
 
 std::optional<Checkpoint> CheckpointRow::load() {
-  const std::string where =
-      " where target_table = " + literal(table_) + " and file_path = " + literal(path_);
   std::vector<std::vector<std::string>> rows;
   try {
-    qry_.clear();
-    qry_.add(std::string("select fingerprint, fingerprint_bytes, byte_offset, line_number, "
-                         "records from ") + kCheckpointTable + where);
-    rows = qry_.rows();
+    rows = select(table_, true);
   } catch (const std::exception&) {
-    // Missing on first use. Any other reason shows up at the create.
-    qry_.clear();
-    qry_.add(std::string("create table ") + kCheckpointTable +
-             " ( target_table varchar(255), file_path varchar(4000), fingerprint varchar(16),"
-             " fingerprint_bytes bigint, byte_offset bigint, line_number bigint,"
-             " records bigint, saved_at_utc varchar(19) )");
-    qry_.execute();
-    exists_ = false;
-    return std::nullopt;
+    bool made_before = false;
+    try {
+      select(table_, false);
+      made_before = true;
+    } catch (const std::exception&) {
+    }
+    if (made_before) {
+      // A checkpoint table of an earlier Kadrum gets the column; its rows
+      // keep their offsets and are checked as before.
+      qry_.clear();
+      qry_.add(std::string("alter table ") + kCheckpointTable + " add line_hash varchar(16)");
+      qry_.execute();
+    } else {
+      // Missing on first use; another run may make it at the same moment.
+      try {
+        qry_.clear();
+        qry_.add(std::string("create table ") + kCheckpointTable +
+                 " ( target_table varchar(255), file_path varchar(4000), fingerprint varchar(16),"
+                 " fingerprint_bytes bigint, byte_offset bigint, line_number bigint,"
+                 " records bigint, saved_at_utc varchar(19), line_hash varchar(16) )");
+        qry_.execute();
+      } catch (const std::exception&) {
+        select(table_, true);  // it is there now, or its failure is the one to show
+      }
+    }
+    rows = select(table_, true);
+  }
+  if (rows.empty() && typed_ != table_) {
+    // Written by a Kadrum that keyed by the name as typed: moved to the key.
+    if (!select(typed_, true).empty()) {
+      const StatementValue values[] = {table_, typed_, path_};
+      prepared(std::string("update ") + kCheckpointTable +
+               " set target_table = :key where target_table = :typed and file_path = :file_path")
+          ->run(values);
+      rows = select(table_, true);
+    }
   }
   exists_ = !rows.empty();
-  if (rows.empty() || rows.front().size() < 5) return std::nullopt;
+  if (rows.empty() || rows.front().size() < 6) return std::nullopt;
   const auto& row = rows.front();
-  return Checkpoint{row[0], parse_count(row[1]), parse_count(row[2]), parse_count(row[3]),
-                    parse_count(row[4])};
+  Checkpoint checkpoint{row[0], parse_count(row[1]), parse_count(row[2]), parse_count(row[3]),
+                        parse_count(row[4]), row[5]};
+  saved_offset_ = checkpoint.byte_offset;
+  return checkpoint;
 }
 
 void CheckpointRow::save(const Checkpoint& c) {
@@ -127,39 +214,51 @@ void CheckpointRow::save(const Checkpoint& c) {
     saved_second_ = now;
   }
   if (exists_) {
-    if (!update_) {
-      qry_.clear();
-      qry_.add(std::string("update ") + kCheckpointTable +
-               " set fingerprint = :fingerprint, fingerprint_bytes = :fingerprint_bytes,"
-               " byte_offset = :byte_offset, line_number = :line_number, records = :records,"
-               " saved_at_utc = :saved_at_utc"
-               " where target_table = :target_table and file_path = :file_path");
-      update_ = qry_.prepare();
-    }
-    const auto count = [](std::uint64_t n) { return static_cast<std::int64_t>(n); };
-    const StatementValue values[] = {c.fingerprint,          count(c.fingerprint_bytes),
-                                     count(c.byte_offset),   count(c.line_number),
-                                     count(c.records),       saved_at_,
-                                     table_,                 path_};
+    if (!update_)
+      update_ = prepared(
+          std::string("update ") + kCheckpointTable +
+              " set fingerprint = :fingerprint, fingerprint_bytes = :fingerprint_bytes,"
+              " byte_offset = :byte_offset, line_number = :line_number, records = :records,"
+              " saved_at_utc = :saved_at_utc, line_hash = :line_hash"
+              " where target_table = :target_table and file_path = :file_path"
+              " and byte_offset = :saved_offset",
+          fill_message("Der Stand von %s in %s wurde während des Laufs von anderer Seite "
+                       "geändert oder gelöscht; was danach kam, wurde nicht gespeichert",
+                       {path_, kCheckpointTable}));
+    const StatementValue values[] = {c.fingerprint,        count(c.fingerprint_bytes),
+                                     count(c.byte_offset), count(c.line_number),
+                                     count(c.records),     saved_at_,
+                                     c.line_hash,          table_,
+                                     path_,                count(saved_offset_)};
     update_->run(values);
+    saved_offset_ = c.byte_offset;
     return;
   }
-  qry_.clear();
-  qry_.add(std::string("insert into ") + kCheckpointTable +
+  const StatementValue values[] = {table_,
+                                   path_,
+                                   c.fingerprint,
+                                   count(c.fingerprint_bytes),
+                                   count(c.byte_offset),
+                                   count(c.line_number),
+                                   count(c.records),
+                                   saved_at_,
+                                   c.line_hash};
+  prepared(std::string("insert into ") + kCheckpointTable +
            " ( target_table, file_path, fingerprint, fingerprint_bytes, byte_offset,"
-           " line_number, records, saved_at_utc ) values ( " +
-           literal(table_) + ", " + literal(path_) + ", " + literal(c.fingerprint) + ", " +
-           number(c.fingerprint_bytes) + ", " + number(c.byte_offset) + ", " +
-           number(c.line_number) + ", " + number(c.records) + ", " + literal(saved_at_) + " )");
-  qry_.execute();
+           " line_number, records, saved_at_utc, line_hash ) values ( :target_table,"
+           " :file_path, :fingerprint, :fingerprint_bytes, :byte_offset, :line_number,"
+           " :records, :saved_at_utc, :line_hash )")
+      ->run(values);
   exists_ = true;
+  saved_offset_ = c.byte_offset;
 }
 
 void CheckpointRow::clear_table() {
-  qry_.clear();
-  qry_.add(std::string("delete from ") + kCheckpointTable + " where target_table = " +
-           literal(table_));
-  qry_.execute();
+  // Those kept under the typed name go too: they would be adopted later.
+  const StatementValue values[] = {table_, typed_};
+  prepared(std::string("delete from ") + kCheckpointTable +
+           " where target_table = :key or target_table = :typed")
+      ->run(values);
   exists_ = false;
 }
 

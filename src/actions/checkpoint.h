@@ -3,9 +3,8 @@
 // kadrum_checkpoints, so that a checkpoint commits together with the records
 // it covers. The statements are plain SQL (varchar, bigint, select, update,
 // insert, delete), so that every engine runs them alike through the Query
-// object: the update, which runs with every record, is prepared once and
-// takes its values as parameters; the others, run once per file, carry them
-// as literals.
+// object, and every value goes as a parameter: a path or a table name is
+// never part of a statement's text, whatever quotes or backslashes it holds.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db/query.h"
 
@@ -27,6 +27,9 @@ struct Checkpoint {
   std::uint64_t byte_offset = 0;        // just after the last stored data line
   std::uint64_t line_number = 0;        // the number of that line
   std::uint64_t records = 0;            // records stored from the file
+  // 16 hex digits: the hash of the line that ends at byte_offset (see
+  // line_hash); empty in a checkpoint written before it was kept.
+  std::string line_hash;
 };
 
 // The fingerprint of the first "length" bytes of the open file "fd": a
@@ -36,27 +39,53 @@ struct Checkpoint {
 // file holds fewer bytes or cannot be read.
 std::string file_fingerprint(int fd, std::uint64_t length);
 
+// The hash, as 16 hex digits, of the bytes of the open file "fd" from
+// "start" (where a line starts) to "end" (just after its line end), at most
+// the last 4 KiB of them. Throws kadrum::Error when they cannot be read.
+std::string line_hash(int fd, std::uint64_t start, std::uint64_t end);
+
+// True when a line of the open file "fd" ends just before "offset" (a LF,
+// or a byte 26) and, unless "hash" is empty, that line has the line_hash
+// "hash": the file still holds the line a checkpoint was written after.
+// Never throws.
+bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcept;
+
 // The checkpoint row of one target table and one text file.
 class CheckpointRow {
  public:
-  // "table" as typed by the user; "path" absolute. Runs nothing yet.
-  CheckpointRow(Query& qry, std::string table, std::string path);
+  // "table" keyed as Engine::table_key says, "typed" as the user wrote it
+  // (the key of checkpoints written before); "path" absolute. Throws
+  // kadrum::Error when "path" or "table" is longer than the checkpoint
+  // table keeps. Runs nothing yet.
+  CheckpointRow(Query& qry, std::string table, std::string typed, std::string path);
 
-  // The row, if there is one. Creates the checkpoint table when it is not
-  // there yet. Throws ProviderError.
+  // The row, if there is one; one kept under the typed name is moved to the
+  // key first. Creates the checkpoint table when it is not there yet (also
+  // while another run creates it), and adds the line_hash column to one
+  // made before. Throws ProviderError.
   std::optional<Checkpoint> load();
-  // Writes the row: updates it, or inserts it when there was none. Belongs
-  // in the transaction of the records it covers. Throws ProviderError.
+  // Writes the row: updates it, or inserts it when there was none. The
+  // update changes the row only where it still holds the offset loaded or
+  // last saved; where another run moved or deleted it, it throws
+  // ProviderError and nothing must be committed. Belongs in the
+  // transaction of the records it covers. Throws ProviderError.
   void save(const Checkpoint& checkpoint);
-  // Deletes every checkpoint of the target table (the table is recreated).
+  // Deletes every checkpoint of the target table (the table is recreated),
+  // under its key and under its typed name.
   // Throws ProviderError.
   void clear_table();
 
  private:
+  std::vector<std::vector<std::string>> select(const std::string& table, bool with_hash);
+  std::unique_ptr<EngineStatement> prepared(const std::string& sql,
+                                            const std::string& one_row_failure = {});
+
   Query& qry_;
   std::string table_;
+  std::string typed_;
   std::string path_;
   bool exists_ = false;
+  std::uint64_t saved_offset_ = 0;           // the row's byte_offset, as last read or written
   std::unique_ptr<EngineStatement> update_;  // prepared on first use
   std::time_t saved_second_ = -1;            // the second saved_at_ shows
   std::string saved_at_;

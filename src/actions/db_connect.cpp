@@ -23,12 +23,7 @@ void open_target_table(const RunSettings& settings, DatabaseObjects& db,
   db.access_con.engine().check_table_name(settings.table_name);
   if (settings.recreate) {
     Engine& engine = db.access_con.engine();
-    if (!inside_transaction) {
-      // Each record commits alone, so nothing else keeps a second recreate
-      // from dropping this run's records while it still imports.
-      check_statement_name(settings.table_name);
-      engine.hold_recreate_lock(settings.table_name);
-    }
+    lock_for_recreate(settings, db);
     using namespace std::string_view_literals;
     engine.recreate_table(
         settings.table_name,
@@ -43,6 +38,16 @@ void open_target_table(const RunSettings& settings, DatabaseObjects& db,
   db.itab.close();
   db.itab.set_table_name(settings.table_name);
   db.itab.open();
+}
+
+void lock_for_recreate(const RunSettings& settings, DatabaseObjects& db) {
+  if (!settings.recreate) return;
+  // Records commit one by one, and some databases commit a drop and a
+  // create at once: nothing else keeps a second recreate from dropping
+  // this run's records while it still imports.
+  db.access_con.engine().check_table_name(settings.table_name);
+  check_statement_name(settings.table_name);
+  db.access_con.engine().hold_recreate_lock(settings.table_name);
 }
 
 void db_connect(RunSettings& settings, DatabaseObjects& db) {

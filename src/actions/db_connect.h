@@ -36,4 +36,13 @@ void open_connection(RunSettings& settings, DatabaseObjects& db);
 void open_target_table(const RunSettings& settings, DatabaseObjects& db,
                        bool inside_transaction = false);
 
+// With settings.recreate: refuses a table name the recreate cannot take
+// and waits (until a stop request) for the recreate lock of the table,
+// which the connection holds until it closes, so that a second recreate of
+// the same table never starts while this run still stores. Call it before
+// a transaction that will recreate the table: a database whose transaction
+// holds its write lock could otherwise wait for this run forever. Throws
+// what the engine throws. Does nothing without settings.recreate.
+void lock_for_recreate(const RunSettings& settings, DatabaseObjects& db);
+
 }  // namespace kadrum

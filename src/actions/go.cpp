@@ -71,6 +71,7 @@ void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& d
                                        ByteSource& file, ImportProgress* progress,
                                        const StoredNotice& stored, const StopCheck& stop) {
   open_connection(settings, db);
+  lock_for_recreate(settings, db);
   Transaction transaction(db.access_con.engine());
   open_target_table(settings, db, true);
   go_on_two_threads(settings, file, db.itab, progress, stored, stop);

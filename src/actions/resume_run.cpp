@@ -38,7 +38,8 @@ class DescriptorSource : public ByteSource {
 }  // namespace
 
 void clear_checkpoints(DatabaseObjects& db, const std::string& table) {
-  CheckpointRow any(db.qry, table, "");
+  const std::string key = db.access_con.engine().table_key(table);
+  CheckpointRow any(db.qry, key, table, "");
   any.load();  // creates the checkpoint table on first use
   any.clear_table();
 }
@@ -56,7 +57,11 @@ struct ResumeRun::OpenFile {
   std::int32_t headers_left = 0;
   std::string fingerprint;
   std::uint64_t fingerprint_bytes = 0;
+  std::uint64_t line_start = 0;  // where the last line used up starts
+  std::string line_hash;         // that line's, once a checkpoint is written
   std::unique_ptr<CheckpointRow> row;
+  // Keeps a second run off this file and table while this one stores it.
+  std::unique_ptr<EngineLock> lock;
 
   ~OpenFile() {
     close_file(fd);
@@ -73,20 +78,21 @@ struct ResumeRun::OpenFile {
 };
 
 ResumeRun::ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_transaction,
-                     ImportProgress& progress, ResumeHooks hooks)
+                     ImportProgress& progress, ResumeHooks hooks, bool skip_busy_files)
     : settings_(settings),
       db_(db),
       one_transaction_(one_transaction),
       progress_(progress),
       hooks_(std::move(hooks)),
       rows_(settings),
-      recreate_pending_(settings.recreate && !one_transaction) {
+      recreate_pending_(settings.recreate && !one_transaction),
+      skip_busy_files_(skip_busy_files) {
   if (!one_transaction_ && !recreate_pending_) open_target_table(settings_, db_);
 }
 
 ResumeRun::~ResumeRun() = default;
 
-void ResumeRun::open(const std::string& name) {
+bool ResumeRun::open(const std::string& name) {
   auto file = std::make_unique<OpenFile>();
   file->label = name;
   file->fd = open_for_reading(name);
@@ -98,7 +104,19 @@ void ResumeRun::open(const std::string& name) {
   file->inode = info.inode;
   file->path = absolute_path(name);
   file->headers_left = integer_text_value(settings_.header_lines);
-  file->row = std::make_unique<CheckpointRow>(db_.qry, settings_.table_name, file->path);
+  Engine& engine = db_.access_con.engine();
+  if (table_key_.empty()) table_key_ = engine.table_key(settings_.table_name);
+  file->row = std::make_unique<CheckpointRow>(db_.qry, table_key_, settings_.table_name, file->path);
+  // Taken before the checkpoint is read: two runs that both read it would
+  // both store the lines after it.
+  file->lock = engine.try_lock("resume\n" + table_key_ + "\n" + file->path);
+  if (!file->lock) {
+    const std::string busy = fill_message(
+        "%s wird gerade von einem anderen Lauf in die Tabelle %s geladen", {name, table_key_});
+    if (!skip_busy_files_) throw Error(busy + "; dieser Lauf speichert nichts davon");
+    if (hooks_.notice) hooks_.notice("Hinweis: " + busy + " und wird übergangen");
+    return false;
+  }
 
   const std::optional<Checkpoint> saved = file->row->load();
   // "*" starts over: the checkpoints from before the run go with the table.
@@ -111,8 +129,12 @@ void ResumeRun::open(const std::string& name) {
       } catch (const Error&) {
       }
     }
+    // A file rewritten so that its first bytes stayed may have other lines
+    // after them: the offset must still end the same line.
+    matches = matches && line_ends_at(file->fd, saved->byte_offset, saved->line_hash);
     if (matches) {
       file->offset = saved->byte_offset;
+      file->line_hash = saved->line_hash;
       file->line = saved->line_number;
       file->records = saved->records;
       file->headers_left = 0;
@@ -125,17 +147,35 @@ void ResumeRun::open(const std::string& name) {
           {name, kCheckpointTable}));
     }
   }
+  keep_lock();
   file_ = std::move(file);
+  return true;
+}
+
+void ResumeRun::keep_lock() {
+  // In one transaction the checkpoints are written at the commit: until
+  // then each file stays locked.
+  if (one_transaction_ && file_ && file_->lock) kept_locks_.push_back(std::move(file_->lock));
 }
 
 void ResumeRun::load(const std::string& name) {
-  open(name);
+  if (!open(name)) return;
   pass();
   save_full_fingerprint();
+  keep_lock();
 }
 
 void ResumeRun::follow(const std::string& name) {
   open(name);
+  const auto start_over = [&](const char* notice) {
+    if (hooks_.notice) hooks_.notice(fill_message(notice, {file_->label}));
+    file_->offset = 0;
+    file_->line_start = 0;
+    file_->line = 0;
+    file_->records = 0;
+    file_->fingerprint_bytes = 0;
+    file_->headers_left = integer_text_value(settings_.header_lines);
+  };
   const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
   while (!stopping()) {
     pass();
@@ -147,6 +187,7 @@ void ResumeRun::follow(const std::string& name) {
       if (stopping()) break;
       save_full_fingerprint();
       std::unique_ptr<CheckpointRow> row = std::move(file_->row);
+      std::unique_ptr<EngineLock> lock = std::move(file_->lock);
       const std::string label = file_->label;
       file_.reset();
       auto fresh = std::make_unique<OpenFile>();
@@ -160,18 +201,18 @@ void ResumeRun::follow(const std::string& name) {
       fresh->path = absolute_path(label);
       fresh->headers_left = integer_text_value(settings_.header_lines);
       fresh->row = std::move(row);
+      fresh->lock = std::move(lock);
       file_ = std::move(fresh);
       continue;
     }
     if (file_->size() < file_->offset) {
-      if (hooks_.notice)
-        hooks_.notice(fill_message("Hinweis: %s wurde gekürzt und wird ab Zeile 1 geladen",
-                                   {file_->label}));
-      file_->offset = 0;
-      file_->line = 0;
-      file_->records = 0;
-      file_->fingerprint_bytes = 0;
-      file_->headers_left = integer_text_value(settings_.header_lines);
+      start_over("Hinweis: %s wurde gekürzt und wird ab Zeile 1 geladen");
+      continue;
+    }
+    // Written anew in place ("cat new > file"): the line before the
+    // offset is another one now.
+    if (!line_ends_at(file_->fd, file_->offset, file_->line_hash)) {
+      start_over("Hinweis: %s wurde neu geschrieben und wird ab Zeile 1 geladen");
       continue;
     }
     if (hooks_.wait_for_change) hooks_.wait_for_change(file_->label);
@@ -240,7 +281,7 @@ void ResumeRun::read_lines() {
   }
 }
 
-Checkpoint ResumeRun::checkpoint_at(std::uint64_t offset, bool full) {
+Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, bool full) {
   OpenFile& f = *file_;
   // Hashing up to 128 KiB per record would cost more than the record: the
   // fingerprint moves on only when the offset has doubled, and to the end
@@ -250,12 +291,14 @@ Checkpoint ResumeRun::checkpoint_at(std::uint64_t offset, bool full) {
     f.fingerprint = file_fingerprint(f.fd, offset);
     f.fingerprint_bytes = offset;
   }
-  return Checkpoint{f.fingerprint, f.fingerprint_bytes, offset, f.line, f.records};
+  return Checkpoint{f.fingerprint, f.fingerprint_bytes, offset, f.line, f.records,
+                    line_hash(f.fd, start, offset)};
 }
 
 void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
   OpenFile& f = *file_;
   const LocaleFormats& formats = locale_formats();
+  const std::uint64_t start = f.offset;
   if (one_transaction_) {
     if (!takes_records_)
       throw Error(messages::for_object(
@@ -272,8 +315,10 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
     ++f.line;
     ++f.records;
     try {
-      f.row->save(checkpoint_at(end_offset, false));
+      const Checkpoint checkpoint = checkpoint_at(start, end_offset, false);
+      f.row->save(checkpoint);
       transaction.commit();
+      f.line_hash = checkpoint.line_hash;
     } catch (...) {
       --f.line;
       --f.records;
@@ -288,6 +333,7 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
       plain.recreate = false;
       open_target_table(plain, db_, false);
     }
+    f.line_start = start;
     f.offset = end_offset;
     ++f.stored_now;
     if (hooks_.stored) hooks_.stored(++stored_);
@@ -296,6 +342,7 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
   ++f.line;
   ++f.records;
   ++f.stored_now;
+  f.line_start = start;
   f.offset = end_offset;
   if (hooks_.stored) hooks_.stored(++stored_);
 }
@@ -304,12 +351,12 @@ void ResumeRun::save_full_fingerprint() {
   OpenFile& f = *file_;
   if (one_transaction_) {
     // At the one commit: the caller's transaction.
-    if (f.stored_now > 0) f.row->save(checkpoint_at(f.offset, true));
+    if (f.stored_now > 0) f.row->save(checkpoint_at(f.line_start, f.offset, true));
     return;
   }
   if (f.stored_now == 0 || f.fingerprint_bytes == f.offset) return;
   Transaction transaction(db_.access_con.engine());
-  f.row->save(checkpoint_at(f.offset, true));
+  f.row->save(checkpoint_at(f.line_start, f.offset, true));
   transaction.commit();
 }
 

@@ -44,8 +44,11 @@ class ResumeRun {
   // otherwise the table is opened here, and with settings.recreate it is
   // recreated, its checkpoints cleared, in the transaction of the run's
   // first record. "progress" tells the line of a failure.
+  // With "skip_busy_files" a file that another run is storing into the
+  // same table is passed over with a notice; otherwise load and follow
+  // throw kadrum::Error for it.
   ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_transaction,
-            ImportProgress& progress, ResumeHooks hooks);
+            ImportProgress& progress, ResumeHooks hooks, bool skip_busy_files = false);
   ~ResumeRun();
   ResumeRun(const ResumeRun&) = delete;
   ResumeRun& operator=(const ResumeRun&) = delete;
@@ -53,6 +56,8 @@ class ResumeRun {
   // Stores the complete data lines of "file" after its checkpoint. Throws
   // kadrum::Error naming the file for a file that cannot be read; errors of
   // the records pass through (progress names the line).
+  // A file that another run is storing into the same table throws
+  // kadrum::Error, or is passed over with a notice (see the constructor).
   void load(const std::string& file);
   // As load, then keeps storing lines as they arrive, following the path
   // through rotation and truncation, until a stop is requested.
@@ -65,12 +70,15 @@ class ResumeRun {
 
  private:
   struct OpenFile;
-  void open(const std::string& file);
+  // Opens "file" and finds where to go on; false when another run stores
+  // it and it is passed over.
+  bool open(const std::string& file);
+  void keep_lock();
   void pass();
   void read_lines();
   void store(const Row& row, std::uint64_t end_offset);
   void save_full_fingerprint();
-  Checkpoint checkpoint_at(std::uint64_t offset, bool full);
+  Checkpoint checkpoint_at(std::uint64_t start, std::uint64_t offset, bool full);
 
   const RunSettings& settings_;
   DatabaseObjects& db_;
@@ -86,6 +94,9 @@ class ResumeRun {
   StoringThread* storing_ = nullptr;
   std::vector<EngineField> fields_;
   bool takes_records_ = false;
+  bool skip_busy_files_;
+  std::string table_key_;  // Engine::table_key of the table, once asked
+  std::vector<std::unique_ptr<EngineLock>> kept_locks_;  // see keep_lock
 };
 
 }  // namespace kadrum

@@ -48,6 +48,8 @@ std::int64_t seek_to(int fd, std::int64_t offset) noexcept;
 // is closed (not shared with other descriptors of the same file).
 enum class ByteLock { locked, busy, failed };
 ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept;
+// Gives up the lock of try_lock_byte on the byte at "offset".
+void unlock_byte(int fd, std::uint64_t offset) noexcept;
 
 // "path" made absolute, with links resolved where the platform does; "path"
 // itself when that fails.

@@ -89,6 +89,15 @@ ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept {
   return errno == EAGAIN || errno == EACCES || errno == EINTR ? ByteLock::busy : ByteLock::failed;
 }
 
+void unlock_byte(int fd, std::uint64_t offset) noexcept {
+  struct flock lock {};
+  lock.l_type = F_UNLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(offset);
+  lock.l_len = 1;
+  ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
 std::string absolute_path(const std::string& path) {
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved)) return resolved;

@@ -187,6 +187,13 @@ ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept {
                                                                     : ByteLock::failed;
 }
 
+void unlock_byte(int fd, std::uint64_t offset) noexcept {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  UnlockFileEx(handle_of(fd), 0, 1, 0, &at);
+}
+
 std::string absolute_path(const std::string& path) {
   const std::wstring wide = to_wide(path);
   const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);

@@ -84,6 +84,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
   if (!options.resume) {
     std::optional<Transaction> transaction;
     open_connection(settings, db);
+    lock_for_recreate(settings, db);
     if (options.single_transaction) transaction.emplace(db.access_con.engine());
     open_target_table(settings, db, options.single_transaction);
     for (const std::string& name : files) {
@@ -111,6 +112,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
   ResumeHooks hooks;
   hooks.notice = [](const std::string& text) { write_text(2, text + "\n"); };
   open_connection(settings, db);
+  lock_for_recreate(settings, db);
   if (options.single_transaction) {
     hooks.stored = [&](std::uint64_t count) {
       check_stop_request();
@@ -119,7 +121,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     Transaction transaction(db.access_con.engine());
     open_target_table(settings, db, true);
     if (settings.recreate) clear_checkpoints(db, settings.table_name);
-    ResumeRun run(settings, db, true, progress, hooks);
+    ResumeRun run(settings, db, true, progress, hooks, files.size() > 1);
     for (const std::string& name : files) {
       settings.text_file = name;
       run.load(name);
@@ -146,7 +148,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
       stored = count;
       check_stop_request();
     };
-    ResumeRun run(settings, db, false, progress, hooks);
+    ResumeRun run(settings, db, false, progress, hooks, files.size() > 1);
     for (const std::string& name : files) {
       settings.text_file = name;
       run.load(name);

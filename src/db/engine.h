@@ -85,7 +85,21 @@ class EngineStatement {
   virtual ~EngineStatement() = default;
   // Runs the statement with "values" for its parameters, in marker order.
   // Throws ProviderError; inside a transaction, as Engine::execute does.
+  // A statement prepared with a "one_row_failure" throws
+  // ProviderError(one_row_failure) when it changed no row or more than one;
+  // inside a short transaction (Engine::begin_short) possibly only at a
+  // later call or the commit, and the transaction is then rolled back.
   virtual void run(std::span<const StatementValue> values) = 0;
+  // Runs the statement, a query, with "values" for its parameters and
+  // returns every row of its result, each cell as text (NULL as empty
+  // text). Throws ProviderError.
+  virtual std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) = 0;
+};
+
+// A lock of Kadrum's own on the database, held while the object lives.
+class EngineLock {
+ public:
+  virtual ~EngineLock() = default;
 };
 
 // An open connection to one database.
@@ -105,13 +119,17 @@ class Engine {
 
   // Prepares exactly one statement with "parameter_count" parameters,
   // written with parameter_marker; text after the first statement is
-  // refused. The statement lives no longer than the engine. Throws
-  // ProviderError.
+  // refused. With a "one_row_failure" (not empty) the statement is an
+  // UPDATE or DELETE that must change exactly one row each time it runs
+  // (see EngineStatement::run). The statement lives no longer than the
+  // engine. Throws ProviderError.
   virtual std::unique_ptr<EngineStatement> prepare(std::string_view statement,
-                                                   std::size_t parameter_count) = 0;
+                                                   std::size_t parameter_count,
+                                                   const std::string& one_row_failure) = 0;
   // Prepares a command's statement text, its ":name" parameter markers
   // written in the engine's form first (see scan_parameter_markers).
-  std::unique_ptr<EngineStatement> prepare_command(std::string_view text);
+  std::unique_ptr<EngineStatement> prepare_command(std::string_view text,
+                                                   const std::string& one_row_failure = {});
 
   // Runs one statement line (without its line end) of the recreate, as
   // the caller's statement object does; throws what the engine throws.
@@ -141,6 +159,19 @@ class Engine {
   // ProviderError, and StopRequested when a stop ends the wait. Does
   // nothing on an engine that needs no such lock.
   virtual void hold_recreate_lock(std::string_view /*name*/) {}
+  // Takes the lock "key" of Kadrum's own (any text) on the database without
+  // waiting, and returns it; null when another connection holds it. The
+  // key names what is locked ("resume", a table, a file), so that two runs
+  // on other things never wait for each other; a hash of it may stand for
+  // it, so that now and then two keys share one lock. Throws ProviderError.
+  // An engine without such locks returns a lock that holds nothing.
+  virtual std::unique_ptr<EngineLock> try_lock(std::string_view key);
+  // The name under which Kadrum keeps its bookkeeping of the table "name"
+  // as typed: the catalogue's name of the table the name reaches, with its
+  // schema only when that is not the connection's default, so that "t",
+  // "T" and "main.t" on SQLite are one table; "name" itself when no such
+  // table is found. Throws ProviderError.
+  virtual std::string table_key(std::string_view name) { return std::string(name); }
   // Opens the table "name", as typed by the user; a name with a blank is
   // taken as one name. Throws ProviderError when it is missing or cannot be
   // read.

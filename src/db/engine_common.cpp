@@ -30,10 +30,15 @@ void Engine::execute_command(std::string_view text) {
   execute(marked.text, marked.names.size());
 }
 
-std::unique_ptr<EngineStatement> Engine::prepare_command(std::string_view text) {
+std::unique_ptr<EngineStatement> Engine::prepare_command(std::string_view text,
+                                                         const std::string& one_row_failure) {
   const MarkedStatement marked =
       scan_parameter_markers(text, [this](std::size_t index) { return parameter_marker(index); });
-  return prepare(marked.text, marked.names.size());
+  return prepare(marked.text, marked.names.size(), one_row_failure);
+}
+
+std::unique_ptr<EngineLock> Engine::try_lock(std::string_view) {
+  return std::make_unique<EngineLock>();
 }
 
 void check_statement_name(const std::string& name) {

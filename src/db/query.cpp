@@ -42,9 +42,9 @@ std::vector<std::vector<std::string>> Query::rows() {
   return connection_.engine().select_text(command_text_);
 }
 
-std::unique_ptr<EngineStatement> Query::prepare() {
+std::unique_ptr<EngineStatement> Query::prepare(const std::string& one_row_failure) {
   if (!connection_.is_open()) connection_.open();
-  return connection_.engine().prepare_command(text_);
+  return connection_.engine().prepare_command(text_, one_row_failure);
 }
 
 }  // namespace kadrum

@@ -34,8 +34,9 @@ class Query {
   // Prepares the command text to be run again and again, each time with
   // values for its parameters in marker order; opens the connection first
   // when it is closed. The statement lives no longer than the connection's
-  // engine. Throws ProviderError.
-  std::unique_ptr<EngineStatement> prepare();
+  // engine. "one_row_failure" as Engine::prepare says. Throws
+  // ProviderError.
+  std::unique_ptr<EngineStatement> prepare(const std::string& one_row_failure = {});
 
  private:
   void set_text();

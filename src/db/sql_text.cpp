@@ -62,4 +62,31 @@ std::string iso_text(const DateTime& t, FieldKind kind) {
   return buffer;
 }
 
+std::vector<std::string> unquoted_name_parts(std::string_view name) {
+  std::vector<std::string> parts(1);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c == '.') {
+      parts.emplace_back();
+    } else if (c == '[' || c == '"' || c == '`') {
+      const char close = c == '[' ? ']' : c;
+      for (++i; i < name.size(); ++i) {
+        if (name[i] != close) {
+          parts.back() += name[i];
+        } else if (i + 1 < name.size() && name[i + 1] == close) {
+          parts.back() += close;
+          ++i;
+        } else {
+          break;
+        }
+      }
+    } else if (c != ' ' || !parts.back().empty()) {
+      parts.back() += c;
+    }
+  }
+  for (std::string& part : parts)
+    while (!part.empty() && part.back() == ' ') part.pop_back();
+  return parts;
+}
+
 }  // namespace kadrum

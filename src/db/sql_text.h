@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/field_kind.h"
 #include "convert/value.h"
@@ -25,6 +26,11 @@ namespace kadrum {
 // but for memory.
 std::string open_form(std::string_view name, std::string_view quoted_starts,
                       const std::function<std::string(std::string_view)>& quote);
+
+// The parts of a table name as typed ("schema.table"), each without its
+// quotes ([...], "..." or `...`, a doubled quote inside standing for one)
+// and the blanks around it. Never throws but for memory.
+std::vector<std::string> unquoted_name_parts(std::string_view name);
 
 // "a","b",...: the names quoted with "quote", separated by commas.
 std::string column_list(std::span<const std::string> names, char quote = '"');

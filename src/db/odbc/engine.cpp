@@ -221,7 +221,25 @@ void Session::drop_waiting() noexcept {
 }
 
 OdbcEngine::OdbcEngine(const std::string& source)
-    : session_(std::make_shared<Session>(connection_string_of(source))), source_(source) {}
+    : session_(std::make_shared<Session>(connection_string_of(source))), source_(source) {
+  const std::string dbms = lower(session_->dialect().dbms);
+  const auto names = [&dbms](std::string_view part) { return dbms.find(part) != std::string::npos; };
+  // A database that is a file is named by "Database=" (SQLite) or "DBQ="
+  // (Access) in the connection string.
+  std::optional<std::string> file;
+  if (names("sqlite")) file = setting(connection_string_of(source), "database");
+  if (names("access")) file = setting(connection_string_of(source), "dbq");
+  if (file && !file->empty()) {
+    lock_kind_ = LockKind::file;
+    lock_file_ = std::make_unique<LockFile>(*file);
+  } else if (session_->dialect().rename_swap) {
+    lock_kind_ = LockKind::named;
+  } else if (names("postgresql")) {
+    lock_kind_ = LockKind::advisory;
+  } else if (names("sql server")) {
+    lock_kind_ = LockKind::application;
+  }
+}
 
 void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
@@ -243,10 +261,47 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
 
 namespace {
 
+// Every row of the result on "handle", each cell as text (NULL as empty).
+std::vector<std::vector<std::string>> fetch_all(SQLHANDLE handle, const Session& session) {
+  SQLSMALLINT columns = 0;
+  check(SQLNumResultCols(handle, &columns), SQL_HANDLE_STMT, handle, session.secrets());
+  std::vector<std::vector<std::string>> rows;
+  for (;;) {
+    const SQLRETURN fetched = SQLFetch(handle);
+    if (fetched == SQL_NO_DATA) break;
+    check(fetched, SQL_HANDLE_STMT, handle, session.secrets());
+    std::vector<std::string>& row = rows.emplace_back();
+    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+      // A long value comes in pieces: each call returns the next one, and
+      // SQL_SUCCESS with the last.
+      WideString value;
+      SQLWCHAR piece[256];
+      for (;;) {
+        SQLLEN length = 0;
+        const SQLRETURN rc = SQLGetData(handle, column, SQL_C_WCHAR, piece, sizeof piece, &length);
+        if (rc == SQL_NO_DATA || length == SQL_NULL_DATA) break;
+        check(rc, SQL_HANDLE_STMT, handle, session.secrets());
+        const std::size_t room = sizeof piece / sizeof piece[0] - 1;
+        const std::size_t got =
+            length == SQL_NO_TOTAL || static_cast<std::size_t>(length) / sizeof(SQLWCHAR) > room
+                ? room
+                : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
+        value.append(piece, got);
+        if (rc == SQL_SUCCESS) break;
+      }
+      row.push_back(narrow(value));
+    }
+  }
+  return rows;
+}
+
 class OdbcStatement final : public EngineStatement {
  public:
-  OdbcStatement(std::shared_ptr<Session> session, const std::string& sql)
-      : session_(std::move(session)), handle_(session_->connection()) {
+  OdbcStatement(std::shared_ptr<Session> session, const std::string& sql,
+                std::string one_row_failure)
+      : session_(std::move(session)),
+        handle_(session_->connection()),
+        one_row_failure_(std::move(one_row_failure)) {
     check_single_statement(sql);
     session_->send_waiting();
     WideString text = widen(sql);
@@ -255,6 +310,27 @@ class OdbcStatement final : public EngineStatement {
   }
 
   void run(std::span<const StatementValue> values) override {
+    execute(values);
+    SQLLEN changed = -1;
+    if (!one_row_failure_.empty() &&
+        (!succeeded(SQLRowCount(handle_.get(), &changed)) || changed != 1)) {
+      SQLFreeStmt(handle_.get(), SQL_CLOSE);
+      throw ProviderError(one_row_failure_);
+    }
+    SQLFreeStmt(handle_.get(), SQL_CLOSE);
+  }
+
+  std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) override {
+    execute(values);
+    struct CloseAfterwards {
+      SQLHANDLE handle;
+      ~CloseAfterwards() { SQLFreeStmt(handle, SQL_CLOSE); }
+    } close{handle_.get()};
+    return fetch_all(handle_.get(), *session_);
+  }
+
+ private:
+  void execute(std::span<const StatementValue> values) {
     session_->send_waiting();
     // Sized first: the bound buffers must stay put until the execution.
     texts_.resize(values.size());
@@ -278,13 +354,13 @@ class OdbcStatement final : public EngineStatement {
       }
       check(rc, SQL_HANDLE_STMT, handle_.get(), session_->secrets());
     }
+    const Session::Running running(*session_, handle_.get());
     check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), session_->secrets());
-    SQLFreeStmt(handle_.get(), SQL_CLOSE);
   }
 
- private:
   std::shared_ptr<Session> session_;  // outlives the handle
   StatementHandle handle_;
+  std::string one_row_failure_;
   std::vector<WideString> texts_;
   std::vector<SQLBIGINT> numbers_;
   std::vector<SQLLEN> indicators_;
@@ -293,8 +369,9 @@ class OdbcStatement final : public EngineStatement {
 }  // namespace
 
 std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
-                                                     std::size_t /*parameter_count*/) {
-  return std::make_unique<OdbcStatement>(session_, std::string(statement));
+                                                     std::size_t /*parameter_count*/,
+                                                     const std::string& one_row_failure) {
+  return std::make_unique<OdbcStatement>(session_, std::string(statement), one_row_failure);
 }
 
 std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
@@ -306,38 +383,7 @@ std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view s
   const Session::Running running(*session_, handle.get());
   check(SQLExecDirectW(handle.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, handle.get(), session_->secrets());
-  SQLSMALLINT columns = 0;
-  check(SQLNumResultCols(handle.get(), &columns), SQL_HANDLE_STMT, handle.get(),
-        session_->secrets());
-  std::vector<std::vector<std::string>> rows;
-  for (;;) {
-    const SQLRETURN fetched = SQLFetch(handle.get());
-    if (fetched == SQL_NO_DATA) break;
-    check(fetched, SQL_HANDLE_STMT, handle.get(), session_->secrets());
-    std::vector<std::string>& row = rows.emplace_back();
-    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
-      // A long value comes in pieces: each call returns the next one, and
-      // SQL_SUCCESS with the last.
-      WideString value;
-      SQLWCHAR piece[256];
-      for (;;) {
-        SQLLEN length = 0;
-        const SQLRETURN rc =
-            SQLGetData(handle.get(), column, SQL_C_WCHAR, piece, sizeof piece, &length);
-        if (rc == SQL_NO_DATA || length == SQL_NULL_DATA) break;
-        check(rc, SQL_HANDLE_STMT, handle.get(), session_->secrets());
-        const std::size_t room = sizeof piece / sizeof piece[0] - 1;
-        const std::size_t got =
-            length == SQL_NO_TOTAL || static_cast<std::size_t>(length) / sizeof(SQLWCHAR) > room
-                ? room
-                : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
-        value.append(piece, got);
-        if (rc == SQL_SUCCESS) break;
-      }
-      row.push_back(narrow(value));
-    }
-  }
-  return rows;
+  return fetch_all(handle.get(), *session_);
 }
 
 std::unique_ptr<EngineTable> OdbcEngine::open_table(std::string_view name) {

@@ -13,6 +13,7 @@
 
 #include "base/stop_signal.h"
 #include "db/engine.h"
+#include "db/lock_file.h"
 #include "db/odbc/statement.h"
 
 namespace kadrum::odbc {
@@ -36,6 +37,15 @@ struct Dialect {
 };
 
 class Block;
+
+// Which locks of its own the database offers Kadrum (see Engine::try_lock).
+enum class LockKind {
+  none,
+  named,        // MariaDB, MySQL: GET_LOCK
+  advisory,     // PostgreSQL: pg_try_advisory_lock
+  application,  // SQL Server: sp_getapplock
+  file,         // a database that is a file: its lock file (db/lock_file.h)
+};
 
 // The connection and the records that wait to be sent; the engine and its
 // open tables share it, so that a table never outlives its connection and
@@ -106,7 +116,8 @@ class OdbcEngine final : public Engine {
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineStatement> prepare(std::string_view statement,
-                                           std::size_t parameter_count) override;
+                                           std::size_t parameter_count,
+                                           const std::string& one_row_failure) override;
   std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
@@ -117,6 +128,14 @@ class OdbcEngine final : public Engine {
   // transaction), otherwise inside a transaction the recreate is refused.
   void recreate_table(const std::string& name, const std::array<std::string_view, 3>& columns,
                       bool inside_transaction, const RunStatement& run) override;
+  // The database's own named lock, the lock file beside a database that is
+  // a file; refuses with a German message where the database has neither.
+  void hold_recreate_lock(std::string_view name) override;
+  std::unique_ptr<EngineLock> try_lock(std::string_view key) override;
+  // MariaDB and MySQL: the table as information_schema lists it;
+  // PostgreSQL as its own engine finds it; other databases: the name
+  // without its quotes and without the connection's own catalogue.
+  std::string table_key(std::string_view name) override;
 
   const Dialect& dialect() const { return session_->dialect(); }
 
@@ -136,6 +155,11 @@ class OdbcEngine final : public Engine {
   std::shared_ptr<Session> session_;
   std::string source_;
   std::optional<Swap> swap_;
+  LockKind lock_kind_ = LockKind::none;
+  std::unique_ptr<LockFile> lock_file_;  // for LockKind::file
+  // The recreate locks, held until the engine ends; they end before the
+  // session they were taken on.
+  std::vector<std::unique_ptr<EngineLock>> held_locks_;
 };
 
 // Creates the database that the connection string "source" names

@@ -206,12 +206,38 @@ namespace {
 
 class PostgresStatement final : public EngineStatement {
  public:
-  PostgresStatement(std::shared_ptr<Session> session, std::string sql)
-      : session_(std::move(session)), sql_(std::move(sql)) {
+  PostgresStatement(std::shared_ptr<Session> session, std::string sql, std::string one_row_failure)
+      : session_(std::move(session)),
+        sql_(one_row_failure.empty() ? std::move(sql) : one_row_statement(sql)),
+        one_row_failure_(std::move(one_row_failure)) {
     check_single_statement(sql_);
   }
 
   void run(std::span<const StatementValue> values) override {
+    bind(values);
+    session_->run_prepared(name_, parameters_, one_row_failure_);
+  }
+
+  std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) override {
+    bind(values);
+    pg_conn* conn = session_->command();
+    std::vector<std::vector<std::string>> rows;
+    guarded(conn, [&] {
+      const Result result = checked(conn, PQexecPrepared(conn, name_.c_str(),
+                                                         static_cast<int>(parameters_.size()),
+                                                         parameters_.data(), nullptr, nullptr, 0));
+      for (int r = 0; r < PQntuples(result.get()); ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < PQnfields(result.get()); ++c)
+          rows.back().emplace_back(PQgetvalue(result.get(), r, c));
+      }
+    });
+    return rows;
+  }
+
+ private:
+  // Prepares the statement on first use and sets its parameters.
+  void bind(std::span<const StatementValue> values) {
     // Sized first: a text's c_str stays put only while the vector does.
     texts_.resize(values.size());
     parameters_.resize(values.size());
@@ -223,31 +249,82 @@ class PostgresStatement final : public EngineStatement {
       parameters_[i] = std::holds_alternative<std::monostate>(values[i]) ? nullptr
                                                                           : texts_[i].c_str();
     }
-    if (name_.empty()) {
-      static std::atomic<unsigned long> count{0};
-      std::string name = "kadrum_statement_" + std::to_string(++count);
-      pg_conn* conn = session_->command();
-      // Parameter types are left to the server, which reads them from
-      // the columns they meet.
-      guarded(conn, [&] { checked(conn, PQprepare(conn, name.c_str(), sql_.c_str(), 0, nullptr)); });
-      name_ = std::move(name);
-    }
-    session_->run_prepared(name_, parameters_);
+    if (!name_.empty()) return;
+    static std::atomic<unsigned long> count{0};
+    std::string name = "kadrum_statement_" + std::to_string(++count);
+    pg_conn* conn = session_->command();
+    // Parameter types are left to the server, which reads them from the
+    // columns they meet.
+    guarded(conn, [&] { checked(conn, PQprepare(conn, name.c_str(), sql_.c_str(), 0, nullptr)); });
+    name_ = std::move(name);
   }
 
- private:
   std::shared_ptr<Session> session_;
   std::string sql_;
+  std::string one_row_failure_;
   std::string name_;  // on the server, once prepared
   std::vector<std::string> texts_;
   std::vector<const char*> parameters_;
 };
 
+// A session-level advisory lock, given up when it ends.
+class AdvisoryLock final : public EngineLock {
+ public:
+  AdvisoryLock(std::shared_ptr<Session> session, std::string key)
+      : session_(std::move(session)), key_(std::move(key)) {}
+  ~AdvisoryLock() override {
+    try {
+      const char* const values[] = {key_.c_str()};
+      run(session_->command(),
+          "SELECT pg_advisory_unlock(hashtext('kadrum'), hashtext($1::text))", values);
+    } catch (const std::exception&) {
+      // A lost connection has given the lock up already.
+    }
+  }
+
+ private:
+  std::shared_ptr<Session> session_;
+  std::string key_;
+};
+
 }  // namespace
 
 std::unique_ptr<EngineStatement> PostgresEngine::prepare(std::string_view statement,
-                                                         std::size_t /*parameter_count*/) {
-  return std::make_unique<PostgresStatement>(session_, std::string(statement));
+                                                         std::size_t /*parameter_count*/,
+                                                         const std::string& one_row_failure) {
+  return std::make_unique<PostgresStatement>(session_, std::string(statement), one_row_failure);
+}
+
+std::unique_ptr<EngineLock> PostgresEngine::try_lock(std::string_view key) {
+  const std::string text(key);
+  const char* const values[] = {text.c_str()};
+  const Result result = run(session_->command(),
+                            "SELECT pg_try_advisory_lock(hashtext('kadrum'), hashtext($1::text))",
+                            values);
+  if (std::string_view(PQgetvalue(result.get(), 0, 0)) != "t") return nullptr;
+  return std::make_unique<AdvisoryLock>(session_, text);
+}
+
+std::string PostgresEngine::table_key(std::string_view name) {
+  // to_regclass reads the name as a statement does: folded, quoted, found
+  // along the search path.
+  const std::string typed = open_form(name);
+  const char* const values[] = {typed.c_str()};
+  pg_conn* conn = session_->command();
+  std::string key(name);
+  guarded(conn, [&] {
+    const Result result = run(conn,
+                              "SELECT n.nspname = current_schema(), n.nspname, c.relname "
+                              "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                              "WHERE c.oid = to_regclass($1::text)",
+                              values);
+    if (PQntuples(result.get()) != 1) return;
+    const std::string table = PQgetvalue(result.get(), 0, 2);
+    key = std::string_view(PQgetvalue(result.get(), 0, 0)) == "t"
+              ? table
+              : std::string(PQgetvalue(result.get(), 0, 1)) + "." + table;
+  });
+  return key;
 }
 
 std::vector<std::string> name_parts(std::string_view name) {

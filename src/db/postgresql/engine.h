@@ -22,7 +22,11 @@ class PostgresEngine final : public Engine {
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineStatement> prepare(std::string_view statement,
-                                           std::size_t parameter_count) override;
+                                           std::size_t parameter_count,
+                                           const std::string& one_row_failure) override;
+  std::string table_key(std::string_view name) override;
+  // A session-level advisory lock keyed by a hash of "key".
+  std::unique_ptr<EngineLock> try_lock(std::string_view key) override;
   void check_table_name(std::string_view name) override;
   void hold_recreate_lock(std::string_view name) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;

@@ -354,9 +354,23 @@ void Session::begin_short() {
   begin_held_ = true;
 }
 
-void Session::run_prepared(const std::string& name, std::span<const char* const> values) {
+std::string one_row_statement(std::string_view update) {
+  return "WITH kadrum_changed AS (" + std::string(update) +
+         " RETURNING 1) SELECT 1 / (count(*) = 1)::int FROM kadrum_changed";
+}
+
+ProviderError Session::held_failure(pg_conn* conn, const pg_result* result) const {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  if (!held_one_row_failure_.empty() && state && std::string_view(state) == "22012")
+    return ProviderError(held_one_row_failure_);
+  return result_error(conn, result);
+}
+
+void Session::run_prepared(const std::string& name, std::span<const char* const> values,
+                           const std::string& one_row_failure) {
   pg_conn* conn = conn_.get();
   if (short_) {
+    if (!one_row_failure.empty()) held_one_row_failure_ = one_row_failure;
     // A failure leaves the transaction failed, so that the commit fails as
     // well: no savepoint would make it usable, as the statements held back
     // after the failing one are skipped.
@@ -371,9 +385,17 @@ void Session::run_prepared(const std::string& name, std::span<const char* const>
     return;
   }
   conn = command();
+  const auto one_row_error = [&](const pg_result* result) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    if (!one_row_failure.empty() && state && std::string_view(state) == "22012")
+      return ProviderError(one_row_failure);
+    return result_error(conn, result);
+  };
   if (!postgresql::in_transaction(conn)) {
-    checked(conn, PQexecPrepared(conn, name.c_str(), static_cast<int>(values.size()),
-                                 values.data(), nullptr, nullptr, 0));
+    const Result result(PQexecPrepared(conn, name.c_str(), static_cast<int>(values.size()),
+                                       values.data(), nullptr, nullptr, 0));
+    const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw one_row_error(result.get());
     return;
   }
   // The savepoint, the statement and the release in one round trip.
@@ -393,7 +415,7 @@ void Session::run_prepared(const std::string& name, std::span<const char* const>
   }
   outcome = sync_pipeline(conn, sent);
   if (!outcome.failed) return;
-  const ProviderError failure = result_error(conn, outcome.failure.get());
+  const ProviderError failure = one_row_error(outcome.failure.get());
   // Undoes the statement alone; the transaction stays usable.
   roll_back_to_savepoint(conn);
   throw failure;
@@ -424,7 +446,8 @@ bool Session::commit_short() {
         "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
         "Datensätze gespeichert wurden, ist unbekannt",
         one_line(PQerrorMessage(conn))));
-  if (outcome.failed) throw result_error(conn, outcome.failure.get());
+  held_one_row_failure_.clear();
+  if (outcome.failed) throw held_failure(conn, outcome.failure.get());
   if (outcome.last_status != "COMMIT")
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
   return true;
@@ -433,6 +456,7 @@ bool Session::commit_short() {
 void Session::abandon_short() noexcept {
   short_ = false;
   begin_held_ = false;
+  held_one_row_failure_.clear();
   if (held_ == 0) return;
   const int sent = held_;
   held_ = 0;
@@ -448,8 +472,10 @@ pg_conn* Session::command() {
     const int sent = held_;
     held_ = 0;
     const PipelineOutcome outcome = sync_pipeline(conn, sent);
+    const ProviderError failure = held_failure(conn, outcome.failure.get());
+    held_one_row_failure_.clear();
     // The transaction stays failed: see run_prepared.
-    if (outcome.failed) throw result_error(conn, outcome.failure.get());
+    if (outcome.failed) throw failure;
   }
   if (begin_held_) {
     begin_held_ = false;

@@ -57,7 +57,11 @@ class Session {
   // inside a transaction behind a savepoint, as guarded does, in one round
   // trip. Inside a short transaction it is held back: a refusal fails the
   // next command or the commit instead. Throws ProviderError.
-  void run_prepared(const std::string& name, std::span<const char* const> values);
+  // "one_row_failure", when not empty, is the failure to throw in place of
+  // the division by zero with which a statement made by one_row_statement
+  // says that it changed no row or more than one.
+  void run_prepared(const std::string& name, std::span<const char* const> values,
+                    const std::string& one_row_failure = {});
   // Commits the short transaction with all it holds back, in one round
   // trip, and returns true; false when the BEGIN went out with another
   // command and the commit is an ordinary one. Throws as
@@ -84,7 +88,17 @@ class Session {
   bool short_ = false;          // inside a transaction of begin_short
   bool begin_held_ = false;     // its BEGIN not sent yet
   int held_ = 0;                // statements sent in pipeline mode, unanswered
+  std::string held_one_row_failure_;  // of a one-row statement among them
+  // The failure in "result" of the statements held back, as run_prepared
+  // says.
+  ProviderError held_failure(pg_conn* conn, const pg_result* result) const;
 };
+
+// "update", an UPDATE or DELETE, as one statement that fails with a
+// division by zero (SQLSTATE 22012) when it changes no row or more than
+// one: inside a pipeline a count read afterwards would come after the
+// COMMIT, too late to keep the transaction from committing.
+std::string one_row_statement(std::string_view update);
 
 struct ClearResult {
   void operator()(pg_result* result) const;

@@ -10,6 +10,7 @@
 #include "base/file_io.h"
 #include "base/messages.h"
 #include "base/provider_error.h"
+#include "db/sql_text.h"
 #include "db/sqlite/table.h"
 
 namespace kadrum::sqlite {
@@ -94,15 +95,43 @@ void run_kept(sqlite3* db, Statement& statement, std::string_view sql) {
 
 class SqliteStatement final : public EngineStatement {
  public:
-  SqliteStatement(DatabaseHandle db, std::string_view sql)
-      : db_(std::move(db)), statement_(Statement::prepare_single(db_.get(), sql)) {}
+  SqliteStatement(DatabaseHandle db, std::string_view sql, std::string one_row_failure)
+      : db_(std::move(db)),
+        statement_(Statement::prepare_single(db_.get(), sql)),
+        one_row_failure_(std::move(one_row_failure)) {}
 
   void run(std::span<const StatementValue> values) override {
+    const ResetAfterwards reset{statement_.get()};
+    bind(values);
+    while (statement_.step()) {
+    }
+    if (!one_row_failure_.empty() && sqlite3_changes(db_.get()) != 1)
+      throw ProviderError(one_row_failure_);
+  }
+
+  std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) override {
+    const ResetAfterwards reset{statement_.get()};
+    bind(values);
+    const int columns = sqlite3_column_count(statement_.get());
+    std::vector<std::vector<std::string>> rows;
+    while (statement_.step()) {
+      rows.emplace_back();
+      for (int i = 0; i < columns; ++i) rows.back().push_back(statement_.text(i));
+    }
+    return rows;
+  }
+
+ private:
+  struct ResetAfterwards {
+    sqlite3_stmt* stmt;
+    ~ResetAfterwards() {
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+    }
+  };
+
+  void bind(std::span<const StatementValue> values) {
     sqlite3_stmt* stmt = statement_.get();
-    struct ResetAfterwards {
-      sqlite3_stmt* stmt;
-      ~ResetAfterwards() { sqlite3_reset(stmt); }
-    } reset{stmt};
     for (std::size_t i = 0; i < values.size(); ++i) {
       const int index = static_cast<int>(i + 1);
       int rc = SQLITE_OK;
@@ -115,18 +144,16 @@ class SqliteStatement final : public EngineStatement {
         rc = sqlite3_bind_null(stmt, index);
       if (rc != SQLITE_OK) throw_last_error(db_.get());
     }
-    while (statement_.step()) {
-    }
   }
 
- private:
   DatabaseHandle db_;  // outlives the statement
   Statement statement_;
+  std::string one_row_failure_;
 };
 
 }  // namespace
 
-SqliteEngine::SqliteEngine(const std::string& path) : path_(path) {
+SqliteEngine::SqliteEngine(const std::string& path) : path_(path), locks_(path) {
   if (path.empty()) throw ProviderError("Keine Datenbankdatei angegeben");
   FileInfo info;
   if (!file_info(path, info)) {
@@ -174,8 +201,9 @@ void SqliteEngine::execute(std::string_view statement, std::size_t /*parameter_c
 }
 
 std::unique_ptr<EngineStatement> SqliteEngine::prepare(std::string_view statement,
-                                                      std::size_t /*parameter_count*/) {
-  return std::make_unique<SqliteStatement>(db_, statement);
+                                                      std::size_t /*parameter_count*/,
+                                                      const std::string& one_row_failure) {
+  return std::make_unique<SqliteStatement>(db_, statement, one_row_failure);
 }
 
 std::vector<std::vector<std::string>> SqliteEngine::select_text(std::string_view statement) {
@@ -229,30 +257,39 @@ void SqliteEngine::check_still_reachable() const {
            path_);
 }
 
-SqliteEngine::LockFile::~LockFile() {
-  close_file(fd);
+std::string SqliteEngine::table_key(std::string_view name) {
+  const std::vector<std::string> parts = unquoted_name_parts(name);
+  if (parts.size() > 2) return std::string(name);
+  // An unqualified name finds a temporary table first, as SQLite does.
+  const std::vector<std::string> schemas =
+      parts.size() == 2 ? std::vector<std::string>{parts[0]} : std::vector<std::string>{"temp", "main"};
+  for (const std::string& schema : schemas) {
+    std::vector<std::vector<std::string>> found;
+    try {
+      SqliteStatement lookup(db_,
+                             "SELECT name FROM " + quote_identifier(schema) +
+                                 ".sqlite_schema WHERE type IN ('table', 'view') AND name = ? "
+                                 "COLLATE NOCASE",
+                             {});
+      const StatementValue values[] = {parts.back()};
+      found = lookup.rows(values);
+    } catch (const ProviderError&) {
+      continue;  // no such schema
+    }
+    if (found.empty()) continue;
+    std::string folded = schema;
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded == "main" ? found.front().front() : folded + "." + found.front().front();
+  }
+  return std::string(name);
 }
 
 void SqliteEngine::hold_recreate_lock(std::string_view name) {
-  if (recreate_lock_.fd < 0) {
-    recreate_lock_.fd = open_or_create(path_ + "-kadrum-lock");
-    // A folder Kadrum may not write to holds no other writer's lock either.
-    if (recreate_lock_.fd < 0) return;
-  }
-  // SQLite's names ignore ASCII case; FNV-1a picks the byte.
-  std::uint32_t hash = 2166136261u;
-  for (char c : name) {
-    hash ^= static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
-    hash *= 16777619u;
-  }
-  // Tried again and again rather than waited for, so that a stop request
-  // ends the wait.
-  for (;;) {
-    const ByteLock lock = try_lock_byte(recreate_lock_.fd, hash & 0x7fffffff);
-    if (lock == ByteLock::locked || lock == ByteLock::failed) return;
-    check_stop_request();
-    wait_for_stop_request(50);
-  }
+  locks_.hold_table_lock(name);
+}
+
+std::unique_ptr<EngineLock> SqliteEngine::try_lock(std::string_view key) {
+  return locks_.try_lock(key);
 }
 
 bool create_database(const std::string& path) {

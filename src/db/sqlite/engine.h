@@ -10,6 +10,7 @@
 
 #include "base/stop_signal.h"
 #include "db/engine.h"
+#include "db/lock_file.h"
 #include "db/sqlite/statement.h"
 
 namespace kadrum::sqlite {
@@ -24,7 +25,8 @@ class SqliteEngine final : public Engine {
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineStatement> prepare(std::string_view statement,
-                                           std::size_t parameter_count) override;
+                                           std::size_t parameter_count,
+                                           const std::string& one_row_failure) override;
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   std::vector<std::vector<std::string>> select_text(std::string_view statement) override;
   void begin() override;
@@ -40,6 +42,9 @@ class SqliteEngine final : public Engine {
   // file "<path>-kadrum-lock" beside the database; the database's own write
   // lock ends with each commit.
   void hold_recreate_lock(std::string_view name) override;
+  std::string table_key(std::string_view name) override;
+  // A byte of the same file, chosen by the key.
+  std::unique_ptr<EngineLock> try_lock(std::string_view key) override;
 
  protected:
   std::string_view number_type() const override { return "double"; }
@@ -55,14 +60,7 @@ class SqliteEngine final : public Engine {
   Statement begin_;
   Statement commit_;
   bool short_transactions_ = false;  // begin_short was called
-  struct LockFile {
-    LockFile() = default;
-    LockFile(const LockFile&) = delete;
-    LockFile& operator=(const LockFile&) = delete;
-    ~LockFile();
-    int fd = -1;
-  };
-  LockFile recreate_lock_;
+  LockFile locks_;
 };
 
 // Creates an empty SQLite database at "path" when no file is there and
