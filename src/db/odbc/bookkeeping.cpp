@@ -2,7 +2,9 @@
 // locks where it has them, the lock file beside a database that is a file,
 // none elsewhere) and the names it keys them and its checkpoints by.
 #include <cctype>
+#include <optional>
 
+#include "base/error.h"
 #include "base/messages.h"
 #include "base/stop_signal.h"
 #include "db/lock_file.h"
@@ -60,6 +62,22 @@ class ServerLock final : public EngineLock {
   std::string key_;
 };
 
+// A table name in its parts; an empty schema is the connection's database.
+struct TableName {
+  std::string schema;
+  std::string table;
+};
+
+TableName parts_of(std::string_view name) {
+  const std::vector<std::string> parts = unquoted_name_parts(name);
+  return parts.size() == 2 ? TableName{parts[0], parts[1]} : TableName{"", parts.back()};
+}
+
+std::string quoted(const TableName& name, char quote) {
+  return (name.schema.empty() ? "" : quote_identifier(name.schema, quote) + ".") +
+         quote_identifier(name.table, quote);
+}
+
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -83,6 +101,7 @@ std::unique_ptr<EngineLock> OdbcEngine::try_lock(std::string_view key) {
 }
 
 void OdbcEngine::hold_recreate_lock(std::string_view name) {
+  check_list_name(std::string(name));
   if (lock_file_) {
     lock_file_->hold_table_lock(name);
     return;
@@ -147,6 +166,71 @@ std::string OdbcEngine::table_key(std::string_view name) {
   if (found.empty() || found.front().size() < 3) return std::string(name);
   const auto& row = found.front();
   return row[0] == "1" || row[0] == "t" ? row[2] : row[1] + "." + row[2];
+}
+
+void OdbcEngine::check_list_name(const std::string& name) const {
+  if (!session_->dialect().rename_swap) return;
+  bool quoted = false;
+  for (const char c : name) {
+    if (c == '`') quoted = !quoted;
+    if (!quoted && (c == '#' || c == ','))
+      throw Error(fill_message(
+          "Der Tabellenname '%s' wird abgelehnt: '#' und ',' würden die Anweisungen zum "
+          "Neuanlegen der Tabelle verändern und andere Tabellen erreichen",
+          {name}));
+  }
+}
+
+std::string OdbcEngine::helper_table(const std::string& name, std::string_view suffix) {
+  const TableName base = parts_of(name);
+  const char quote = session_->dialect().quote;
+  for (int n = 1; n <= 20; ++n) {
+    const TableName candidate{base.schema,
+                              base.table + std::string(suffix) + (n > 1 ? std::to_string(n) : "")};
+    const StatementValue values[] = {candidate.schema, candidate.table};
+    const auto found =
+        prepare("SELECT table_comment FROM information_schema.tables WHERE table_schema = "
+                "COALESCE(NULLIF(?, ''), DATABASE()) AND BINARY table_name = ?",
+                2, {})
+            ->rows(values);
+    if (found.empty()) return quoted(candidate, quote);
+    if (!found.front().empty() && found.front().front() == kHelperMark) {
+      session_->run("DROP TABLE IF EXISTS " + quoted(candidate, quote));
+      return quoted(candidate, quote);
+    }
+  }
+  throw ProviderError(fill_message(
+      "Für die Tabelle '%s' ist kein Name für eine Hilfstabelle frei: '%s' und die 19 Namen "
+      "danach gehören anderen Tabellen",
+      {name, base.table + std::string(suffix)}));
+}
+
+void OdbcEngine::finish_pending_swaps(const std::string& name) {
+  // A fresh table that another Kadrum fills in its open transaction looks
+  // empty from here: only while no recreate of the table runs.
+  const std::unique_ptr<EngineLock> lock = try_lock("recreate\n" + name);
+  if (!lock) return;
+  const TableName base = parts_of(name);
+  const char quote = session_->dialect().quote;
+  const StatementValue values[] = {base.schema, std::string(kHelperMark)};
+  const auto helpers =
+      prepare("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+              "COALESCE(NULLIF(?, ''), DATABASE()) AND table_comment = ?",
+              2, {})
+          ->rows(values);
+  const std::string prefix = base.table + "_kadrum_neu";
+  for (const auto& row : helpers) {
+    if (row.empty() || !row.front().starts_with(prefix) ||
+        row.front().find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+      continue;
+    const std::string fresh = quoted(TableName{base.schema, row.front()}, quote);
+    // Rows in it were committed: the run that made it was killed between
+    // its commit and the swap, and its checkpoints count on the swap.
+    if (select_text("SELECT 1 FROM " + fresh + " LIMIT 1").empty())
+      session_->run("DROP TABLE IF EXISTS " + fresh);
+    else
+      swap_in(Swap{name, fresh, helper_table(name, "_kadrum_alt")});
+  }
 }
 
 }  // namespace kadrum::odbc

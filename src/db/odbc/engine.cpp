@@ -105,14 +105,6 @@ std::optional<std::string> setting(std::string_view connection_string, std::stri
   return std::nullopt;
 }
 
-// "name" with "suffix" added to its last part: inside a closing quote, or
-// at the end.
-std::string with_suffix(const std::string& name, std::string_view suffix, char quote) {
-  if (!name.empty() && (name.back() == quote || name.back() == ']'))
-    return name.substr(0, name.size() - 1) + std::string(suffix) + name.back();
-  return name + std::string(suffix);
-}
-
 // An environment that speaks ODBC 3, as it must before a connection is
 // allocated in it.
 Environment odbc3_environment() {
@@ -389,6 +381,8 @@ std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view s
 std::unique_ptr<EngineTable> OdbcEngine::open_table(std::string_view name) {
   // A table replaced at the commit is filled under its fresh name.
   if (swap_ && name == swap_->name) return std::make_unique<OdbcTable>(session_, swap_->fresh);
+  if (session_->dialect().rename_swap && !session_->in_transaction())
+    finish_pending_swaps(std::string(name));
   const char quote = session_->dialect().quote;
   return std::make_unique<OdbcTable>(
       session_, open_form(name, "[\"`", [quote](std::string_view part) {
@@ -442,6 +436,11 @@ void OdbcEngine::swap_in(const Swap& swap) {
     session_->run("RENAME TABLE " + swap.fresh + " TO " + swap.name);  // no old table
   }
   session_->run("DROP TABLE IF EXISTS " + swap.aside);
+  try {
+    // The table is the user's now, no helper to be dropped.
+    session_->run("ALTER TABLE " + swap.name + " COMMENT = ''");
+  } catch (const ProviderError&) {
+  }
 }
 
 void OdbcEngine::recreate_table(const std::string& name,
@@ -453,6 +452,7 @@ void OdbcEngine::recreate_table(const std::string& name,
     return;
   }
   check_statement_name(name);
+  check_list_name(name);
   if (!dialect.rename_swap) {
     if (inside_transaction)
       throw ProviderError(fill_message(
@@ -463,12 +463,11 @@ void OdbcEngine::recreate_table(const std::string& name,
     Engine::recreate_table(name, columns, false, run);
     return;
   }
-  // The old table stays untouched until the fresh one is complete; what a
-  // killed run left under the two helper names goes first.
-  Swap swap{name, with_suffix(name, "_kadrum_neu", dialect.quote),
-            with_suffix(name, "_kadrum_alt", dialect.quote)};
-  run(" drop table if exists " + swap.fresh);
-  run(" drop table if exists " + swap.aside);
+  // The old table stays untouched until the fresh one is complete. What a
+  // killed run left is finished or removed first; a table of the helper's
+  // name that Kadrum did not make is left alone, and another name taken.
+  finish_pending_swaps(name);
+  Swap swap{name, helper_table(name, "_kadrum_neu"), helper_table(name, "_kadrum_alt")};
   std::string create = " create table " + swap.fresh + " ( ";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (i > 0) create += ", ";
@@ -476,7 +475,7 @@ void OdbcEngine::recreate_table(const std::string& name,
     create += ' ';
     create += dialect.double_type;
   }
-  create += " )";
+  create += " ) comment = '" + std::string(kHelperMark) + "'";
   run(create);
   if (inside_transaction)
     swap_ = swap;

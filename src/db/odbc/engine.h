@@ -107,6 +107,9 @@ class Session {
   StopHook stop_hook_;                   // ends before the handles it uses
 };
 
+// The comment on the helper tables Kadrum makes, and the only ones it drops.
+inline constexpr std::string_view kHelperMark = "kadrum helper";
+
 class OdbcEngine final : public Engine {
  public:
   // Connects through the ODBC connection string "source" ("odbc:" and
@@ -151,6 +154,16 @@ class OdbcEngine final : public Engine {
     std::string aside;
   };
   void swap_in(const Swap& swap);
+  // MariaDB and MySQL read "#" as a comment and "," as a list of tables:
+  // a drop of "t #x" or "t, u" would reach other tables. Throws
+  // kadrum::Error for such a name, before anything runs.
+  void check_list_name(const std::string& name) const;
+  // The helper table "name" + "suffix" (+ a number), quoted, that is free
+  // or one Kadrum made (its comment says so; such a leftover is dropped).
+  std::string helper_table(const std::string& name, std::string_view suffix);
+  // Swaps in a filled fresh table that a run killed after its commit left
+  // for "name", and drops empty ones, while no other Kadrum recreates it.
+  void finish_pending_swaps(const std::string& name);
 
   std::shared_ptr<Session> session_;
   std::string source_;

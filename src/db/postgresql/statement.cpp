@@ -446,8 +446,9 @@ bool Session::commit_short() {
         "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
         "Datensätze gespeichert wurden, ist unbekannt",
         one_line(PQerrorMessage(conn))));
+  const ProviderError failure = held_failure(conn, outcome.failure.get());
   held_one_row_failure_.clear();
-  if (outcome.failed) throw held_failure(conn, outcome.failure.get());
+  if (outcome.failed) throw failure;
   if (outcome.last_status != "COMMIT")
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
   return true;
