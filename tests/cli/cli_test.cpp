@@ -213,6 +213,11 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
       {{"--dry-run", "FN=fehlt/d.txt"}, "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
       // Alone, --dry-run still reads the default file.
       {{"--dry-run"}, "imprtfile: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
+      {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
+       "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},
+      {{"DB=obdc:Driver=x; password = {GE;HE}}IM} ;UID=u", "RT=t", "FN=d.txt", "IN=3"},
+       "Die Datenbankdatei 'obdc:Driver=x; password = *** ;UID=u' wurde nicht gefunden.\n", ""},
   };
   for (const Case& c : cases) {
     const Outcome r = run(c.args);
