@@ -26,6 +26,9 @@ bool file_info(const std::string& path, FileInfo& info) noexcept;
 bool file_info(int fd, FileInfo& info) noexcept;
 
 // Opens "path" for reading, not inherited by child programs; -1 on failure.
+// A FIFO (POSIX) opens once a writer has written into it or closed it
+// again; while a StopRequests lives (base/stop_signal.h), a stop request
+// ends that wait with -1 and errno EINTR.
 int open_for_reading(const std::string& path) noexcept;
 // Makes "path" anew, failing with EEXIST when anything is there; -1 on failure.
 int create_new_file(const std::string& path) noexcept;

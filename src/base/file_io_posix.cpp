@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 
 #include "base/file_io.h"
+#include "base/stop_signal.h"
 
 namespace kadrum {
 
@@ -29,6 +31,21 @@ int open_retrying(const std::string& path, int flags) noexcept {
   return fd;
 }
 
+// Waits until the FIFO open as "fd" has data or a writer has come and gone
+// (poll() reports no hang-up before a first writer), or until a stop is
+// requested: then false.
+bool wait_for_writer(int fd) noexcept {
+  pollfd wait[2] = {{fd, POLLIN, 0}, {stop_wait_handle(), POLLIN, 0}};
+  for (;;) {
+    if (::poll(wait, wait[1].fd >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return true;  // the read that follows tells what is wrong
+    }
+    if (wait[1].revents != 0) return false;
+    if (wait[0].revents != 0) return true;
+  }
+}
+
 }  // namespace
 
 bool file_info(const std::string& path, FileInfo& info) noexcept {
@@ -45,7 +62,27 @@ bool file_info(int fd, FileInfo& info) noexcept {
   return true;
 }
 
-int open_for_reading(const std::string& path) noexcept { return open_retrying(path, O_RDONLY); }
+int open_for_reading(const std::string& path) noexcept {
+  // A FIFO's open() waits for a writer, and with the stop signals' handler
+  // installed to restart calls, no signal ends that wait. Opened without
+  // waiting, the FIFO is waited on with poll(), which a stop request ends.
+  const int fd = open_retrying(path, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode) && !wait_for_writer(fd)) {
+    ::close(fd);
+    errno = EINTR;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
 
 int create_new_file(const std::string& path) noexcept {
   return open_retrying(path, O_WRONLY | O_CREAT | O_EXCL);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "actions/resume_run.h"
 #include "base/console.h"
 #include "base/error.h"
+#include "base/file_io.h"
 #include "base/stop_signal.h"
 #include "cli/follow_wait.h"
 #include "cli/number_text.h"
@@ -68,14 +70,26 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
                std::chrono::steady_clock::time_point start) {
   const std::vector<std::string> files =
       options.files_given ? options.files : std::vector<std::string>{settings.text_file};
-  for (const std::string& name : files) {
+  // What a writer put into a FIFO is gone once its reader closes it: such a
+  // file stays open from its check on and is read through that descriptor.
+  std::vector<std::unique_ptr<TextFile>> opened(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string& name = files[i];
     // Standard input has no place that a later run could come back to.
     if (options.resume && name.empty())
       throw Error("--resume und --follow brauchen eine Textdatei; die Standardeingabe hat "
                   "keinen Stand");
+    // Nor has a FIFO or a device: a position in it leads nowhere, and what
+    // was read from it cannot be read again once the run has failed.
+    FileInfo info;
+    if (options.resume && file_info(name, info) && !info.regular && !info.folder)
+      throw Error(fill_message("--resume und --follow brauchen eine Textdatei; %s ist keine "
+                               "Datei auf einem Datenträger und hat keinen Stand",
+                               {name}));
     // Every file opens before the table is touched, "*" or not.
     settings.text_file = name;
-    TextFile probe(settings);
+    auto probe = std::make_unique<TextFile>(settings);
+    if (!options.resume && !probe->regular()) opened[i] = std::move(probe);
   }
   check_and_create(settings, options);
 
@@ -87,9 +101,11 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     lock_for_recreate(settings, db);
     if (options.single_transaction) transaction.emplace(db.access_con.engine());
     open_target_table(settings, db, options.single_transaction);
-    for (const std::string& name : files) {
-      settings.text_file = name;
-      TextFile file(settings);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      settings.text_file = files[i];
+      const std::unique_ptr<TextFile> opened_file =
+          opened[i] ? std::move(opened[i]) : std::make_unique<TextFile>(settings);
+      TextFile& file = *opened_file;
       ProgressDisplay display(STDERR_FILENO, file);
       const std::uint64_t before = stored;
       const auto notice = [&](std::uint64_t count) {

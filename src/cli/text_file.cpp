@@ -13,10 +13,7 @@ namespace {
 }
 
 // The bytes left in a regular file: what a progress share can count on.
-std::uint64_t regular_file_size(const std::string& name) {
-  FileInfo info;
-  const bool known = name.empty() ? file_info(0, info) : file_info(name, info);
-  if (!known || !info.regular) return 0;
+std::uint64_t regular_file_size(const std::string& name, const FileInfo& info) {
   if (name.empty()) {
     const std::int64_t offset = seek_to(0, -1);
     if (offset > 0 && static_cast<std::uint64_t>(offset) <= info.size)
@@ -37,7 +34,10 @@ TextFile::TextFile(const RunSettings& settings) : label_(text_file_label(setting
   } catch (const Error& error) {
     rethrow_named(label_, error);
   }
-  size_ = regular_file_size(settings.text_file);
+  const std::string& name = settings.text_file;
+  FileInfo info;
+  regular_ = (name.empty() ? file_info(0, info) : file_info(name, info)) && info.regular;
+  size_ = regular_ ? regular_file_size(name, info) : 0;
 }
 
 std::size_t TextFile::read(char* buffer, std::size_t size) {

@@ -32,12 +32,16 @@ class TextFile : public ByteSource {
   // The size of a regular file (also on standard input); 0 for anything
   // else, whose end nobody knows in advance.
   std::uint64_t size() const { return size_; }
+  // Whether it is a regular file, which holds its bytes for a later open as
+  // well; what a pipe or FIFO held goes with its reader.
+  bool regular() const { return regular_; }
 
  private:
   std::string label_;
   std::unique_ptr<ByteSource> source_;
   std::atomic<std::uint64_t> bytes_read_{0};
   std::uint64_t size_ = 0;
+  bool regular_ = false;
 };
 
 }  // namespace kadrum

@@ -10,6 +10,7 @@
 #include "base/provider_error.h"
 #include "base/wide_text_win.h"
 #include "db/access.h"
+#include "db/data_source.h"
 
 namespace kadrum {
 
@@ -64,7 +65,8 @@ bool create_access_database(const std::string& path) {
   const std::wstring driver = to_wide(kAccessDriver);
   if (!SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, driver.c_str(), attributes.c_str()))
     throw ProviderError(described(
-        fill_message("Die Access-Datenbank '%s' kann nicht angelegt werden", {path}),
+        fill_message("Die Access-Datenbank '%s' kann nicht angelegt werden",
+                     {shown_data_source(path)}),
         installer_error()));
   return true;
 }

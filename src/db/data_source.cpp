@@ -32,20 +32,76 @@ std::string lower(std::string_view text) {
   return out;
 }
 
-// "source" with what stands between the first ":" after "scheme_end" and
-// the last "@" replaced by "***"; an ODBC connection string keeps its
-// password in a setting, so all after its colon is.
-std::string masked(std::string_view source, std::size_t scheme_end, std::string_view scheme) {
-  if (scheme == "odbc") return std::string(source.substr(0, scheme_end + 1)) + "***";
-  const auto at = source.rfind('@');
-  const auto colon = source.find(':', scheme_end + 1);
-  std::string shown(source);
-  if (at != std::string_view::npos && colon != std::string_view::npos && colon < at)
-    shown.replace(colon + 1, at - colon - 1, "***");
-  return shown;
+bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// Where the scheme of "source" ends (its colon) after any leading blanks,
+// and the scheme in lower case; npos when it begins with none.
+std::size_t scheme_colon(std::string_view source, std::string& scheme) {
+  const std::size_t start = std::min(source.find_first_not_of(' '), source.size());
+  std::size_t colon = start;
+  while (colon < source.size() && is_scheme_char(source[colon])) ++colon;
+  if (colon - start < 2 || colon >= source.size() || source[colon] != ':')
+    return std::string_view::npos;
+  scheme = lower(source.substr(start, colon - start));
+  return colon;
+}
+
+// "shown" with the value of every "PWD=" and "Password=" setting (any case,
+// blanks around the "=", a braced value whole) replaced by "***". A key
+// counts where no letter or digit stands right before it, so that a path
+// such as "mypwd=1.db" keeps its name.
+void mask_password_settings(std::string& shown) {
+  for (std::size_t at = 0; at < shown.size(); ++at) {
+    if (at > 0 && is_word_char(shown[at - 1])) continue;
+    std::size_t key_end = at;
+    while (key_end < shown.size() && is_word_char(shown[key_end])) ++key_end;
+    const std::string key = lower(std::string_view(shown).substr(at, key_end - at));
+    if (key != "pwd" && key != "password") continue;
+    std::size_t equals = key_end;
+    while (equals < shown.size() && shown[equals] == ' ') ++equals;
+    if (equals >= shown.size() || shown[equals] != '=') continue;
+    std::size_t start = equals + 1;
+    while (start < shown.size() && shown[start] == ' ') ++start;
+    std::size_t end = start;
+    if (start < shown.size() && shown[start] == '{') {
+      // Up to the closing brace; a doubled one stands for a brace inside.
+      for (end = start + 1; end < shown.size(); ++end) {
+        if (shown[end] != '}') continue;
+        if (end + 1 < shown.size() && shown[end + 1] == '}') {
+          ++end;
+          continue;
+        }
+        ++end;
+        break;
+      }
+    } else {
+      end = std::min(shown.find(';', start), shown.size());
+    }
+    if (end == start) continue;
+    shown.replace(start, end - start, "***");
+    at = start + 2;
+  }
 }
 
 }  // namespace
+
+std::string shown_data_source(std::string_view source) {
+  std::string scheme;
+  const std::size_t colon = scheme_colon(source, scheme);
+  if (colon != std::string_view::npos && scheme == "odbc")
+    return std::string(source.substr(0, colon + 1)) + "***";
+  std::string shown(source);
+  if (colon != std::string_view::npos) {
+    // A URI's password stands between the colon after the user and the
+    // last "@".
+    const auto at = source.rfind('@');
+    const auto user_colon = source.find(':', colon + 1);
+    if (at != std::string_view::npos && user_colon != std::string_view::npos && user_colon < at)
+      shown.replace(user_colon + 1, at - user_colon - 1, "***");
+  }
+  mask_password_settings(shown);
+  return shown;
+}
 
 DataSourceForm data_source_form(std::string_view source) {
   const std::size_t start = std::min(source.find_first_not_of(' '), source.size());
@@ -69,7 +125,7 @@ DataSourceForm data_source_form(std::string_view source) {
       "Die Datenquelle '%s' wird nicht erkannt: ein PostgreSQL-Server wird als "
       "postgresql://… oder postgres://… angegeben, eine ODBC-Verbindung als odbc:…, eine "
       "SQLite-Datenbank als Dateipfad",
-      {masked(source, colon, scheme)}));
+      {shown_data_source(source)}));
 }
 
 }  // namespace kadrum

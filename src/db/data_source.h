@@ -23,8 +23,14 @@ struct DataSourceForm {
 // else (a drive letter, "file:", a path beginning with a blank) is the path
 // of a SQLite file. Throws ProviderError for a refused source, its password
 // (what stands between the first ":" after the scheme and the last "@")
-// shown as "***"; of a refused "odbc:" source, whose password stands in a
-// "PWD=" setting, all after the colon is masked.
+// shown as "***" as shown_data_source shows it.
 DataSourceForm data_source_form(std::string_view source);
+
+// "source" as any message shows it, whatever engine it would select or
+// none: a URI's password (what stands between the first ":" after the
+// scheme and the last "@"), and the value of every "PWD=" or "Password="
+// setting (any case, a braced value whole), are "***"; of a source that
+// begins with "odbc:" after blanks, all after the colon is.
+std::string shown_data_source(std::string_view source);
 
 }  // namespace kadrum

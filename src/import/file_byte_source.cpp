@@ -66,7 +66,12 @@ FileByteSource::FileByteSource(const std::string& file_name)
     return;
   }
   const int fd = open_for_reading(file_name);
-  if (fd < 0) throw_file_error(errno, file_name);
+  if (fd < 0) {
+    const int error = errno;
+    // A stop request ended the wait for a FIFO's writer.
+    if (error == EINTR) check_stop_request();
+    throw_file_error(error, file_name);
+  }
   owned_.fd = fd;
   fd_ = fd;
   // Linux opens a folder for reading; elsewhere that is access denied.

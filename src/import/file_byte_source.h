@@ -18,7 +18,8 @@ class FileByteSource : public ByteSource {
   // empty name reads standard input, which is left open; a closed standard
   // input fails as "E/A-Fehler 9" (EBADF). Throws
   // kadrum::Error with the message of file_error_message; a folder is
-  // refused as access denied.
+  // refused as access denied. A FIFO waits for its writer; while a
+  // StopRequests lives, a stop request ends that wait with StopRequested.
   explicit FileByteSource(const std::string& file_name);
   ~FileByteSource() override;
 

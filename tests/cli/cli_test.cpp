@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -212,6 +213,11 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
       {{"--dry-run", "FN=fehlt/d.txt"}, "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
       // Alone, --dry-run still reads the default file.
       {{"--dry-run"}, "imprtfile: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
+      {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
+       "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},
+      {{"DB=obdc:Driver=x; password = {GE;HE}}IM} ;UID=u", "RT=t", "FN=d.txt", "IN=3"},
+       "Die Datenbankdatei 'obdc:Driver=x; password = *** ;UID=u' wurde nicht gefunden.\n", ""},
   };
   for (const Case& c : cases) {
     const Outcome r = run(c.args);
@@ -591,6 +597,79 @@ TEST_F(CliTest, SignalWhileWaitingForInputStoresNothingInSQLiteOrPostgreSQL) {
           << source << ": " << r.err;
       EXPECT_EQ(rows(source, "select count(*), cast(sum(sval) as integer) from t"), "1 3") << source;
     }
+  }
+}
+
+// Whether process "pid" holds "path" open.
+bool holds_open(pid_t pid, const fs::path& path) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+    if (fs::read_symlink(entry.path(), error) == path) return true;
+  return false;
+}
+
+// Fault: a FIFO without a writer kept the run waiting for ever, SIGINT and
+// SIGTERM or not: the stop signals' handler has the kernel restart the
+// open() that waits for the writer.
+TEST_F(CliTest, SignalEndsTheWaitForAFifoWriter) {
+  const fs::path fifo = fs::canonical(dir_) / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::vector<std::string>& names :
+       {std::vector<std::string>{"FN=fifo"}, {"--", "fifo"}}) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+      std::vector<std::string> args{"--create-database", "DB=x.db", "RT=t", "IN=3", "*"};
+      args.insert(args.end(), names.begin(), names.end());
+      const Piped import = start_piped(args);
+      EXPECT_TRUE(wait_until([&] { return holds_open(import.pid, fifo); }, kPatience));
+      kill(import.pid, signal);
+      const Outcome r = finish(import);
+      const std::string name = signal == SIGINT ? "SIGINT" : "SIGTERM";
+      EXPECT_EQ(r.status, 1) << names.front() << " " << name;
+      EXPECT_EQ(r.err, "Abgebrochen durch " + name + "; die Datensätze davor sind gespeichert.\n");
+      EXPECT_FALSE(fs::exists(dir_ / "x.db"));
+    }
+  }
+}
+
+// Fault: every file after "--" was opened to be checked, closed, and opened
+// again to be read; what a FIFO's writer wrote went with the first reader,
+// and the second open waited for another writer.
+TEST_F(CliTest, FifoAfterDoubleDashKeepsWhatItsWriterWrote) {
+  const fs::path fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const Piped import = start_piped({"--create-database", "DB=x.db", "RT=t", "HD=0", "IN=3", "*",
+                                    "--", "fifo"});
+  // Opening for writing without waiting succeeds once the run reads.
+  int writer = -1;
+  EXPECT_TRUE(wait_until(
+      [&] { return (writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; },
+      kPatience));
+  if (writer >= 0) {
+    // A reader that is gone must fail the write, not end the test.
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &old);
+    const std::string lines = "1 2 3\n4 5 6\n7 8 9\n";
+    EXPECT_EQ(::write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    close(writer);
+    sigaction(SIGPIPE, &old, nullptr);
+  }
+  const Outcome r = finish(import);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count("x.db", "t"), 3);
+}
+
+// Fault: --resume read a FIFO to its end, stored nothing of it and failed
+// with "E/A-Fehler 29": a FIFO has no position to come back to.
+TEST_F(CliTest, ResumeRefusesAFifoBeforeReadingIt) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=x.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  for (const char* mode : {"--resume", "--follow"}) {
+    const Outcome r = run({mode, "DB=x.db", "RT=t", "IN=3", "--", "fifo"});
+    EXPECT_EQ(r.status, 1) << mode;
+    EXPECT_EQ(r.err, "--resume und --follow brauchen eine Textdatei; fifo ist keine Datei auf "
+                     "einem Datenträger und hat keinen Stand.\n");
   }
 }
 

@@ -138,6 +138,21 @@ TEST(DataSourceForm, ChoosesTheEngineOrRefusesAMistypedUri) {
   }
 }
 
+// Fault: a data source that selects no server, a misspelt "odbc:" say,
+// stood in the SQLite engine's messages with its password.
+TEST(ShownDataSource, MasksEveryPasswordWhateverTheForm) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"x.db", "x.db"},
+      {"obdc:Driver=x;PWD=GEHEIM1", "obdc:Driver=x;PWD=***"},
+      {"Driver=x;Pwd = {a;b}}c};UID=u", "Driver=x;Pwd = ***;UID=u"},
+      {"PASSWORD=geheim", "PASSWORD=***"},
+      {"/daten/mypwd=1.db", "/daten/mypwd=1.db"},
+      {"postgresq://anna:secret@h/db?password=x", "postgresq://anna:***@h/db?password=***"},
+      {" odbc:DSN=lab;PWD=secret", " odbc:***"},
+  };
+  for (const auto& [source, shown] : cases) EXPECT_EQ(shown_data_source(source), shown) << source;
+}
+
 // Windows opens these through the Access ODBC driver.
 TEST(AccessFile, IsKnownByItsEndingAndNamedInTheDriversConnectionString) {
   for (const char* path : {"C:\\d\\alt.mdb", "neu.ACCDB", "x.Mdb"}) EXPECT_TRUE(is_access_file(path)) << path;

@@ -83,7 +83,9 @@ std::vector<std::string_view> connection_parts(std::string_view text) {
   return parts;
 }
 
-// The setting "key" (any case) of an ODBC connection string, unbraced.
+// The setting "key" (any case) of an ODBC connection string, unbraced. As
+// drivers read it, blanks around an unbraced value are no part of it
+// ("Database= lead" names "lead"); a braced value stays as written.
 std::optional<std::string> setting(std::string_view connection_string, std::string_view key) {
   for (const std::string_view part : connection_parts(connection_string)) {
     const auto equals = part.find('=');
@@ -93,8 +95,12 @@ std::optional<std::string> setting(std::string_view connection_string, std::stri
     name.erase(name.find_last_not_of(' ') + 1);
     if (name != key) continue;
     std::string_view value = part.substr(equals + 1);
-    const auto start = value.find_first_not_of(' ');
-    if (start == std::string_view::npos || value[start] != '{') return std::string(value);
+    const auto start = value.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return std::string();
+    if (value[start] != '{') {
+      value.remove_prefix(start);
+      return std::string(value.substr(0, value.find_last_not_of(" \t") + 1));
+    }
     std::string unbraced;
     for (std::size_t i = start + 1; i < value.size(); ++i) {
       if (value[i] == '}' && (i + 1 >= value.size() || value[++i] != '}')) break;

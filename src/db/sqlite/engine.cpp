@@ -10,6 +10,7 @@
 #include "base/file_io.h"
 #include "base/messages.h"
 #include "base/provider_error.h"
+#include "db/data_source.h"
 #include "db/sql_text.h"
 #include "db/sqlite/table.h"
 
@@ -45,8 +46,10 @@ DatabaseHandle open_file(const std::string& path, int flags) {
   return db;
 }
 
+// The path may be a mistyped connection string or URI: its passwords never
+// stand in the message.
 [[noreturn]] void refuse(std::string_view format, const std::string& path) {
-  throw ProviderError(fill_message(format, {path}));
+  throw ProviderError(fill_message(format, {shown_data_source(path)}));
 }
 
 // Looks at the first bytes, so that an Access file or a stray text file is
@@ -300,7 +303,8 @@ bool create_database(const std::string& path) {
   if (fd < 0) {
     if (errno == EEXIST) return false;
     throw ProviderError(described(
-        fill_message("Die Datenbankdatei '%s' kann nicht angelegt werden", {path}),
+        fill_message("Die Datenbankdatei '%s' kann nicht angelegt werden",
+                     {shown_data_source(path)}),
         std::strerror(errno)));
   }
   close_file(fd);
