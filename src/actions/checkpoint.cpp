@@ -170,9 +170,13 @@ std::optional<Checkpoint> CheckpointRow::load() {
     if (made_before) {
       // A checkpoint table of an earlier Kadrum gets the column; its rows
       // keep their offsets and are checked as before.
-      qry_.clear();
-      qry_.add(std::string("alter table ") + kCheckpointTable + " add line_hash varchar(16)");
-      qry_.execute();
+      try {
+        qry_.clear();
+        qry_.add(std::string("alter table ") + kCheckpointTable + " add line_hash varchar(16)");
+        qry_.execute();
+      } catch (const std::exception&) {
+        select(table_, true);  // another run made or changed it meanwhile
+      }
     } else {
       // Missing on first use; another run may make it at the same moment.
       try {

@@ -1,5 +1,6 @@
 #include "actions/resume_run.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "actions/row_append.h"
@@ -23,16 +24,17 @@ class DescriptorSource : public ByteSource {
  public:
   DescriptorSource(int fd, const std::string& label) : fd_(fd), label_(label) {}
   std::size_t read(char* buffer, std::size_t size) override {
-    for (;;) {
-      const std::int64_t n = read_some(fd_, buffer, size);
-      if (n >= 0) return static_cast<std::size_t>(n);
-      throw Error(label_ + ": " + file_error_message(errno, label_));
-    }
+    const std::int64_t n = read_some(fd_, buffer, size);
+    if (n < 0) throw Error(label_ + ": " + file_error_message(errno, label_));
+    bytes_read_ += static_cast<std::uint64_t>(n);
+    return static_cast<std::size_t>(n);
   }
+  std::uint64_t bytes_read() const { return bytes_read_; }
 
  private:
   int fd_;
   const std::string& label_;
+  std::uint64_t bytes_read_ = 0;
 };
 
 }  // namespace
@@ -59,6 +61,9 @@ struct ResumeRun::OpenFile {
   std::uint64_t fingerprint_bytes = 0;
   std::uint64_t line_start = 0;  // where the last line used up starts
   std::string line_hash;         // that line's, once a checkpoint is written
+  // The bytes from offset up to here hold no line end: an unfinished last
+  // line read before.
+  std::uint64_t no_line_end_before = 0;
   std::unique_ptr<CheckpointRow> row;
   // Keeps a second run off this file and table while this one stores it.
   std::unique_ptr<EngineLock> lock;
@@ -170,6 +175,7 @@ void ResumeRun::follow(const std::string& name) {
   const auto start_over = [&](const char* notice) {
     if (hooks_.notice) hooks_.notice(fill_message(notice, {file_->label}));
     file_->offset = 0;
+    file_->no_line_end_before = 0;
     file_->line_start = 0;
     file_->line = 0;
     file_->records = 0;
@@ -243,8 +249,29 @@ void ResumeRun::pass() {
   storing.finish(progress_);
 }
 
+bool ResumeRun::unfinished_line_still_open() {
+  OpenFile& f = *file_;
+  if (f.no_line_end_before <= f.offset) return false;
+  // Only the bytes added since are looked at: a long line written slowly
+  // is not read again at every change.
+  std::vector<char> bytes(64 * 1024);
+  for (;;) {
+    const std::int64_t n = read_at(f.fd, bytes.data(), bytes.size(), f.no_line_end_before);
+    if (n < 0) return false;  // the pass reports it
+    if (n == 0) break;
+    const auto* begin = bytes.data();
+    const auto* end = begin + n;
+    if (std::find_if(begin, end, [](char c) { return c == '\n' || c == '\x1a'; }) != end)
+      return false;
+    f.no_line_end_before += static_cast<std::uint64_t>(n);
+  }
+  // Beyond the limit the pass reports the line as too long.
+  return f.no_line_end_before - f.offset <= kMaxLineLength;
+}
+
 void ResumeRun::read_lines() {
   OpenFile& f = *file_;
+  if (unfinished_line_still_open()) return;
   if (seek_to(f.fd, static_cast<std::int64_t>(f.offset)) < 0)
     throw Error(f.label + ": " + file_error_message(errno, f.label));
   DescriptorSource source(f.fd, f.label);
@@ -260,10 +287,11 @@ void ResumeRun::read_lines() {
       throw Error(f.label + ": --resume und --follow lesen nur 8-Bit- und UTF-8-Dateien, "
                             "keine UTF-16-Dateien");
   }
+  const auto unfinished = [&] { f.no_line_end_before = base + source.bytes_read(); };
   while (f.headers_left > 0) {
     if (reader.exhausted()) return;
     reader.read_line(line);
-    if (!reader.last_line_ended()) return;
+    if (!reader.last_line_ended()) return unfinished();
     --f.headers_left;
     ++f.line;
     f.offset = base + reader.position();
@@ -271,7 +299,7 @@ void ResumeRun::read_lines() {
   const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
   while (!reader.at_end()) {
     reader.read_line(line);
-    if (!reader.last_line_ended()) return;
+    if (!reader.last_line_ended()) return unfinished();
     progress_.line = f.line + 1;
     progress_.in_data_line = true;
     store(rows_(line), base + reader.position());

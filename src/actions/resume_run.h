@@ -76,6 +76,9 @@ class ResumeRun {
   void keep_lock();
   void pass();
   void read_lines();
+  // True while the unfinished last line that the pass before ended on has
+  // still no line end (and is not over the length limit).
+  bool unfinished_line_still_open();
   void store(const Row& row, std::uint64_t end_offset);
   void save_full_fingerprint();
   Checkpoint checkpoint_at(std::uint64_t start, std::uint64_t offset, bool full);

@@ -3,6 +3,7 @@
 // whatever happened to earlier runs.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -232,14 +233,24 @@ TEST_P(ResumeTest, SecondRunOnABusyFileLeavesAndADeletedCheckpointEndsTheFollow)
   EXPECT_EQ(stored(), range(1, 3));
 }
 
-// Two runs started together, and 0.4 s apart, store each line once.
+// Two runs started together, and 0.4 s apart, store each line once; two
+// first runs on two files both make the checkpoint table, or find it.
 TEST_P(ResumeTest, OverlappingRunsStoreEachLineOnce) {
   const int last = GetParam().name == "SQLite" ? 20000 : 3000;
+  kadrum::testing::write_file(path("a.txt"), "Kopf\n" + lines(1, 1));
+  kadrum::testing::write_file(path("b.txt"), "Kopf\n" + lines(1, 1));
+  const pid_t a = start({"--resume", "FN=a.txt"});
+  kadrum::testing::ProcessStreams b_streams;
+  b_streams.error = path("b.err");
+  const pid_t b = kadrum::testing::start_process(
+      KADRUM_CLI, {"DB=" + db_->data_source(), "RT=t", "IN=3", "--resume", "FN=b.txt"},
+      folder_.path(), b_streams);
+  EXPECT_EQ(wait_for(a).status, 0) << slurp(path("stderr.txt"));
+  EXPECT_EQ(kadrum::testing::exit_status_of(b), 0) << slurp(path("b.err"));
+  db_->exec("DELETE FROM t");
   for (const int apart_ms : {0, 400}) {
-    if (apart_ms > 0) {
-      db_->exec("DELETE FROM t");
-      db_->exec("DELETE FROM kadrum_checkpoints");
-    }
+    db_->exec("DELETE FROM t");
+    db_->exec("DELETE FROM kadrum_checkpoints");
     kadrum::testing::write_file(path("d.txt"), "Kopf\n" + lines(1, last));
     const pid_t first = start({"--resume", "FN=d.txt"});
     std::this_thread::sleep_for(std::chrono::milliseconds(apart_ms));
@@ -254,6 +265,24 @@ TEST_P(ResumeTest, OverlappingRunsStoreEachLineOnce) {
     EXPECT_TRUE(b == 0 || b == 1) << slurp(path("second.txt"));
     EXPECT_EQ(stored(), range(1, last)) << apart_ms << " ms apart";
   }
+}
+
+// Fault: a path longer than the checkpoint keeps was blamed on line 2.
+TEST_P(ResumeTest, PathTooLongForTheCheckpointIsRefusedBeforeAnyRecord) {
+  if (GetParam().name != "SQLite") GTEST_SKIP() << "the limit is Kadrum's own";
+  std::string relative;
+  for (int i = 0; i < 16; ++i) relative += std::string(250, 'a' + i) + "/";
+  fs::create_directories(path(relative));
+  relative += "d.txt";
+  kadrum::testing::write_file(path(relative), "Kopf\n" + lines(1, 2));
+  // A short name that resolves to the long path.
+  fs::create_symlink(path(relative), path("kurz.txt"));
+  const std::string real = fs::canonical(path(relative)).string();
+  const Outcome r = run({"--resume", "FN=kurz.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, real + ": der Pfad ist " + std::to_string(real.size()) +
+                       " Bytes lang; kadrum_checkpoints hält Pfade bis 4000 Bytes.\n");
+  EXPECT_EQ(stored(), std::vector<int>{});
 }
 
 // Fault: a file rewritten with its first bytes kept resumed inside a line.
@@ -328,6 +357,44 @@ TEST_P(ResumeTest, MariaDBRecreateTouchesOnlyItsOwnTables) {
             "1");
 }
 
+// Fault: under --follow an unfinished last line was read again from its
+// start at every change: a long line written slowly cost a core.
+TEST_P(ResumeTest, FollowReadsALongUnfinishedLineOnce) {
+  if (GetParam().name != "SQLite") GTEST_SKIP() << "reading the file is the same on every engine";
+  const std::string chunk(256 * 1024, ' ');
+  kadrum::testing::write_file(path("log.txt"), "Kopf\n1 2 ");
+  const pid_t pid = start({"--follow", "FN=log.txt"});
+  const auto bytes_read = [pid] {
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    std::string key;
+    unsigned long long value = 0;
+    while (io >> key >> value)
+      if (key == "rchar:") return value;
+    return 0ULL;
+  };
+  // Between changes the follower waits in poll(); each change is read
+  // before the next one comes.
+  const auto waiting = [pid] {
+    std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+    std::string number;
+    syscall >> number;
+    return number == std::to_string(SYS_poll);
+  };
+  for (int i = 0; i < 16; ++i) {
+    const unsigned long long before = bytes_read();
+    append(path("log.txt"), chunk);
+    wait_until([&] { return bytes_read() >= before + chunk.size() && waiting(); }, kPatience);
+  }
+  append(path("log.txt"), "3\n");
+  wait_until([&] { return stored().size() == 1; }, kPatience);
+  EXPECT_EQ(stored(), range(3, 3));
+  // Read again and again, the line would cost 16 times its first half.
+  EXPECT_LT(bytes_read(), 4 * 16 * chunk.size());
+  kill(pid, SIGTERM);
+  const Outcome r = wait_for(pid);
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
 // After SIGKILL at random moments and a final normal run, the table holds
 // each data line exactly once, in file order.
 TEST_P(ResumeTest, KilledRunsNeverLoseOrDuplicateALine) {
@@ -361,6 +428,26 @@ TEST_P(ResumeTest, KilledRunsNeverLoseOrDuplicateALine) {
   const Outcome r = run({"--resume", "FN=d.txt"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(stored(), range(1, last));
+}
+
+// A "*" run killed anywhere (on MariaDB also between the commit of its
+// first record and the swap of the fresh table) followed by a normal run
+// leaves each line once: the old table with its checkpoint, or the new one.
+TEST_P(ResumeTest, KilledRecreatesNeverLoseOrDuplicateALine) {
+  const bool sqlite = GetParam().name == "SQLite";
+  std::mt19937 random(29);
+  kadrum::testing::write_file(path("d.txt"), "Kopf\n" + lines(1, 300));
+  for (int trial = 0; trial < (sqlite ? 20 : 8); ++trial) {
+    std::vector<std::string> args{"--resume", "FN=d.txt", "*"};
+    if (trial % 3 == 2) args.push_back("--single-transaction");
+    const pid_t pid = start(args);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (sqlite ? 60000 : 300000)));
+    kill(pid, SIGKILL);
+    wait_for(pid);
+    const Outcome r = run({"--resume", "FN=d.txt"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(stored(), range(1, 300)) << "trial " << trial;
+  }
 }
 
 // Follow mode: appended lines, a line held until its end comes, rotation
