@@ -12,6 +12,7 @@
 #include "import/file_byte_source.h"
 #include "import/item.h"
 #include "import/line_reader.h"
+#include "import/line_cursor.h"
 #include "import/text_decoder.h"
 
 namespace kadrum {
@@ -81,36 +82,39 @@ void import_run(const RunSettings& settings, const AppendOperation& append,
   import_run(settings, *file, append, progress);
 }
 
+void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendOperation& append,
+                  ImportProgress& at, const std::function<bool()>& stop) {
+  // Made at the first data line, so that a bad item number is reported
+  // there and a file without data lines never converts one.
+  std::optional<RowBuilder> rows;
+  std::string_view line;
+  try {
+    while (cursor.next(line)) {
+      at.line = cursor.lines();
+      at.in_data_line = true;
+      if (!rows) rows.emplace(settings);
+      append((*rows)(line));
+      ++at.rows;
+      at.in_data_line = false;
+      if (stop && stop()) return;
+    }
+  } catch (...) {
+    if (!at.in_data_line) at.line = cursor.lines();
+    throw;
+  }
+  at.line = cursor.lines();
+}
+
 void import_run(const RunSettings& settings, ByteSource& file,
                 const AppendOperation& append, ImportProgress* progress) {
   ImportProgress local;
   ImportProgress& at = progress ? *progress : local;
   at = ImportProgress{};
-
-  const std::int32_t header_lines = integer_text_value(settings.header_lines);
-
+  CursorStart start;
+  start.headers_left = integer_text_value(settings.header_lines);
   TextDecoder text(file);
-  LineReader reader(text);
-  std::string line;
-  // Header lines past the end of the data would only be empty.
-  for (std::int32_t i = 0; i < header_lines && !reader.exhausted(); ++i) {
-    reader.read_line(line);
-    ++at.line;
-  }
-  // No data line at all: hand over nothing rather than one empty row.
-  if (reader.exhausted()) return;
-
-  // Read at the first data line, so that a bad number is reported there.
-  std::optional<ItemNumbers> numbers;
-  do {
-    const std::string_view text = reader.next_line(line);
-    ++at.line;
-    at.in_data_line = true;
-    if (!numbers) numbers = item_numbers(settings);
-    append(build_row(*numbers, text));
-    ++at.rows;
-    at.in_data_line = false;
-  } while (!reader.at_end());
+  LineCursor cursor(text, start, false);
+  import_lines(settings, cursor, append, at);
 }
 
 }  // namespace kadrum

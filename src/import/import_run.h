@@ -1,14 +1,17 @@
-// The "go" action: reads the text file and hands one row per data line on.
+// The import run: reads the text file and hands one row per data line on,
+// to whatever stores it (the go action, a preview, --resume).
 #pragma once
 
 #include <cstdint>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string_view>
 
 #include "base/row.h"
 #include "base/run_settings.h"
 #include "import/byte_source.h"
+#include "import/line_cursor.h"
 
 namespace kadrum {
 
@@ -41,9 +44,8 @@ std::unique_ptr<ByteSource> open_text_file(const RunSettings& settings);
 // anything.
 void check_numbers(const RunSettings& settings);
 
-// The row of one data line as import_run builds it, for a caller that reads
-// the lines itself (kadrum-cli's --resume). Converts the item numbers on
-// construction; throws kadrum::Error as check_numbers does.
+// The row of one data line as the import run builds it. Converts the item
+// numbers on construction; throws kadrum::Error as check_numbers does.
 class RowBuilder {
  public:
   explicit RowBuilder(const RunSettings& settings);
@@ -57,5 +59,13 @@ class RowBuilder {
 // As import_run above, reading "file" opened by open_text_file.
 void import_run(const RunSettings& settings, ByteSource& file,
                 const AppendOperation& append, ImportProgress* progress = nullptr);
+
+// The one loop of every import: calls "append" with the row of each data
+// line "cursor" reads, in file order, keeping "at" up to date (its line
+// counts from the file's start); after each row, ends early when "stop"
+// returns true. Throws kadrum::Error for a bad item number at the first
+// data line, and what the cursor and "append" throw.
+void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendOperation& append,
+                  ImportProgress& at, const std::function<bool()>& stop = {});
 
 }  // namespace kadrum

@@ -104,6 +104,7 @@ std::string_view LineReader::next_line(std::string& room) {
       const bool pair_end = cr && !eot && cr + 1 == begin + length;
       if (!cr || pair_end) {
         ++lines_begun_;
+        last_line_ended_ = true;
         pos_ += length + 1;
         return {begin, pair_end ? length - 1 : length};
       }
