@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "support/cli_process.h"
+#include "support/cutting_proxy.h"
 #include "support/locale.h"
 // With the servers' defines it brings their databases in, in the order
 // they need.
@@ -747,6 +748,26 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
                                 "abgebrochen; ob die Datensätze gespeichert wurden, ist "
                                 "unbekannt ("))
       << r.err;
+#ifdef KADRUM_MARIADB_SERVER
+  // The same through the PostgreSQL ODBC driver, whose connection a proxy
+  // in the test folder cuts once the server has committed.
+  db.exec("DROP TABLE t; CREATE TABLE t (yr float8, jday float8, sval float8)");
+  const kadrum::testing::CuttingProxy proxy(
+      kadrum::testing::CuttingProxy::Protocol::postgresql, (dir_ / ".s.PGSQL.5432").string(),
+      kadrum::testing::postgresql_socket_folder() + "/.s.PGSQL.5432", "COMMIT");
+  write("d.txt", "h\n1 2 3\n4 5 6\n");
+  const Outcome odbc = run({"--single-transaction",
+                            "DB=odbc:Driver={PostgreSQL Unicode};Servername=" + dir_.string() +
+                                ";Port=5432;Database=" + db.name() + ";Username=postgres",
+                            "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(odbc.status, 1);
+  EXPECT_TRUE(odbc.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
+                                   "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                   "unbekannt ("))
+      << odbc.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"2"}}));
+#endif
 }
 
 // More lines than one block that --single-transaction hands from its
@@ -872,6 +893,56 @@ TEST_F(CliTest, OdbcImportIntoMariaDBCreatesTheDatabaseAndNeverShowsThePassword)
               (kadrum::testing::Rows{{"15375", "51", "326.06"}}));
   }
   kadrum::testing::OdbcInspector(kadrum::testing::mariadb_odbc("")).rows("DROP DATABASE " + name);
+}
+
+// Fault: a connection lost after COMMIT was sent through ODBC read as an
+// ordinary failure, though the server had stored every record, so that a
+// rerun stored them twice.
+TEST_F(CliTest, OdbcConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (yr double, jday double, sval double)");
+  const std::string socket = (dir_ / "proxy.sock").string();
+  const kadrum::testing::CuttingProxy proxy(kadrum::testing::CuttingProxy::Protocol::mariadb,
+                                            socket, kadrum::testing::mariadb_socket(), "COMMIT");
+  write("d.txt", "h\n1 2 3\n4 5 6\n");
+  const Outcome r = run({"--single-transaction",
+                         "DB=odbc:Driver={MariaDB Unicode};Socket=" + socket + ";Database=" +
+                             db.name() + ";User=kadrum",
+                         "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("Die Verbindung zum MariaDB-Server ist beim Festschreiben "
+                                "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                "unbekannt ("))
+      << r.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"2"}}));
+}
+
+// Fault: a connection lost during a one-transaction run through ODBC
+// named the data line being stored ("b.txt:108001: Der ODBC-Treibermanager
+// kann keine Verbindung anlegen"), as if that record were at fault.
+TEST_F(CliTest, OdbcConnectionLostInOneTransactionBlamesNoRecord) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (yr double, jday double, sval double)");
+  // One transaction sends its records 2,000 at a time, each block behind a
+  // savepoint: the connection breaks as the first block goes out.
+  const std::string socket = (dir_ / "proxy.sock").string();
+  const kadrum::testing::CuttingProxy proxy(kadrum::testing::CuttingProxy::Protocol::mariadb,
+                                            socket, kadrum::testing::mariadb_socket(),
+                                            "SAVEPOINT kadrum_block");
+  std::string lines = "h\n";
+  for (int i = 0; i < 2100; ++i) lines += "1 2 3\n";
+  write("d.txt", lines);
+  const Outcome r = run({"--single-transaction",
+                         "DB=odbc:Driver={MariaDB Unicode};Socket=" + socket + ";Database=" +
+                             db.name() + ";User=kadrum",
+                         "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("Die Verbindung zum Datenbankserver ist abgebrochen \\(.*\\)\n")))
+      << r.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
 }
 
 // Fault: the ODBC engine acted on SIGINT only when the server answered,

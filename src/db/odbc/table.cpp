@@ -224,6 +224,9 @@ std::size_t Block::first_unstored(std::size_t rows) const {
 
 ProviderError Block::refusal(const ProviderError& error, std::size_t r, std::size_t rows,
                              std::uint64_t first) const {
+  // A broken connection or a server that ended the statement is no
+  // record's fault: it names none.
+  if (error.stopped_by_server()) return error;
   if (rows == 1) {
     ProviderError named(error);
     named.set_record(tags_[r]);
@@ -279,9 +282,11 @@ void Block::send() {
   const ProviderError error = failure(SQL_HANDLE_STMT, handle, session_->secrets());
   // The drivers mark every record of a refused array alike (or not at
   // all): only sending the records one by one finds the refused one. A
-  // stop request cancelled the block; the run ends without that.
+  // stop request cancelled the block; the run ends without that, and a
+  // lost connection or a server that ended the statement leaves nothing
+  // to send them on.
   if (rows == 1) throw refusal(error, 0, 1, first);
-  if (!guarded || !stop_request().empty()) throw error;
+  if (!guarded || !stop_request().empty() || error.stopped_by_server()) throw error;
   run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
   for (std::size_t r = 0; r < rows; ++r) {
     const SQLRETURN one = execute(r, 1);
