@@ -945,6 +945,35 @@ TEST_F(CliTest, OdbcConnectionLostInOneTransactionBlamesNoRecord) {
   EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
 }
 
+// Fault: without a strict sql_mode on the server, MariaDB stored a value
+// that did not fit its column as the nearest one that did (300 in a
+// tinyint as 127), and the run reported success.
+TEST_F(CliTest, OdbcMariaDBWithoutStrictModeRefusesAValueItWouldClip) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (a tinyint, b decimal(5,2), c int unsigned)");
+  // The session starts as on a server whose sql_mode is empty.
+  const std::string target =
+      "DB=" + db.data_source() + ";InitStmt={SET SESSION sql_mode=''}";
+  for (const char* bad : {"300 1 1", "1 12345.678 1", "1 1 -5"}) {
+    write("d.txt", std::string("h\n1 1.5 1\n") + bad + "\n");
+    for (const bool one_transaction : {false, true}) {
+      db.exec("DELETE FROM t");
+      std::vector<std::string> args{target, "RT=t", "FN=d.txt", "I1=1", "I2=2", "I3=3"};
+      if (one_transaction) args.push_back("--single-transaction");
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << bad;
+      EXPECT_TRUE(std::regex_match(
+          r.err, std::regex("d\\.txt:3: Ein Wert liegt außerhalb des Bereichs seiner Spalte "
+                            "\\(Out of range value for column '[abc]' at row 1.*\\)\n")))
+          << r.err;
+      EXPECT_EQ(db.rows("SELECT a, b, c FROM t"),
+                one_transaction ? kadrum::testing::Rows{}
+                                : (kadrum::testing::Rows{{"1", "1.50", "1"}}))
+          << bad;
+    }
+  }
+}
+
 // Fault: the ODBC engine acted on SIGINT only when the server answered,
 // never under a lock held by another connection.
 TEST_F(CliTest, OdbcSignalEndsAWaitOnTheServer) {

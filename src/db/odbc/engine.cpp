@@ -156,6 +156,13 @@ Session::Session(const std::string& connection_string)
         SQL_HANDLE_DBC, connection(), secrets_);
   connection_.set_connected();
   read_dialect();
+  // Without a strict mode MariaDB and MySQL store a value that does not fit
+  // its column as the nearest one that does (300 in a tinyint as 127) and
+  // only warn, which their driver does not pass on: in strict mode, added
+  // to the server's own, the server refuses the value, at its line.
+  const std::string dbms = lower(dialect_.dbms);
+  if (dbms.find("mariadb") != std::string::npos || dbms.find("mysql") != std::string::npos)
+    run("SET SESSION sql_mode = CONCAT(@@sql_mode, ',STRICT_ALL_TABLES')");
 }
 
 void Session::read_dialect() {

@@ -166,6 +166,15 @@ Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
   return diagnostic_record(type, handle, 1);
 }
 
+Diagnostic value_changed(SQLSMALLINT type, SQLHANDLE handle) {
+  for (SQLSMALLINT record = 1;; ++record) {
+    Diagnostic found = diagnostic_record(type, handle, record);
+    if (found.sqlstate.empty()) return found;
+    for (const std::string_view changed : {"01004", "01S07", "22001", "22003"})
+      if (found.sqlstate == changed) return found;
+  }
+}
+
 bool connection_lost(const Diagnostic& found) {
   for (const std::string_view lost : {"08S01", "08003", "08006", "08007"})
     if (found.sqlstate == lost) return true;

@@ -92,6 +92,12 @@ Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle);
 // "server has gone away" and "Lost connection" under HY000).
 bool connection_lost(const Diagnostic& found);
 
+// The first diagnostic record of "handle" that tells of a value the driver
+// or the database changed to make it fit (cut or rounded: 01004, 01S07,
+// 22001, 22003), which a success with information may carry; an empty
+// SQLSTATE when none does.
+Diagnostic value_changed(SQLSMALLINT type, SQLHANDLE handle);
+
 // The German description of the everyday SQLSTATE classes (no driver,
 // cannot connect, login failed, table missing, locked, data out of range,
 // disk full); empty for any other.
