@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "support/cli_process.h"
+#include "support/cutting_proxy.h"
 #include "support/locale.h"
 // With the servers' defines it brings their databases in, in the order
 // they need.
@@ -835,6 +836,26 @@ TEST_F(CliTest, PostgreSQLConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) 
                                 "abgebrochen; ob die Datensätze gespeichert wurden, ist "
                                 "unbekannt ("))
       << r.err;
+#ifdef KADRUM_MARIADB_SERVER
+  // The same through the PostgreSQL ODBC driver, whose connection a proxy
+  // in the test folder cuts once the server has committed.
+  db.exec("DROP TABLE t; CREATE TABLE t (yr float8, jday float8, sval float8)");
+  const kadrum::testing::CuttingProxy proxy(
+      kadrum::testing::CuttingProxy::Protocol::postgresql, (dir_ / ".s.PGSQL.5432").string(),
+      kadrum::testing::postgresql_socket_folder() + "/.s.PGSQL.5432", "COMMIT");
+  write("d.txt", "h\n1 2 3\n4 5 6\n");
+  const Outcome odbc = run({"--single-transaction",
+                            "DB=odbc:Driver={PostgreSQL Unicode};Servername=" + dir_.string() +
+                                ";Port=5432;Database=" + db.name() + ";Username=postgres",
+                            "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(odbc.status, 1);
+  EXPECT_TRUE(odbc.err.starts_with("Die Verbindung zum PostgreSQL-Server ist beim Festschreiben "
+                                   "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                   "unbekannt ("))
+      << odbc.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"2"}}));
+#endif
 }
 
 // More lines than one block that --single-transaction hands from its
@@ -960,6 +981,85 @@ TEST_F(CliTest, OdbcImportIntoMariaDBCreatesTheDatabaseAndNeverShowsThePassword)
               (kadrum::testing::Rows{{"15375", "51", "326.06"}}));
   }
   kadrum::testing::OdbcInspector(kadrum::testing::mariadb_odbc("")).rows("DROP DATABASE " + name);
+}
+
+// Fault: a connection lost after COMMIT was sent through ODBC read as an
+// ordinary failure, though the server had stored every record, so that a
+// rerun stored them twice.
+TEST_F(CliTest, OdbcConnectionLostDuringTheCommitLeavesTheOutcomeUnknown) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (yr double, jday double, sval double)");
+  const std::string socket = (dir_ / "proxy.sock").string();
+  const kadrum::testing::CuttingProxy proxy(kadrum::testing::CuttingProxy::Protocol::mariadb,
+                                            socket, kadrum::testing::mariadb_socket(), "COMMIT");
+  write("d.txt", "h\n1 2 3\n4 5 6\n");
+  const Outcome r = run({"--single-transaction",
+                         "DB=odbc:Driver={MariaDB Unicode};Socket=" + socket + ";Database=" +
+                             db.name() + ";User=kadrum",
+                         "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.starts_with("Die Verbindung zum MariaDB-Server ist beim Festschreiben "
+                                "abgebrochen; ob die Datensätze gespeichert wurden, ist "
+                                "unbekannt ("))
+      << r.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"2"}}));
+}
+
+// Fault: a connection lost during a one-transaction run through ODBC
+// named the data line being stored ("b.txt:108001: Der ODBC-Treibermanager
+// kann keine Verbindung anlegen"), as if that record were at fault.
+TEST_F(CliTest, OdbcConnectionLostInOneTransactionBlamesNoRecord) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (yr double, jday double, sval double)");
+  // One transaction sends its records 2,000 at a time, each block behind a
+  // savepoint: the connection breaks as the first block goes out.
+  const std::string socket = (dir_ / "proxy.sock").string();
+  const kadrum::testing::CuttingProxy proxy(kadrum::testing::CuttingProxy::Protocol::mariadb,
+                                            socket, kadrum::testing::mariadb_socket(),
+                                            "SAVEPOINT kadrum_block");
+  std::string lines = "h\n";
+  for (int i = 0; i < 2100; ++i) lines += "1 2 3\n";
+  write("d.txt", lines);
+  const Outcome r = run({"--single-transaction",
+                         "DB=odbc:Driver={MariaDB Unicode};Socket=" + socket + ";Database=" +
+                             db.name() + ";User=kadrum",
+                         "RT=t", "FN=d.txt", "IN=3"});
+  EXPECT_TRUE(proxy.cut());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("Die Verbindung zum Datenbankserver ist abgebrochen \\(.*\\)\n")))
+      << r.err;
+  EXPECT_EQ(db.rows("SELECT count(*) FROM t"), (kadrum::testing::Rows{{"0"}}));
+}
+
+// Fault: without a strict sql_mode on the server, MariaDB stored a value
+// that did not fit its column as the nearest one that did (300 in a
+// tinyint as 127), and the run reported success.
+TEST_F(CliTest, OdbcMariaDBWithoutStrictModeRefusesAValueItWouldClip) {
+  kadrum::testing::MariadbTestDatabase db;
+  db.exec("CREATE TABLE t (a tinyint, b decimal(5,2), c int unsigned)");
+  // The session starts as on a server whose sql_mode is empty.
+  const std::string target =
+      "DB=" + db.data_source() + ";InitStmt={SET SESSION sql_mode=''}";
+  for (const char* bad : {"300 1 1", "1 12345.678 1", "1 1 -5"}) {
+    write("d.txt", std::string("h\n1 1.5 1\n") + bad + "\n");
+    for (const bool one_transaction : {false, true}) {
+      db.exec("DELETE FROM t");
+      std::vector<std::string> args{target, "RT=t", "FN=d.txt", "I1=1", "I2=2", "I3=3"};
+      if (one_transaction) args.push_back("--single-transaction");
+      const Outcome r = run(args);
+      EXPECT_EQ(r.status, 1) << bad;
+      EXPECT_TRUE(std::regex_match(
+          r.err, std::regex("d\\.txt:3: Ein Wert liegt außerhalb des Bereichs seiner Spalte "
+                            "\\(Out of range value for column '[abc]' at row 1.*\\)\n")))
+          << r.err;
+      EXPECT_EQ(db.rows("SELECT a, b, c FROM t"),
+                one_transaction ? kadrum::testing::Rows{}
+                                : (kadrum::testing::Rows{{"1", "1.50", "1"}}))
+          << bad;
+    }
+  }
 }
 
 // Fault: the ODBC engine acted on SIGINT only when the server answered,

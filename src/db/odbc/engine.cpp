@@ -154,6 +154,13 @@ Session::Session(const std::string& connection_string)
         SQL_HANDLE_DBC, connection(), secrets_);
   connection_.set_connected();
   read_dialect();
+  // Without a strict mode MariaDB and MySQL store a value that does not fit
+  // its column as the nearest one that does (300 in a tinyint as 127) and
+  // only warn, which their driver does not pass on: in strict mode, added
+  // to the server's own, the server refuses the value, at its line.
+  const std::string dbms = lower(dialect_.dbms);
+  if (dbms.find("mariadb") != std::string::npos || dbms.find("mysql") != std::string::npos)
+    run("SET SESSION sql_mode = CONCAT(@@sql_mode, ',STRICT_ALL_TABLES')");
 }
 
 void Session::read_dialect() {
@@ -405,8 +412,22 @@ void OdbcEngine::begin() {
 void OdbcEngine::commit() {
   if (!session_->in_transaction()) throw ProviderError("Es läuft keine Transaktion");
   session_->send_waiting();
-  check(SQLEndTran(SQL_HANDLE_DBC, session_->connection(), SQL_COMMIT), SQL_HANDLE_DBC,
-        session_->connection(), session_->secrets());
+  const SQLHANDLE connection = session_->connection();
+  if (!succeeded(SQLEndTran(SQL_HANDLE_DBC, connection, SQL_COMMIT))) {
+    // Once COMMIT is sent, a broken connection says nothing of its outcome:
+    // the server may have committed before it went. A connection the
+    // driver knew closed (08003) never sent it.
+    const Diagnostic found = diagnostic(SQL_HANDLE_DBC, connection);
+    if (connection_lost(found) && found.sqlstate != "08003") {
+      const std::string& dbms = session_->dialect().dbms;
+      throw CommitOutcomeUnknown(
+          fill_message("Die Verbindung zum %s ist beim Festschreiben abgebrochen; ob die "
+                       "Datensätze gespeichert wurden, ist unbekannt",
+                       {dbms.empty() ? std::string("Datenbankserver") : dbms + "-Server"}),
+          masked(found.text, session_->secrets()), found.sqlstate);
+    }
+    throw failure(SQL_HANDLE_DBC, connection, session_->secrets());
+  }
   session_->set_in_transaction(false);
   if (swap_) {
     const Swap swap = *swap_;

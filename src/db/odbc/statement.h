@@ -83,8 +83,20 @@ class ConnectionHandle {
 struct Diagnostic {
   std::string sqlstate;
   std::string text;
+  SQLINTEGER native = 0;  // the driver's own error number
 };
 Diagnostic diagnostic(SQLSMALLINT type, SQLHANDLE handle);
+
+// Whether "found" tells of a connection to the server that broke or is
+// gone (SQLSTATE 08S01, 08003, 08006, 08007, and MariaDB's and MySQL's
+// "server has gone away" and "Lost connection" under HY000).
+bool connection_lost(const Diagnostic& found);
+
+// The first diagnostic record of "handle" that tells of a value the driver
+// or the database changed to make it fit (cut or rounded: 01004, 01S07,
+// 22001, 22003), which a success with information may carry; an empty
+// SQLSTATE when none does.
+Diagnostic value_changed(SQLSMALLINT type, SQLHANDLE handle);
 
 // The German description of the everyday SQLSTATE classes (no driver,
 // cannot connect, login failed, table missing, locked, data out of range,
@@ -94,7 +106,9 @@ std::string_view german_for(std::string_view sqlstate);
 // The failure that the diagnostics of "handle" describe: the German
 // description for its SQLSTATE ("german" when given, a general one for the
 // rest), the driver's text and the SQLSTATE as its code, every one of
-// "secrets" masked. Never throws but for memory.
+// "secrets" masked; marked stopped_by_server when the connection broke,
+// the server ended it or the statement, or a time-out did. Never throws
+// but for memory.
 ProviderError failure(SQLSMALLINT type, SQLHANDLE handle,
                       const std::vector<std::string>& secrets = {}, std::string_view german = {});
 
@@ -116,6 +130,12 @@ Handle<Type>::Handle(SQLHANDLE parent) {
   const SQLRETURN rc = SQLAllocHandle(Type, parent, &handle_);
   if (!succeeded(rc)) {
     handle_ = SQL_NULL_HANDLE;
+    // A statement cannot be made on a connection that is lost: the
+    // connection's diagnostics say so, and that it is no record's fault.
+    if (Type == SQL_HANDLE_STMT && parent != SQL_NULL_HANDLE) {
+      ProviderError refused = failure(SQL_HANDLE_DBC, parent);
+      if (!refused.code().empty()) throw refused;
+    }
     throw ProviderError("Der ODBC-Treibermanager kann keine Verbindung anlegen");
   }
 }

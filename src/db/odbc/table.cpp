@@ -224,6 +224,9 @@ std::size_t Block::first_unstored(std::size_t rows) const {
 
 ProviderError Block::refusal(const ProviderError& error, std::size_t r, std::size_t rows,
                              std::uint64_t first) const {
+  // A broken connection or a server that ended the statement is no
+  // record's fault: it names none.
+  if (error.stopped_by_server()) return error;
   if (rows == 1) {
     ProviderError named(error);
     named.set_record(tags_[r]);
@@ -240,6 +243,18 @@ ProviderError Block::refusal(const ProviderError& error, std::size_t r, std::siz
 }
 
 namespace {
+
+// The refusal of a value that the driver or the database changed to make
+// it fit (see value_changed), which it reported as a success with
+// information. Outside a transaction the record is stored so.
+ProviderError changed_value(const Diagnostic& found, bool stored,
+                            const std::vector<std::string>& secrets) {
+  return ProviderError(stored ? "Die Datenbank hat einen Wert gekürzt oder gerundet, um ihn in "
+                                "seine Spalte zu bringen; der Datensatz ist so gespeichert"
+                              : "Die Datenbank hat einen Wert gekürzt oder gerundet, um ihn in "
+                                "seine Spalte zu bringen",
+                       masked(found.text, secrets), found.sqlstate);
+}
 
 // Runs Kadrum's own fixed "sql"; false when the database refuses it.
 bool run_own(Session& session, const char* sql) {
@@ -264,7 +279,12 @@ void Block::send() {
   // message names the refused record and the transaction stays usable.
   const bool guarded = rows > 1 && run_own(*session_, "SAVEPOINT kadrum_block");
   const SQLRETURN rc = execute(0, rows);
-  if (succeeded(rc) || rc == SQL_NO_DATA) {
+  // A value the driver or the database cut or rounded to make it fit
+  // comes as a success with information: the record is refused, as a
+  // database that refuses the value would.
+  const Diagnostic changed =
+      rc == SQL_SUCCESS_WITH_INFO ? value_changed(SQL_HANDLE_STMT, handle) : Diagnostic{};
+  if ((succeeded(rc) || rc == SQL_NO_DATA) && changed.sqlstate.empty()) {
     // A driver may report a success with information where some records
     // were refused, marking them in the status array only.
     const std::size_t refused = first_unstored(rows);
@@ -276,15 +296,24 @@ void Block::send() {
     if (guarded) run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
     throw refusal(error, refused, rows, first);
   }
-  const ProviderError error = failure(SQL_HANDLE_STMT, handle, session_->secrets());
+  const ProviderError error =
+      changed.sqlstate.empty()
+          ? failure(SQL_HANDLE_STMT, handle, session_->secrets())
+          : changed_value(changed, !session_->in_transaction(), session_->secrets());
   // The drivers mark every record of a refused array alike (or not at
   // all): only sending the records one by one finds the refused one. A
-  // stop request cancelled the block; the run ends without that.
+  // stop request cancelled the block; the run ends without that, and a
+  // lost connection or a server that ended the statement leaves nothing
+  // to send them on.
   if (rows == 1) throw refusal(error, 0, 1, first);
-  if (!guarded || !stop_request().empty()) throw error;
+  if (!guarded || !stop_request().empty() || error.stopped_by_server()) throw error;
   run_own(*session_, "ROLLBACK TO SAVEPOINT kadrum_block");
   for (std::size_t r = 0; r < rows; ++r) {
     const SQLRETURN one = execute(r, 1);
+    const Diagnostic one_changed =
+        one == SQL_SUCCESS_WITH_INFO ? value_changed(SQL_HANDLE_STMT, handle) : Diagnostic{};
+    if (!one_changed.sqlstate.empty())
+      throw refusal(changed_value(one_changed, false, session_->secrets()), r, rows, first);
     if ((succeeded(one) || one == SQL_NO_DATA) && first_unstored(1) == 1) continue;
     throw refusal(failure(SQL_HANDLE_STMT, handle, session_->secrets()), r, rows, first);
   }
