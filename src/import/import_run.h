@@ -1,4 +1,6 @@
-// The "go" action: reads the text file and hands one row per data line on.
+// The import run: reads the text file, skips its header lines and hands one
+// row per data line on. The "go" action (actions/go.h) appends those rows to
+// the table; the preview prints them.
 #pragma once
 
 #include <cstdint>
