@@ -4,7 +4,7 @@
 // never empty and hold no quote, and quoting and joining them splits back to
 // the same list; the UTF-8 character view the grammar relies on agrees with
 // a decoder of its own; the parse never throws and yields what a plain model
-// of the argument table in the README yields.
+// of the argument list in the manual pages yields.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -90,7 +90,7 @@ std::size_t prefix_size(std::string_view text, int count) {
   return pos;
 }
 
-// The README's argument table, applied row by row.
+// The manual pages' argument list, applied form by form.
 Parsed model(const Args& args) {
   Parsed p;
   p.settings.list_mode = true;

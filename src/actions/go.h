@@ -1,4 +1,5 @@
-// The "go" action: the import run, each row appended to the open table.
+// The "go" action: the import run (import/import_run.h), each row it hands
+// on appended to the open table.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// The append operation: one row becomes one new committed record of itab.
+// The append operation: one row becomes one new record of itab, committed
+// at once unless the caller holds a transaction.
 #pragma once
 
 #include <array>

@@ -2,7 +2,7 @@
 // filled with fill_message: %s a text, %d a whole number, %g a number.
 // Messages that only one place can raise and that read best beside their
 // check stay there; every text that more than one place raises, or that
-// both engines give, lives here.
+// more than one engine gives (SQLite, PostgreSQL, ODBC), lives here.
 #pragma once
 
 #include <string>

@@ -1,7 +1,10 @@
 // The narrow interface every database engine implements. The component layer
 // (Connection, Query, Table) is written against it alone; everything an
 // engine's SQL dialect decides (column types, parameter markers, how a table
-// name is written, how a database is made) lives behind it.
+// name is written, how a table is recreated) lives behind it. Making a
+// database is no part of the interface, since no engine is open yet then:
+// create_database below picks the engine's own create_database by the form
+// of the data source (db/engine.cpp).
 #pragma once
 
 #include <array>

@@ -1,5 +1,7 @@
-// The import run: reads the text file and hands one row per data line on,
-// to whatever stores it (the go action, a preview, --resume).
+// The import run: reads the text file, skips its header lines and hands one
+// row per data line on. The "go" action (actions/go.h) appends those rows to
+// the table; the preview prints them; --resume stores them with its
+// checkpoint.
 #pragma once
 
 #include <cstdint>
