@@ -12,7 +12,7 @@
 #include "convert/locale_formats.h"
 #include "db/transaction.h"
 #include "import/file_byte_source.h"
-#include "import/line_reader.h"
+#include "import/line_cursor.h"
 
 namespace kadrum {
 
@@ -26,15 +26,12 @@ class DescriptorSource : public ByteSource {
   std::size_t read(char* buffer, std::size_t size) override {
     const std::int64_t n = read_some(fd_, buffer, size);
     if (n < 0) throw Error(label_ + ": " + file_error_message(errno, label_));
-    bytes_read_ += static_cast<std::uint64_t>(n);
     return static_cast<std::size_t>(n);
   }
-  std::uint64_t bytes_read() const { return bytes_read_; }
 
  private:
   int fd_;
   const std::string& label_;
-  std::uint64_t bytes_read_ = 0;
 };
 
 }  // namespace
@@ -56,7 +53,8 @@ struct ResumeRun::OpenFile {
   std::uint64_t line = 0;    // the number of that line
   std::uint64_t records = 0; // stored from this file, over all runs
   std::uint64_t stored_now = 0;  // stored from this file by this run
-  std::int32_t headers_left = 0;
+  std::int64_t headers_left = 0;
+  bool past_first_data_line = false;  // a byte 26 at a line's start ends the data
   std::string fingerprint;
   std::uint64_t fingerprint_bytes = 0;
   std::uint64_t line_start = 0;  // where the last line used up starts
@@ -89,7 +87,6 @@ ResumeRun::ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_
       one_transaction_(one_transaction),
       progress_(progress),
       hooks_(std::move(hooks)),
-      rows_(settings),
       recreate_pending_(settings.recreate && !one_transaction),
       skip_busy_files_(skip_busy_files) {
   if (!one_transaction_ && !recreate_pending_) open_target_table(settings_, db_);
@@ -143,6 +140,7 @@ bool ResumeRun::open(const std::string& name) {
       file->line = saved->line_number;
       file->records = saved->records;
       file->headers_left = 0;
+      file->past_first_data_line = true;
       file->fingerprint = saved->fingerprint;
       file->fingerprint_bytes = saved->fingerprint_bytes;
     } else if (hooks_.notice) {
@@ -181,6 +179,7 @@ void ResumeRun::follow(const std::string& name) {
     file_->records = 0;
     file_->fingerprint_bytes = 0;
     file_->headers_left = integer_text_value(settings_.header_lines);
+    file_->past_first_data_line = false;
   };
   const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
   while (!stopping()) {
@@ -274,12 +273,7 @@ void ResumeRun::read_lines() {
   if (unfinished_line_still_open()) return;
   if (seek_to(f.fd, static_cast<std::int64_t>(f.offset)) < 0)
     throw Error(f.label + ": " + file_error_message(errno, f.label));
-  DescriptorSource source(f.fd, f.label);
-  LineReader reader(source);
-  reader.count_lines_before(f.line);
-  const std::uint64_t base = f.offset;
-  std::string line;
-  if (f.offset == 0 && !reader.exhausted()) {
+  if (f.offset == 0) {
     // The offsets are those of the file's bytes: a UTF-16 file's are not.
     char mark[2];
     if (read_at(f.fd, mark, 2, 0) == 2 &&
@@ -287,29 +281,24 @@ void ResumeRun::read_lines() {
       throw Error(f.label + ": --resume und --follow lesen nur 8-Bit- und UTF-8-Dateien, "
                             "keine UTF-16-Dateien");
   }
-  const auto unfinished = [&] { f.no_line_end_before = base + source.bytes_read(); };
-  while (f.headers_left > 0) {
-    if (reader.exhausted()) return;
-    reader.read_line(line);
-    if (!reader.last_line_ended()) return unfinished();
-    --f.headers_left;
-    ++f.line;
-    f.offset = base + reader.position();
-  }
+  DescriptorSource source(f.fd, f.label);
+  LineCursor cursor(source, CursorStart{f.offset, f.line, f.headers_left, f.past_first_data_line},
+                    true);
   const auto stopping = [&] { return hooks_.stop_requested && hooks_.stop_requested(); };
-  while (!reader.at_end()) {
-    reader.read_line(line);
-    if (!reader.last_line_ended()) return unfinished();
-    progress_.line = f.line + 1;
-    progress_.in_data_line = true;
-    store(rows_(line), base + reader.position());
-    progress_.in_data_line = false;
-    ++progress_.rows;
-    if (stopping()) return;
-  }
+  import_lines(
+      settings_, cursor,
+      [&](const Row& row) { store(row, cursor.line_start(), cursor.offset(), cursor.lines()); },
+      progress_, stopping);
+  // Header lines used up count as the data lines stored do.
+  f.offset = cursor.offset();
+  f.line = cursor.lines();
+  f.headers_left = cursor.headers_left();
+  f.past_first_data_line = cursor.past_first_data_line();
+  if (cursor.holding()) f.no_line_end_before = cursor.read_end();
 }
 
-Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, bool full) {
+Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, std::uint64_t line,
+                                    std::uint64_t records, bool full) {
   OpenFile& f = *file_;
   // Hashing up to 128 KiB per record would cost more than the record: the
   // fingerprint moves on only when the offset has doubled, and to the end
@@ -319,14 +308,14 @@ Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, b
     f.fingerprint = file_fingerprint(f.fd, offset);
     f.fingerprint_bytes = offset;
   }
-  return Checkpoint{f.fingerprint, f.fingerprint_bytes, offset, f.line, f.records,
+  return Checkpoint{f.fingerprint, f.fingerprint_bytes, offset, line, records,
                     line_hash(f.fd, start, offset)};
 }
 
-void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
+void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
+                      std::uint64_t line) {
   OpenFile& f = *file_;
   const LocaleFormats& formats = locale_formats();
-  const std::uint64_t start = f.offset;
   if (one_transaction_) {
     if (!takes_records_)
       throw Error(messages::for_object(
@@ -340,18 +329,11 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
       f.row->clear_table();
     }
     append_row(db_.itab, row, formats);
-    ++f.line;
+    const Checkpoint checkpoint = checkpoint_at(start, end_offset, line, f.records + 1, false);
+    f.row->save(checkpoint);
+    transaction.commit();
+    f.line_hash = checkpoint.line_hash;
     ++f.records;
-    try {
-      const Checkpoint checkpoint = checkpoint_at(start, end_offset, false);
-      f.row->save(checkpoint);
-      transaction.commit();
-      f.line_hash = checkpoint.line_hash;
-    } catch (...) {
-      --f.line;
-      --f.records;
-      throw;
-    }
     recreate_pending_ = false;
     if (recreating) {
       // An engine whose drop and create commit at once fills the new table
@@ -363,15 +345,16 @@ void ResumeRun::store(const Row& row, std::uint64_t end_offset) {
     }
     f.line_start = start;
     f.offset = end_offset;
+    f.line = line;
     ++f.stored_now;
     if (hooks_.stored) hooks_.stored(++stored_);
     return;
   }
-  ++f.line;
   ++f.records;
   ++f.stored_now;
   f.line_start = start;
   f.offset = end_offset;
+  f.line = line;
   if (hooks_.stored) hooks_.stored(++stored_);
 }
 
@@ -379,12 +362,12 @@ void ResumeRun::save_full_fingerprint() {
   OpenFile& f = *file_;
   if (one_transaction_) {
     // At the one commit: the caller's transaction.
-    if (f.stored_now > 0) f.row->save(checkpoint_at(f.line_start, f.offset, true));
+    if (f.stored_now > 0) f.row->save(checkpoint_at(f.line_start, f.offset, f.line, f.records, true));
     return;
   }
   if (f.stored_now == 0 || f.fingerprint_bytes == f.offset) return;
   Transaction transaction(db_.access_con.engine());
-  f.row->save(checkpoint_at(f.line_start, f.offset, true));
+  f.row->save(checkpoint_at(f.line_start, f.offset, f.line, f.records, true));
   transaction.commit();
 }
 

@@ -79,16 +79,17 @@ class ResumeRun {
   // True while the unfinished last line that the pass before ended on has
   // still no line end (and is not over the length limit).
   bool unfinished_line_still_open();
-  void store(const Row& row, std::uint64_t end_offset);
+  // Stores "row", the data line "line" from "start" to "end_offset".
+  void store(const Row& row, std::uint64_t start, std::uint64_t end_offset, std::uint64_t line);
   void save_full_fingerprint();
-  Checkpoint checkpoint_at(std::uint64_t start, std::uint64_t offset, bool full);
+  Checkpoint checkpoint_at(std::uint64_t start, std::uint64_t offset, std::uint64_t line,
+                           std::uint64_t records, bool full);
 
   const RunSettings& settings_;
   DatabaseObjects& db_;
   bool one_transaction_;
   ImportProgress& progress_;
   ResumeHooks hooks_;
-  RowBuilder rows_;
   bool recreate_pending_;
   std::uint64_t stored_ = 0;
   std::unique_ptr<OpenFile> file_;

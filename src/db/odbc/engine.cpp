@@ -502,7 +502,8 @@ void OdbcEngine::recreate_table(const std::string& name,
     create += ' ';
     create += dialect.double_type;
   }
-  create += " ) comment = '" + std::string(kHelperMark) + "'";
+  create += " ) ";
+  create += kHelperComment;
   run(create);
   if (inside_transaction)
     swap_ = swap;

@@ -109,6 +109,8 @@ class Session {
 
 // The comment on the helper tables Kadrum makes, and the only ones it drops.
 inline constexpr std::string_view kHelperMark = "kadrum helper";
+// The clause of the create statement that puts it on.
+inline constexpr std::string_view kHelperComment = "COMMENT = 'kadrum helper'";
 
 class OdbcEngine final : public Engine {
  public:
