@@ -1,5 +1,8 @@
-// The "go" action: the import run (import/import_run.h), each row it hands
-// on appended to the open table.
+// The "go" action: the rows of the import run (import/import_run.h)
+// appended to the open table. The ways of storing differ only in the sink
+// the one loop hands the rows to: one commit per record (AppendingSink), or
+// a second thread inside the caller's transaction (StoringThreadSink, in
+// actions/storing_thread.h); --resume adds its checkpoint (resume_run.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +10,7 @@
 
 #include "base/run_settings.h"
 #include "actions/db_connect.h"
+#include "convert/locale_formats.h"
 #include "db/table.h"
 #include "import/import_run.h"
 
@@ -19,26 +23,43 @@ using StoredNotice = std::function<void(std::uint64_t stored)>;
 // the run ends soon after it would throw.
 using StopCheck = std::function<void()>;
 
-// Reads the text file of "settings" and appends one record per data line to
-// "itab", converting values with the current locale formats. Throws with the
-// German message of the first failure; records stored before it stay.
-// "progress", when given, tells where the run stood, also after a failure.
-void go(const RunSettings& settings, Table& itab,
-        ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+// Where the rows of a run go.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // Stores or queues "row", the file's data line "line". Throws with the
+  // German message of its failure.
+  virtual void take(const Row& row, std::uint64_t line) = 0;
+  // After the last row, and also after a failure of the reading side:
+  // waits for what was queued. Throws its failure; "at" then names the line
+  // of the record it met.
+  virtual void finish(ImportProgress& /*at*/) {}
+};
 
-// As above, reading "file" opened by open_text_file.
-void go(const RunSettings& settings, ByteSource& file, Table& itab,
-        ImportProgress* progress = nullptr, const StoredNotice& stored = {});
+// Each row one new record of "itab", converted with the current locale
+// formats and committed at once unless the caller holds a transaction;
+// "stored" after each.
+class AppendingSink final : public RecordSink {
+ public:
+  explicit AppendingSink(Table& itab, StoredNotice stored = {});
+  void take(const Row& row, std::uint64_t line) override;
 
-// go inside a transaction the caller holds, with the storing on a second
-// thread, so that reading and converting the next lines overlap with the
-// engine's work on the records before. Of several failures it throws the one
-// at the earliest line of the file, and "progress" then names that line.
-// "stored" is called on the second thread, "stop" on both, before each
-// record.
-void go_on_two_threads(const RunSettings& settings, ByteSource& file, Table& itab,
-                       ImportProgress* progress, const StoredNotice& stored,
-                       const StopCheck& stop);
+ private:
+  Table& itab_;
+  StoredNotice stored_;
+  const LocaleFormats& formats_;
+  std::uint64_t count_ = 0;
+};
+
+// Reads "file", opened by open_text_file, with "settings" and hands the row
+// of each data line to "sink", in file order, then finishes the sink. Throws
+// with the German message of the first failure: of a failure of the reading
+// side and one the sink finds later, the one at the earlier line of the
+// file, and "progress" then names that line. What the sink stored before
+// stays. "progress", when given, tells where the run stood, also after a
+// failure.
+void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
+        ImportProgress* progress = nullptr);
 
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run

@@ -232,10 +232,7 @@ void ResumeRun::pass() {
   }
   // Nothing commits before the end: the records are stored on a second
   // thread while this one reads and converts the next lines.
-  const bool open = db_.itab.is_open();
-  takes_records_ = open && db_.itab.supports_update();
-  fields_ = open ? db_.itab.fields() : std::vector<EngineField>{};
-  StoringThread storing(db_.itab, {}, {});
+  StoringThreadSink storing(db_.itab, {}, {});
   storing_ = &storing;
   try {
     read_lines();
@@ -317,10 +314,7 @@ void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_off
   OpenFile& f = *file_;
   const LocaleFormats& formats = locale_formats();
   if (one_transaction_) {
-    if (!takes_records_)
-      throw Error(messages::for_object(
-          "itab", db_.itab.is_open() ? messages::dataset_read_only : messages::dataset_closed));
-    storing_->add(fields_, row, formats, progress_.line);
+    storing_->take(row, line);
   } else {
     const bool recreating = recreate_pending_;
     Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);

@@ -22,7 +22,7 @@
 
 namespace kadrum {
 
-class StoringThread;
+class StoringThreadSink;
 
 struct ResumeHooks {
   StoredNotice stored;                         // after each record, the run's count
@@ -95,9 +95,7 @@ class ResumeRun {
   std::unique_ptr<OpenFile> file_;
   // In one-transaction mode, while a pass runs: the thread that stores, and
   // what the records are converted by.
-  StoringThread* storing_ = nullptr;
-  std::vector<EngineField> fields_;
-  bool takes_records_ = false;
+  StoringThreadSink* storing_ = nullptr;
   bool skip_busy_files_;
   std::string table_key_;  // Engine::table_key of the table, once asked
   std::vector<std::unique_ptr<EngineLock>> kept_locks_;  // see keep_lock

@@ -22,11 +22,15 @@ void store_row(Table& itab, const std::array<Value, 3>& values, std::uint64_t li
   itab.insert_values(values, line);
 }
 
-void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
+void check_takes_records(const Table& itab) {
   if (!itab.is_open())
     throw Error(messages::for_object("itab", messages::dataset_closed));
   if (!itab.supports_update())
     throw Error(messages::for_object("itab", messages::dataset_read_only));
+}
+
+void append_row(Table& itab, const Row& row, const LocaleFormats& formats) {
+  check_takes_records(itab);
 
   // Every value is converted before anything reaches the table, so a bad text
   // leaves no trace of its row.

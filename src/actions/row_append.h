@@ -13,6 +13,10 @@
 
 namespace kadrum {
 
+// Throws with the German message, prefixed with "itab: ", when "itab" is
+// closed or takes no new records: the first check of every way of storing.
+void check_takes_records(const Table& itab);
+
 // Converts the row's three texts by the kinds of itab's first three fields and
 // writes them as one new record before returning. Throws with the German
 // message; nothing of a failing row is stored, and itab stays open and usable.

@@ -80,4 +80,20 @@ void StoringThread::finish(ImportProgress& at) {
   }
 }
 
+StoringThreadSink::StoringThreadSink(Table& itab, StoredNotice stored, StopCheck stop)
+    : itab_(itab),
+      takes_records_(itab.is_open() && itab.supports_update()),
+      fields_(itab.is_open() ? itab.fields() : std::vector<EngineField>{}),
+      formats_(locale_formats()),
+      stop_(stop),
+      storing_(itab, std::move(stored), std::move(stop)) {}
+
+void StoringThreadSink::take(const Row& row, std::uint64_t line) {
+  if (stop_) stop_();
+  // At the first row, not before: a file without data lines stores nothing
+  // and fails nothing.
+  if (!takes_records_) check_takes_records(itab_);
+  storing_.add(fields_, row, formats_, line);
+}
+
 }  // namespace kadrum

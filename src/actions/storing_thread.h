@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <thread>
+#include <vector>
 
 #include "actions/go.h"
 #include "actions/record_hand_over.h"
@@ -58,6 +59,30 @@ class StoringThread {
   std::uint64_t error_line_ = 0;
   bool finished_ = false;
   std::jthread thread_;  // last: ends before the members it uses
+};
+
+// The rows of a run in one transaction the caller holds: converted on the
+// calling thread and stored by a StoringThread, so that reading and
+// converting the next lines overlap with the engine's work on the records
+// before. "stop" is called on both threads before each record, "stored" on
+// the second one after it.
+class StoringThreadSink final : public RecordSink {
+ public:
+  // Reads "itab"'s fields now, once: the converting side never touches
+  // itab while the storing side works on it.
+  StoringThreadSink(Table& itab, StoredNotice stored, StopCheck stop);
+  // Throws as append_row does for a table that takes no records, and what
+  // StoringThread::add throws.
+  void take(const Row& row, std::uint64_t line) override;
+  void finish(ImportProgress& at) override { storing_.finish(at); }
+
+ private:
+  Table& itab_;
+  const bool takes_records_;
+  const std::vector<EngineField> fields_;
+  const LocaleFormats& formats_;
+  StopCheck stop_;
+  StoringThread storing_;  // last: ends before the members it uses
 };
 
 }  // namespace kadrum

@@ -12,6 +12,7 @@
 #include "actions/db_connect.h"
 #include "actions/go.h"
 #include "actions/resume_run.h"
+#include "actions/storing_thread.h"
 #include "base/console.h"
 #include "base/error.h"
 #include "base/file_io.h"
@@ -113,10 +114,13 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
         display.record_stored(stored);
         check_stop_request();
       };
-      if (transaction)
-        go_on_two_threads(settings, file, db.itab, &progress, notice, check_stop_request);
-      else
-        go(settings, file, db.itab, &progress, notice);
+      if (transaction) {
+        StoringThreadSink sink(db.itab, notice, check_stop_request);
+        go(settings, file, sink, &progress);
+      } else {
+        AppendingSink sink(db.itab, notice);
+        go(settings, file, sink, &progress);
+      }
     }
     // A stop requested while the input ended is still a stop.
     check_stop_request();
@@ -200,7 +204,8 @@ void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgre
                                         check_stop_request);
     } else {
       db_connect(settings, db);
-      go(settings, file, db.itab, &progress, notice);
+      AppendingSink sink(db.itab, notice);
+      go(settings, file, sink, &progress);
     }
   }
   summarise(db, options, stored, start);

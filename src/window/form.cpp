@@ -19,7 +19,12 @@ void Form::on_show() {
   if (!outcome.stay_open) on_exit();
 }
 
-void Form::on_go() { go(read_settings(), db_.itab); }
+void Form::on_go() {
+  const RunSettings settings = read_settings();
+  const auto file = open_text_file(settings);
+  AppendingSink sink(db_.itab);
+  go(settings, *file, sink);
+}
 
 void Form::on_connect() {
   RunSettings settings = read_settings();

@@ -278,7 +278,8 @@ TEST_P(EngineTest, KilledImportLosesNothingThatWasCommittedAndLeavesTheDatabaseS
   ChildImport child([&](const StoredNotice& notice) {
     DatabaseObjects child_db;
     db_connect(settings, child_db);
-    go(settings, child_db.itab, nullptr, notice);
+    AppendingSink sink(child_db.itab, notice);
+    go(settings, *open_text_file(settings), sink);
   });
   wait_until([&] { return rows_in(*database) >= 2000; }, kPatience);
   ASSERT_TRUE(child.killed()) << "the import ended before it was killed";

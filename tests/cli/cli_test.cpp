@@ -493,6 +493,40 @@ INSTANTIATE_TEST_SUITE_P(Engines, RecreateTest,
                          ::testing::ValuesIn(kadrum::testing::test_engines()),
                          [](const auto& info) { return info.param.name; });
 
+// Fault: --resume read its lines with a loop of its own, and a byte 26 at
+// the start of the first data line ended it where the plain run reads an
+// empty record and goes on. Every mode now reads through one cursor.
+TEST_F(CliTest, EveryModeStoresTheSameRecordsForTheSameLines) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"h\n\n1 2 3\n\n", "N N N;1 2 3;N N N"},
+      {"h\r\n1 2 3\r\n4 5 6\r\n", "1 2 3;4 5 6"},
+      {"h\n12\r34 5 6\n", "1234 5 6"},
+      {"\xEF\xBB\xBF" "h\n1990 1 5.5\n", "1990 1 5.5"},
+      {"h\n1 2 3\n\x1a" "4 5 6\n", "1 2 3"},
+      {"h\n1 2\x1a" "3 4 5\n", "1 2 N;3 4 5"},
+      {"h\n\x1a" "1 2 3\n", "N N N;1 2 3"},
+      {"\x1a" "h\n1 2 3\n", "N N N;1 2 3"},
+  };
+  const std::string dump =
+      "select group_concat(coalesce(yr, 'N') || ' ' || coalesce(jday, 'N') || ' ' || "
+      "coalesce(sval, 'N'), ';') from (select * from t order by rowid)";
+  for (const auto& [text, records] : cases) {
+    write("d.txt", text);
+    for (const std::string mode : {"", "--single-transaction", "--resume"}) {
+      std::vector<std::string> args{"--create-database", "DB=m.db", "RT=t", "FN=d.txt", "IN=3", "*"};
+      if (!mode.empty()) args.push_back(mode);
+      const Outcome r = run(args);
+      ASSERT_EQ(r.status, 0) << mode << ": " << r.err;
+      std::string stored = value("m.db", dump);
+      for (const std::string decimals : {".0 ", ".0;"})
+        for (auto at = stored.find(decimals); at != std::string::npos; at = stored.find(decimals))
+          stored.erase(at, 2);
+      if (stored.ends_with(".0")) stored.resize(stored.size() - 2);
+      EXPECT_EQ(stored, records) << mode << " on " << ::testing::PrintToString(text);
+    }
+  }
+}
+
 // Fault: with "*", a typo was found only after the table had been emptied.
 TEST_F(CliTest, TypoFailsBeforeTheDatabaseIsTouched) {
   write("d.txt", "h\n1 2 3\n");
