@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli.h"
 #include "support/cli_process.h"
 #include "support/cutting_proxy.h"
 #include "support/locale.h"
@@ -33,30 +34,12 @@ namespace {
 namespace fs = std::filesystem;
 using kadrum::testing::wait_until;
 
-// How long a test waits for kadrum-cli before it goes on and fails.
-constexpr std::chrono::seconds kPatience{10};
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using kadrum::testing::kPatience;
+using kadrum::testing::Outcome;
+using kadrum::testing::slurp;
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kadrum-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
 
   fs::path write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
@@ -165,7 +148,8 @@ class CliTest : public ::testing::Test {
     return n.empty() ? -1 : std::stoll(n);
   }
 
-  fs::path dir_;
+  kadrum::testing::TempFolder folder_;
+  fs::path dir_ = folder_.path();
   bool stdin_closed_ = false;  // run the program with standard input closed
   std::string stdout_to_;      // a file for standard output instead of stdout.txt
 };

@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/cli.h"
 #include "support/cli_process.h"
 #include "support/test_engines.h"
 #include "support/wait_until.h"
@@ -32,20 +33,9 @@ using kadrum::testing::TempFolder;
 using kadrum::testing::TestEngine;
 using kadrum::testing::wait_until;
 
-// How long a test waits for kadrum-cli before it goes on and fails.
-constexpr std::chrono::seconds kPatience{10};
-
-struct Outcome {
-  int status = -1;
-  std::string err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using kadrum::testing::kPatience;
+using kadrum::testing::Outcome;
+using kadrum::testing::slurp;
 
 void append(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
@@ -77,7 +67,7 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
   }
   Outcome wait_for(pid_t pid) {
     const int status = kadrum::testing::exit_status_of(pid);
-    return {status, slurp(path("stderr.txt"))};
+    return {status, "", slurp(path("stderr.txt"))};
   }
   Outcome run(const std::vector<std::string>& args) { return wait_for(start(args)); }
 
