@@ -28,7 +28,8 @@ UserLocale read_user_locale() {
   user.thousands_separator = setting(LOCALE_STHOUSAND);
   // "3;0" and the like: the first group's size, as on POSIX.
   const std::string grouping = setting(LOCALE_SGROUPING);
-  user.group_size = grouping.empty() || grouping[0] < '1' || grouping[0] > '9' ? 0 : grouping[0] - '0';
+  user.group_size =
+      grouping.empty() || grouping[0] < '1' || grouping[0] > '9' ? 0 : grouping[0] - '0';
   const std::string date = setting(LOCALE_SSHORTDATE);
   const std::string time = setting(LOCALE_STIMEFORMAT);
   if (!date.empty()) user.short_date_format = strftime_format_of_picture(date);

@@ -33,11 +33,12 @@ inline constexpr char kWindowCaption[] = "Kadrum";
 inline constexpr int kClientWidth = 361;
 inline constexpr int kClientHeight = 348;
 
-// Indexed by control::Id; one control a line, which
-// tests/window/win32/run_under_wine.sh reads.
+// Indexed by control::Id. tests/window/win32/run_under_wine.sh reads the
+// exit button's place from its line.
 inline constexpr std::array<ControlDesign, control::count> kLayout{{
     {ControlKind::label, "Label1", "headlines:", 248, 22, 49, 13},
-    {ControlKind::label, "Label2", "single item with year and day        or        list of max 3 items:", 24, 49, 288, 13},
+    {ControlKind::label, "Label2",
+     "single item with year and day        or        list of max 3 items:", 24, 49, 288, 13},
     {ControlKind::label, "Label3", "data base file", 24, 129, 65, 13},
     {ControlKind::label, "Label4", "table name", 24, 172, 53, 13},
     {ControlKind::label, "Label5", "txt filename", 24, 3, 57, 13},

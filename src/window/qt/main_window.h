@@ -21,10 +21,10 @@ class MainWindow : public QWidget, private FormControls {
   Q_OBJECT
 
  public:
-  // Creates the window with its controls at their fixed places (kLayout), then runs
-  // on_create. "arguments" (without the program's name) are parsed at the
-  // first showing; "dbpath" is the program-wide database path and must
-  // outlive the window. Nothing is shown and nothing is opened here.
+  // Creates the window with its controls at their fixed places (kLayout),
+  // then runs on_create. "arguments" (without the program's name) are parsed
+  // at the first showing; "dbpath" is the program-wide database path and
+  // must outlive the window. Nothing is shown and nothing is opened here.
   MainWindow(std::vector<std::string> arguments, std::string& dbpath,
          const ErrorPresenter& presenter);
   ~MainWindow() override;
