@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/user_locale.h"
+
 namespace kadrum {
 
 namespace {
@@ -19,6 +21,13 @@ std::string grouped(const std::string& digits, const NumberFormat& format) {
 }
 
 }  // namespace
+
+NumberFormat user_number_format() {
+  const UserLocale user = read_user_locale();
+  return NumberFormat{user.decimal_separator.empty() ? std::string(".") : user.decimal_separator,
+                      user.group_size > 0 ? user.thousands_separator : std::string(),
+                      user.group_size > 0 ? user.group_size : 3};
+}
 
 std::string format_count(std::uint64_t n, const NumberFormat& format) {
   return grouped(std::to_string(n), format);

@@ -14,9 +14,9 @@ struct NumberFormat {
   int group_size = 3;
 };
 
-// The format of the numeric locale named by LC_ALL, then LC_NUMERIC, then
-// LANG, without touching the process's global locale (values are converted
-// elsewhere, with their own rule). The "C" format when that locale is missing.
+// The format of the user's numeric locale (read_user_locale; values are
+// converted elsewhere, with their own rule). The "C" format when that locale
+// is missing.
 NumberFormat user_number_format();
 
 // "n" in decimal, its digits grouped.

@@ -1,43 +1,16 @@
-// What every platform shares: the program-wide formats, and the reading of
-// Windows' date and time pictures (locale_formats_win.cpp reads those).
 #include "convert/locale_formats.h"
+
+#include "base/utf8.h"
 
 namespace kadrum {
 
-std::string strftime_format_of_picture(std::string_view picture) {
-  std::string format;
-  for (std::size_t i = 0; i < picture.size();) {
-    const char c = picture[i];
-    if (c == '\'') {
-      // Quoted text stands for itself; '' is one quote.
-      if (i + 1 < picture.size() && picture[i + 1] == '\'') {
-        format += '\'';
-        i += 2;
-        continue;
-      }
-      std::size_t end = picture.find('\'', i + 1);
-      if (end == std::string_view::npos) end = picture.size();
-      format.append(picture.substr(i + 1, end - i - 1));
-      i = end + 1;
-      continue;
-    }
-    std::size_t run = 1;
-    while (i + run < picture.size() && picture[i + run] == c) ++run;
-    switch (c) {
-      case 'd': format += run <= 2 ? "%d" : run == 3 ? "%a" : "%A"; break;
-      case 'M': format += run <= 2 ? "%m" : run == 3 ? "%b" : "%B"; break;
-      case 'y': format += run <= 2 ? "%y" : "%Y"; break;
-      case 'H': format += "%H"; break;
-      case 'h': format += "%I"; break;
-      case 'm': format += "%M"; break;
-      case 's': format += "%S"; break;
-      case 't': format += "%p"; break;
-      case '%': format.append(run * 2, '%'); break;
-      default: format.append(run, c);
-    }
-    i += run;
-  }
-  return format;
+LocaleFormats read_locale_formats() {
+  const UserLocale user = read_user_locale();
+  LocaleFormats formats;
+  if (utf8_length(user.decimal_separator) == 1) formats.decimal_separator = user.decimal_separator;
+  if (!user.short_date_format.empty()) formats.short_date_format = user.short_date_format;
+  if (!user.time_format.empty()) formats.time_format = user.time_format;
+  return formats;
 }
 
 namespace {

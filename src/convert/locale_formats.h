@@ -2,7 +2,8 @@
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "base/user_locale.h"  // strftime_format_of_picture, for the formats' users
 
 namespace kadrum {
 
@@ -15,15 +16,9 @@ struct LocaleFormats {
   std::string time_format = "%H:%M:%S";
 };
 
-// Reads the formats of the user's locale, as named by LC_ALL, then
-// LC_NUMERIC (LC_TIME for the date and time formats), then LANG, without
-// touching the process's global locale. Falls back to the "C" formats.
-// On Windows: the user's regional settings (GetLocaleInfoEx).
+// Reads the formats of the user's locale (read_user_locale), falling back
+// to the "C" formats for what it lacks.
 LocaleFormats read_locale_formats();
-
-// The strftime-style format of a Windows date or time picture
-// ("dd.MM.yyyy" gives "%d.%m.%Y", "h:mm:ss tt" gives "%I:%M:%S %p").
-std::string strftime_format_of_picture(std::string_view picture);
 
 // The program-wide formats, read on first use.
 const LocaleFormats& locale_formats();

@@ -1,7 +1,7 @@
 #include "window/program_title.h"
 
+#include "base/user_locale.h"
 #include "base/utf8.h"
-#include "window/lower_case.h"
 
 namespace kadrum {
 

@@ -57,14 +57,48 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// A control as "design" makes it, owned by "parent".
 template <typename Control>
-Control* place(QWidget* parent, const char* name, const QString& text, int left,
-               int top, int width, int height) {
-  auto* control = new Control(parent);  // owned by "parent"
-  control->setObjectName(name);
-  if constexpr (!std::is_same_v<Control, QListWidget>) control->setText(text);
-  control->setGeometry(left, top, width, height);
+Control* place(QWidget* parent, const ControlDesign& design) {
+  auto* control = new Control(parent);
+  control->setObjectName(design.name);
+  if constexpr (!std::is_same_v<Control, QListWidget>) control->setText(design.caption);
+  control->setGeometry(design.left, design.top, design.width, design.height);
   return control;
+}
+
+QWidget* place(QWidget* parent, const ControlDesign& design) {
+  switch (design.kind) {
+    case ControlKind::label: {
+      auto* label = place<QLabel>(parent, design);
+      label->setFocusPolicy(Qt::NoFocus);
+      label->setTextFormat(Qt::PlainText);
+      // Labels are as wide as their text in Tahoma; a substitute font may
+      // need more room, and a clipped caption helps nobody.
+      const int text_width = label->fontMetrics().horizontalAdvance(label->text());
+      if (text_width > label->width()) label->resize(text_width, label->height());
+      return label;
+    }
+    case ControlKind::edit: {
+      auto* field = place<QLineEdit>(parent, design);
+      field->setMaxLength(std::numeric_limits<int>::max());  // settings of any length
+      return field;
+    }
+    case ControlKind::button: {
+      auto* button = place<QPushButton>(parent, design);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      return button;
+    }
+    case ControlKind::list: {
+      auto* list = place<QListWidget>(parent, design);
+      list->setItemDelegate(new EntryHeightDelegate(list));
+      list->setUniformItemSizes(true);
+      return list;
+    }
+    case ControlKind::check: return place<QCheckBox>(parent, design);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -79,8 +113,8 @@ MainWindow::MainWindow(std::vector<std::string> arguments, std::string& dbpath,
 MainWindow::~MainWindow() = default;
 
 void MainWindow::create_controls() {
-  setWindowTitle("Kadrum");
-  resize(361, 348);
+  setWindowTitle(kWindowCaption);
+  resize(kClientWidth, kClientHeight);
   setFont(window_font());
   QPalette colours = palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
@@ -89,53 +123,19 @@ void MainWindow::create_controls() {
   setAutoFillBackground(true);
 
   // Creation order is drawing order; positions are absolute and never change.
-  Label1 = place<QLabel>(this, "Label1", "headlines:", 248, 22, 49, 13);
-  Label2 = place<QLabel>(
-      this, "Label2",
-      "single item with year and day        or        list of max 3 items:", 24,
-      49, 288, 13);
-  Label3 = place<QLabel>(this, "Label3", "data base file", 24, 129, 65, 13);
-  Label4 = place<QLabel>(this, "Label4", "table name", 24, 172, 53, 13);
-  Label5 = place<QLabel>(this, "Label5", "txt filename", 24, 3, 57, 13);
-  tabname = place<QLineEdit>(this, "tabname", "tabname", 48, 191, 121, 21);
-  itmnr = place<QLineEdit>(this, "itmnr", "itmnr", 48, 68, 119, 21);
-  Button1 = place<QPushButton>(this, "Button1", "go", 48, 272, 121, 25);
-  Button2 = place<QPushButton>(this, "Button2", "db connect", 48, 241, 121, 25);
-  dbname = place<QLineEdit>(this, "dbname", "dbname", 47, 148, 298, 21);
-  imprtfile = place<QLineEdit>(this, "imprtfile", "imprtfile", 47, 19, 121, 21);
-  Button3 = place<QPushButton>(this, "Button3", "exit", 48, 303, 121, 25);
-  nhdl = place<QLineEdit>(this, "nhdl", "1", 311, 19, 26, 21);
-  itemlist = place<QListWidget>(this, "itemlist", QString(), 218, 68, 119, 65);
-  CheckBox1 = place<QCheckBox>(this, "CheckBox1", "recreate table", 48, 218, 97, 17);
+  for (std::size_t i = 0; i < kLayout.size(); ++i) controls_[i] = place(this, kLayout[i]);
+  for (const control::Id id : kTabChain) controls_[id]->setFocusPolicy(Qt::StrongFocus);
+  for (std::size_t i = 0; i + 1 < kTabChain.size(); ++i)
+    setTabOrder(controls_[kTabChain[i]], controls_[kTabChain[i + 1]]);
+  controls_[kTabChain.front()]->setFocus();
 
-  for (QLabel* label : {Label1, Label2, Label3, Label4, Label5}) {
-    label->setFocusPolicy(Qt::NoFocus);
-    label->setTextFormat(Qt::PlainText);
-    // Labels are as wide as their text in Tahoma; a substitute font may need
-    // more room, and a clipped caption helps nobody.
-    const int text_width = label->fontMetrics().horizontalAdvance(label->text());
-    if (text_width > label->width()) label->resize(text_width, label->height());
-  }
-  // Settings are texts of any length.
-  for (QLineEdit* field : {tabname, itmnr, dbname, imprtfile, nhdl})
-    field->setMaxLength(std::numeric_limits<int>::max());
-  for (QPushButton* button : {Button1, Button2, Button3}) {
-    button->setAutoDefault(false);
-    button->setDefault(false);
-  }
-  itemlist->setItemDelegate(new EntryHeightDelegate(itemlist));
-  itemlist->setUniformItemSizes(true);
-
-  QWidget* const chain[] = {tabname, itmnr,     Button1, Button2,  dbname,
-                            imprtfile, Button3, nhdl,    itemlist, CheckBox1};
-  for (QWidget* control : chain) control->setFocusPolicy(Qt::StrongFocus);
-  for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
-    setTabOrder(chain[i], chain[i + 1]);
-  tabname->setFocus();
-
-  connect(Button1, &QPushButton::clicked, this, [this] { perform([this] { on_go(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { perform([this] { on_connect(); }); });
-  connect(Button3, &QPushButton::clicked, this, [this] { perform([this] { on_exit(); }); });
+  const auto clicked = [this](control::Id button, auto handler) {
+    connect(widget<QPushButton>(button), &QPushButton::clicked, this,
+            [this, handler] { perform([this, handler] { (this->*handler)(); }); });
+  };
+  clicked(control::Button1, &MainWindow::on_go);
+  clicked(control::Button2, &MainWindow::on_connect);
+  clicked(control::Button3, &MainWindow::on_exit);
 }
 
 void MainWindow::close_window() { close(); }
@@ -166,16 +166,7 @@ void MainWindow::perform(const std::function<void()>& action) {
   }
 }
 
-QLineEdit* MainWindow::field(Field field) const {
-  switch (field) {
-    case Field::imprtfile: return imprtfile;
-    case Field::nhdl: return nhdl;
-    case Field::itmnr: return itmnr;
-    case Field::dbname: return dbname;
-    case Field::tabname: return tabname;
-  }
-  return nullptr;
-}
+QLineEdit* MainWindow::field(Field field) const { return widget<QLineEdit>(control_of(field)); }
 
 std::string MainWindow::text(Field name) const { return field(name)->text().toStdString(); }
 
@@ -187,18 +178,23 @@ void MainWindow::set_text(Field name, const std::string& text) {
 
 std::vector<std::string> MainWindow::item_list() const {
   std::vector<std::string> entries;
-  for (int i = 0; i < itemlist->count(); ++i)
-    entries.push_back(itemlist->item(i)->text().toStdString());
+  const auto* list = widget<QListWidget>(control::itemlist);
+  for (int i = 0; i < list->count(); ++i) entries.push_back(list->item(i)->text().toStdString());
   return entries;
 }
 
 void MainWindow::set_item_list(const std::vector<std::string>& entries) {
-  itemlist->clear();
-  for (const std::string& entry : entries) itemlist->addItem(QString::fromStdString(entry));
+  auto* list = widget<QListWidget>(control::itemlist);
+  list->clear();
+  for (const std::string& entry : entries) list->addItem(QString::fromStdString(entry));
 }
 
-bool MainWindow::recreate_checked() const { return CheckBox1->isChecked(); }
+bool MainWindow::recreate_checked() const {
+  return widget<QCheckBox>(control::CheckBox1)->isChecked();
+}
 
-void MainWindow::set_recreate_checked(bool checked) { CheckBox1->setChecked(checked); }
+void MainWindow::set_recreate_checked(bool checked) {
+  widget<QCheckBox>(control::CheckBox1)->setChecked(checked);
+}
 
 }  // namespace kadrum

@@ -3,17 +3,15 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "window/form.h"
+#include "window/layout.h"
 
-class QCheckBox;
-class QLabel;
 class QLineEdit;
-class QListWidget;
-class QPushButton;
 
 namespace kadrum {
 
@@ -23,10 +21,10 @@ class MainWindow : public QWidget, private FormControls {
   Q_OBJECT
 
  public:
-  // Creates the window with its controls at their fixed places, then runs
-  // on_create. "arguments" (without the program's name) are parsed at the
-  // first showing; "dbpath" is the program-wide database path and must
-  // outlive the window. Nothing is shown and nothing is opened here.
+  // Creates the window with its controls at their fixed places (kLayout),
+  // then runs on_create. "arguments" (without the program's name) are parsed
+  // at the first showing; "dbpath" is the program-wide database path and
+  // must outlive the window. Nothing is shown and nothing is opened here.
   MainWindow(std::vector<std::string> arguments, std::string& dbpath,
          const ErrorPresenter& presenter);
   ~MainWindow() override;
@@ -61,22 +59,11 @@ class MainWindow : public QWidget, private FormControls {
   void set_recreate_checked(bool checked) override;
   void close_window() override;
   QLineEdit* field(Field field) const;
+  // The control "id", as the widget class its kind makes.
+  template <typename Widget>
+  Widget* widget(control::Id id) const { return static_cast<Widget*>(controls_[id]); }
 
-  QLabel* Label1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* Label3 = nullptr;
-  QLabel* Label4 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLineEdit* tabname = nullptr;
-  QLineEdit* itmnr = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* Button2 = nullptr;
-  QLineEdit* dbname = nullptr;
-  QLineEdit* imprtfile = nullptr;
-  QPushButton* Button3 = nullptr;
-  QLineEdit* nhdl = nullptr;
-  QListWidget* itemlist = nullptr;
-  QCheckBox* CheckBox1 = nullptr;
+  std::array<QWidget*, control::count> controls_{};  // owned as children
 
   const ErrorPresenter& presenter_;
   Form form_;

@@ -15,34 +15,6 @@ constexpr wchar_t kClassName[] = L"TForm9";
 // for Enter and Escape: no button is the default or the cancel button.
 constexpr int kFirstId = 100;
 
-enum class Kind { label, edit, button, list, check };
-
-struct Design {
-  Kind kind;
-  const wchar_t* text;
-  int left, top, width, height;
-};
-
-// Creation order, which is also drawing order; positions in pixels at 96 dpi.
-constexpr Design kDesign[] = {
-    {Kind::label, L"headlines:", 248, 22, 49, 13},
-    {Kind::label, L"single item with year and day        or        list of max 3 items:",
-     24, 49, 288, 13},
-    {Kind::label, L"data base file", 24, 129, 65, 13},
-    {Kind::label, L"table name", 24, 172, 53, 13},
-    {Kind::label, L"txt filename", 24, 3, 57, 13},
-    {Kind::edit, L"tabname", 48, 191, 121, 21},
-    {Kind::edit, L"itmnr", 48, 68, 119, 21},
-    {Kind::button, L"go", 48, 272, 121, 25},
-    {Kind::button, L"db connect", 48, 241, 121, 25},
-    {Kind::edit, L"dbname", 47, 148, 298, 21},
-    {Kind::edit, L"imprtfile", 47, 19, 121, 21},
-    {Kind::button, L"exit", 48, 303, 121, 25},
-    {Kind::edit, L"1", 311, 19, 26, 21},
-    {Kind::list, L"", 218, 68, 119, 65},
-    {Kind::check, L"recreate table", 48, 218, 97, 17},
-};
-
 // The wait cursor while an action runs: the window takes no input then, and
 // the cursor tells the user it is working.
 class BusyCursor {
@@ -64,22 +36,6 @@ std::wstring window_text(HWND control) {
 }
 
 GdiObject brush(COLORREF colour) { return GdiObject(CreateSolidBrush(colour)); }
-
-void fill(HDC dc, const RECT& rect, COLORREF colour) {
-  SetBkColor(dc, colour);
-  ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-}
-
-// A frame "width" pixels wide inside "rect": top and left in "top_left", bottom and right in "bottom_right".
-void frame(HDC dc, RECT rect, int width, COLORREF top_left, COLORREF bottom_right) {
-  for (int i = 0; i < width; ++i) {
-    fill(dc, {rect.left, rect.top, rect.right, rect.top + 1}, top_left);
-    fill(dc, {rect.left, rect.top, rect.left + 1, rect.bottom}, top_left);
-    fill(dc, {rect.left, rect.bottom - 1, rect.right, rect.bottom}, bottom_right);
-    fill(dc, {rect.right - 1, rect.top, rect.right, rect.bottom}, bottom_right);
-    InflateRect(&rect, -1, -1);
-  }
-}
 
 }  // namespace
 
@@ -121,11 +77,11 @@ MainWindow::MainWindow(HINSTANCE instance, std::vector<std::string> arguments,
   // area of the designed size; its own task-bar button; the platform places it.
   constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   constexpr DWORD ex_style = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-  RECT outer{0, 0, scaled(361), scaled(348)};
+  RECT outer{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
   AdjustWindowRectEx(&outer, style, FALSE, ex_style);
-  window_ = CreateWindowExW(ex_style, kClassName, L"Kadrum", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                            outer.right - outer.left, outer.bottom - outer.top, nullptr,
-                            nullptr, instance, this);
+  window_ = CreateWindowExW(ex_style, kClassName, to_wide(kWindowCaption).c_str(), style,
+                            CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                            outer.bottom - outer.top, nullptr, nullptr, instance, this);
   if (window_ == nullptr) throw Error("Das Fenster kann nicht angelegt werden");
   create_controls();
   form_.on_create();
@@ -148,27 +104,28 @@ void MainWindow::create_controls() {
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   const int line = static_cast<int>(metrics.tmHeight);
-  for (int i = 0; i < kControls; ++i) {
-    const Design& design = kDesign[i];
+  for (std::size_t i = 0; i < kLayout.size(); ++i) {
+    const ControlDesign& design = kLayout[i];
+    const std::wstring caption = to_wide(design.caption);
     const wchar_t* class_name = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD ex_style = 0;
     int left = scaled(design.left), top = scaled(design.top);
     int width = scaled(design.width), height = scaled(design.height);
     switch (design.kind) {
-      case Kind::label: {
+      case ControlKind::label: {
         style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
         // Labels are as wide as their text in Tahoma; a substitute font may
         // need more room, and a clipped caption helps nobody. A scaled font
         // may be drawn a little wider than it measures: the room to spare
         // is free, as no label has a control close to its right.
         SIZE extent{};
-        GetTextExtentPoint32W(dc, design.text, static_cast<int>(wcslen(design.text)), &extent);
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
         const int needed = extent.cx + extent.cx / 16 + scaled(2);
         if (needed > width) width = needed;
         break;
       }
-      case Kind::edit:
+      case ControlKind::edit:
         class_name = L"EDIT";
         style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
         // A themed field is painted by the window: a one-pixel frame and
@@ -176,35 +133,35 @@ void MainWindow::create_controls() {
         // middle, as the text stands in a field of the Linux window. The
         // standard ones keep the sunken edge.
         if (theme_.applied) {
-          frames_[static_cast<std::size_t>(i)] = {left, top, left + width, top + height};
+          frames_[i] = {left, top, left + width, top + height};
           left += 3, width -= 6;
           top += (height - line) / 2, height = line;
         } else {
           ex_style |= WS_EX_CLIENTEDGE;
         }
         break;
-      case Kind::button:
+      case ControlKind::button:
         class_name = L"BUTTON";
         style |= WS_TABSTOP | (theme_.applied ? BS_OWNERDRAW : BS_PUSHBUTTON);
         break;
-      case Kind::list:
+      case ControlKind::list:
         class_name = L"LISTBOX";
         style |= WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
         if (theme_.applied) {
           style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
-          frames_[static_cast<std::size_t>(i)] = {left, top, left + width, top + height};
+          frames_[i] = {left, top, left + width, top + height};
           left += 1, top += 1, width -= 2, height -= 2;
         } else {
           ex_style |= WS_EX_CLIENTEDGE;
         }
         break;
-      case Kind::check:
+      case ControlKind::check:
         class_name = L"BUTTON";
         style |= WS_TABSTOP | BS_AUTOCHECKBOX;
         break;
     }
     const HWND control = CreateWindowExW(
-        ex_style, class_name, design.text, style, left, top, width, height, window_,
+        ex_style, class_name, caption.c_str(), style, left, top, width, height, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + i)), instance_, nullptr);
     if (control == nullptr) {
       SelectObject(dc, old_font);
@@ -212,7 +169,7 @@ void MainWindow::create_controls() {
       throw Error("Das Fenster kann nicht angelegt werden");
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    controls_[static_cast<std::size_t>(i)] = control;
+    controls_[i] = control;
   }
   SelectObject(dc, old_font);
   ReleaseDC(window_, dc);
@@ -220,15 +177,13 @@ void MainWindow::create_controls() {
   // Settings are texts of any length; the list shows entries 13 pixels high.
   for (const Field name : {Field::imprtfile, Field::nhdl, Field::itmnr, Field::dbname, Field::tabname})
     SendMessageW(field(name), EM_SETLIMITTEXT, 0, 0);
-  SendMessageW(controls_[itemlist], LB_SETITEMHEIGHT, 0, scaled(13));
+  SendMessageW(controls_[control::itemlist], LB_SETITEMHEIGHT, 0, scaled(13));
 
   // Tab moves in the order of the child windows: the tab chain goes last, in
   // its order, behind the labels (nothing overlaps, so nothing is drawn over).
-  for (const Control control : {tabname, itmnr, Button1, Button2, dbname, imprtfile, Button3,
-                                nhdl, itemlist, CheckBox1})
-    SetWindowPos(controls_[control], HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  focus_ = controls_[tabname];
+  for (const control::Id id : kTabChain)
+    SetWindowPos(controls_[id], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  focus_ = controls_[kTabChain.front()];
 }
 
 void MainWindow::show(int show_command) {
@@ -279,9 +234,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       // A click on a field's margin, outside its edit control, still
       // focuses the field.
       const POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-      for (int i = 0; i < kControls; ++i)
-        if (PtInRect(&frames_[static_cast<std::size_t>(i)], point))
-          SetFocus(controls_[static_cast<std::size_t>(i)]);
+      for (std::size_t i = 0; i < control::count; ++i)
+        if (PtInRect(&frames_[i], point)) SetFocus(controls_[i]);
       return 0;
     }
     case WM_COMMAND:
@@ -314,8 +268,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     case WM_DRAWITEM: {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-      if (item.CtlType == ODT_BUTTON) draw_button(item);
-      if (item.CtlType == ODT_LISTBOX) draw_entry(item);
+      if (item.CtlType == ODT_BUTTON) draw_button(item, window_text(item.hwndItem), theme_);
+      if (item.CtlType == ODT_LISTBOX) draw_list_entry(item, theme_);
       return TRUE;
     }
     case WM_PAINT: {
@@ -353,101 +307,35 @@ void MainWindow::settings_changed() {
 
 void MainWindow::command(int id, int code) {
   const int index = id - kFirstId;
-  if (index < 0 || index >= kControls) return;  // IDOK, IDCANCEL: no such buttons
+  if (index < 0 || index >= int{control::count}) return;  // IDOK, IDCANCEL: no such buttons
   switch (index) {
-    case Button1:
+    case control::Button1:
       if (code == BN_CLICKED) perform([this] { form_.on_go(); });
       break;
-    case Button2:
+    case control::Button2:
       if (code == BN_CLICKED) perform([this] { form_.on_connect(); });
       break;
-    case Button3:
+    case control::Button3:
       if (code == BN_CLICKED) perform([this] { form_.on_exit(); });
       break;
     default:
       // The painted frame of a field shows where the focus is.
-      if (theme_.applied && (code == EN_SETFOCUS || code == EN_KILLFOCUS ||
-                             (index == itemlist && (code == LBN_SETFOCUS || code == LBN_KILLFOCUS)))) {
+      if (theme_.applied &&
+          (code == EN_SETFOCUS || code == EN_KILLFOCUS ||
+           (index == control::itemlist && (code == LBN_SETFOCUS || code == LBN_KILLFOCUS))))
         InvalidateRect(window_, &frames_[static_cast<std::size_t>(index)], FALSE);
-      }
       break;
   }
 }
 
-// The themed fields and the list: a frame one pixel wide, dark above and
-// left, light below and right, in the focus colour all round while the
-// control has the focus; inside it the fields' colour.
+// The themed fields and the list, the controls with a frame of their own.
 void MainWindow::paint_frames(HDC dc) {
   const HWND focus = GetFocus();
-  for (const Control control : {tabname, itmnr, dbname, imprtfile, nhdl, itemlist}) {
-    RECT rect = frames_[control];
-    if (controls_[control] == focus)
-      frame(dc, rect, 1, theme_.focus, theme_.focus);
-    else
-      frame(dc, rect, 1, theme_.dark, theme_.light);
-    InflateRect(&rect, -1, -1);
-    fill(dc, rect, theme_.base);
-  }
+  for (std::size_t i = 0; i < control::count; ++i)
+    if (!IsRectEmpty(&frames_[i])) paint_field_frame(dc, frames_[i], controls_[i] == focus, theme_);
 }
 
-// A themed push button: the face, a two-pixel raised edge (sunken while
-// pressed), the focus colour as its edge while it has the focus, the caption
-// centred and without access key.
-void MainWindow::draw_button(const DRAWITEMSTRUCT& item) {
-  const HDC dc = item.hDC;
-  RECT rect = item.rcItem;
-  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-  const bool focused = (item.itemState & ODS_FOCUS) != 0;
-  fill(dc, rect, theme_.button_face);
-  if (focused && !pressed) {
-    frame(dc, rect, 2, theme_.focus, theme_.focus);
-  } else if (pressed) {
-    frame(dc, rect, 1, theme_.dark, theme_.light);
-    InflateRect(&rect, -1, -1);
-    frame(dc, rect, 1, theme_.shadow, theme_.button_face);
-    rect = item.rcItem;
-    OffsetRect(&rect, 1, 1);
-  } else {
-    frame(dc, rect, 1, theme_.light, theme_.shadow);
-    InflateRect(&rect, -1, -1);
-    frame(dc, rect, 1, theme_.button_face, theme_.dark);
-    rect = item.rcItem;
-  }
-  const std::wstring caption = window_text(item.hwndItem);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, (item.itemState & ODS_DISABLED) != 0 ? theme_.dark : theme_.button_text);
-  DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &rect,
-            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-}
-
-// A themed list entry: the selected one in the highlight colours.
-void MainWindow::draw_entry(const DRAWITEMSTRUCT& item) {
-  if (item.itemID == static_cast<UINT>(-1)) return;
-  const bool selected = (item.itemState & ODS_SELECTED) != 0;
-  fill(item.hDC, item.rcItem, selected ? theme_.highlight : theme_.base);
-  const auto length = SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
-  if (length < 0) return;
-  std::wstring entry(static_cast<std::size_t>(length) + 1, L'\0');
-  SendMessageW(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(entry.data()));
-  entry.resize(static_cast<std::size_t>(length));
-  RECT rect = item.rcItem;
-  rect.left += 2;
-  SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, selected ? theme_.highlighted_text : theme_.base_text);
-  DrawTextW(item.hDC, entry.c_str(), static_cast<int>(entry.size()), &rect,
-            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-}
-
-HWND MainWindow::field(Field field) const {
-  switch (field) {
-    case Field::imprtfile: return controls_[imprtfile];
-    case Field::nhdl: return controls_[nhdl];
-    case Field::itmnr: return controls_[itmnr];
-    case Field::dbname: return controls_[dbname];
-    case Field::tabname: return controls_[tabname];
-  }
-  return nullptr;
-}
+HWND MainWindow::field(Field field) const { return controls_[control_of(field)]; }
 
 std::string MainWindow::text(Field name) const { return from_wide(window_text(field(name))); }
 
@@ -460,7 +348,7 @@ void MainWindow::set_text(Field name, const std::string& text) {
 }
 
 std::vector<std::string> MainWindow::item_list() const {
-  const HWND list = controls_[itemlist];
+  const HWND list = controls_[control::itemlist];
   std::vector<std::string> entries;
   const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
@@ -474,18 +362,19 @@ std::vector<std::string> MainWindow::item_list() const {
 }
 
 void MainWindow::set_item_list(const std::vector<std::string>& entries) {
-  const HWND list = controls_[itemlist];
+  const HWND list = controls_[control::itemlist];
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   for (const std::string& entry : entries)
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(to_wide(entry).c_str()));
 }
 
 bool MainWindow::recreate_checked() const {
-  return SendMessageW(controls_[CheckBox1], BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendMessageW(controls_[control::CheckBox1], BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void MainWindow::set_recreate_checked(bool checked) {
-  SendMessageW(controls_[CheckBox1], BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(controls_[control::CheckBox1], BM_SETCHECK,
+               checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void MainWindow::close_window() {

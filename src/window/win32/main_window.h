@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "window/form.h"
+#include "window/layout.h"
 #include "window/win32/theme.h"
 
 namespace kadrum {
@@ -27,8 +28,8 @@ using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDeleter>;
 
 class MainWindow final : private FormControls {
  public:
-  // Creates the window and its controls at their places, scaled for the
-  // screen's dots per inch, then runs on_create. Nothing is shown and
+  // Creates the window and its controls at their places (kLayout), scaled
+  // for the screen's dots per inch, then runs on_create. Nothing is shown and
   // nothing is opened here. "dbpath", "presenter" and "theme" must outlive
   // the window.
   MainWindow(HINSTANCE instance, std::vector<std::string> arguments, std::string& dbpath,
@@ -47,11 +48,6 @@ class MainWindow final : private FormControls {
   Form& form() { return form_; }
 
  private:
-  enum Control {
-    Label1, Label2, Label3, Label4, Label5, tabname, itmnr, Button1, Button2,
-    dbname, imprtfile, Button3, nhdl, itemlist, CheckBox1, kControls
-  };
-
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
   void create_controls();
@@ -61,8 +57,6 @@ class MainWindow final : private FormControls {
   void command(int id, int code);
   void settings_changed();
   void paint_frames(HDC dc);
-  void draw_button(const DRAWITEMSTRUCT& item);
-  void draw_entry(const DRAWITEMSTRUCT& item);
   HWND owner() const;
   int scaled(int pixels) const;
 
@@ -81,8 +75,8 @@ class MainWindow final : private FormControls {
   HINSTANCE instance_;
   int dpi_ = 96;
   HWND window_ = nullptr;
-  std::array<HWND, kControls> controls_{};
-  std::array<RECT, kControls> frames_{};  // themed fields: the painted frame
+  std::array<HWND, control::count> controls_{};  // in kLayout's order
+  std::array<RECT, control::count> frames_{};  // themed fields: the painted frame
   HWND focus_ = nullptr;  // the control that had the focus when the window was left
   UINT taskbar_created_ = 0;
   GdiObject font_;

@@ -1,5 +1,6 @@
 // The visual theme "Slate Classico" for the Win32 window, carried in the
-// program's resources (resource type THEME, named after the theme).
+// program's resources (resource type THEME, named after the theme), and the
+// parts of the window that are painted in its colours.
 #pragma once
 
 #include <windows.h>
@@ -40,5 +41,18 @@ std::optional<std::string> find_theme(std::string_view name);
 // "Fehler" box through "presenter" and gives the system's look. Call before
 // the window exists.
 Theme apply_theme(std::string_view name, const ErrorPresenter& presenter);
+
+// A themed field's or the list's frame, "rect": one pixel wide, dark above
+// and left, light below and right, in the focus colour all round while the
+// control is "focused"; inside it the fields' colour.
+void paint_field_frame(HDC dc, RECT rect, bool focused, const Theme& theme);
+
+// An owner-drawn push button: the face, a two-pixel raised edge (sunken
+// while pressed), the focus colour as its edge while it has the focus,
+// "caption" centred and without access key.
+void draw_button(const DRAWITEMSTRUCT& item, std::wstring_view caption, const Theme& theme);
+
+// An owner-drawn list entry: the selected one in the highlight colours.
+void draw_list_entry(const DRAWITEMSTRUCT& item, const Theme& theme);
 
 }  // namespace kadrum
