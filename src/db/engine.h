@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +18,7 @@
 #include "base/provider_error.h"
 #include "convert/field_kind.h"
 #include "convert/value.h"
+#include "db/sql_scan.h"
 
 namespace kadrum {
 
@@ -113,6 +113,10 @@ class Engine {
   // leaves the transaction usable, undoing only that statement.
   virtual void execute(std::string_view statement,
                        std::size_t parameter_count) = 0;
+  // How the engine's SQL quotes and comments: every statement text, marker
+  // scan and table-name check reads the text this way.
+  virtual const SqlDialect& sql_dialect() const = 0;
+
   // Executes a command's statement text, its ":name" parameter markers
   // written in the engine's form first (see scan_parameter_markers).
   void execute_command(std::string_view text);
@@ -134,8 +138,9 @@ class Engine {
   // Runs one statement line (without its line end) of the recreate, as
   // the caller's statement object does; throws what the engine throws.
   using RunStatement = std::function<void(const std::string& line)>;
-  // Replaces the table "name" (as typed; a name holding ";", "--", "/*" or a
-  // NUL byte is refused with kadrum::Error before anything runs) by an
+  // Replaces the table "name" (as typed; a name that check_statement_name
+  // refuses in the engine's dialect is refused with kadrum::Error before
+  // anything runs) by an
   // empty one with the three "columns" of the engine's number type, all or
   // nothing: a failed create, or a kill, leaves the old table as it was.
   // Inside the caller's transaction ("inside_transaction") the new table
@@ -210,12 +215,6 @@ class Engine {
   // How the engine writes parameter marker "index" (0-based) in a statement.
   virtual std::string parameter_marker(std::size_t index) const = 0;
 };
-
-// Refuses (kadrum::Error) a table name that would change the statements
-// that recreate it: a comment start or a statement end would let the drop
-// reach another table ("t --" drops t), and a NUL byte ends the text an
-// engine reads.
-void check_statement_name(const std::string& name);
 
 // Opens the engine and database that "connection_string" names: its data
 // source chooses the engine (data_source_form). Throws ProviderError with a

@@ -181,6 +181,14 @@ void Session::read_dialect() {
       succeeded(SQLGetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
       size == 2000;
   dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
+  if (dialect_.rename_swap)
+    dialect_.sql = &mysql_sql;
+  else if (dbms.find("postgresql") != std::string::npos)
+    dialect_.sql = &postgresql_sql;
+  else if (dbms.find("sqlite") != std::string::npos)
+    dialect_.sql = &sqlite_sql;
+  else if (dbms.find("sql server") != std::string::npos || dbms.find("access") != std::string::npos)
+    dialect_.sql = &microsoft_sql;
 }
 
 void Session::cancel_running() noexcept {
@@ -241,7 +249,7 @@ OdbcEngine::OdbcEngine(const std::string& source)
 
 void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, sql_dialect());
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
@@ -300,7 +308,7 @@ class OdbcStatement final : public EngineStatement {
       : session_(std::move(session)),
         handle_(session_->connection()),
         one_row_failure_(std::move(one_row_failure)) {
-    check_single_statement(sql);
+    check_single_statement(sql, *session_->dialect().sql);
     session_->send_waiting();
     WideString text = widen(sql);
     check(SQLPrepareW(handle_.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
@@ -374,7 +382,7 @@ std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
 
 std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, sql_dialect());
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
@@ -457,8 +465,7 @@ void OdbcEngine::recreate_table(const std::string& name,
     Engine::recreate_table(name, columns, inside_transaction, run);
     return;
   }
-  check_statement_name(name);
-  check_list_name(name);
+  check_recreate_name(name);
   if (!dialect.rename_swap) {
     if (inside_transaction)
       throw ProviderError(fill_message(

@@ -34,6 +34,9 @@ struct Dialect {
   // How an INSERT without columns is written.
   std::string no_columns = " DEFAULT VALUES";
   bool read_only = false;  // SQL_DATA_SOURCE_READ_ONLY
+  // How the database's SQL quotes and comments, known by its SQL_DBMS_NAME;
+  // the standard's for a database Kadrum does not know.
+  const SqlDialect* sql = &standard_sql;
 };
 
 class Block;
@@ -141,6 +144,7 @@ class OdbcEngine final : public Engine {
   std::string table_key(std::string_view name) override;
 
   const Dialect& dialect() const { return session_->dialect(); }
+  const SqlDialect& sql_dialect() const override { return *session_->dialect().sql; }
 
  protected:
   std::string_view number_type() const override { return session_->dialect().double_type; }
@@ -154,10 +158,10 @@ class OdbcEngine final : public Engine {
     std::string aside;
   };
   void swap_in(const Swap& swap);
-  // MariaDB and MySQL read "#" as a comment and "," as a list of tables:
-  // a drop of "t #x" or "t, u" would reach other tables. Throws
-  // kadrum::Error for such a name, before anything runs.
-  void check_list_name(const std::string& name) const;
+  // Refuses (kadrum::Error) a name that check_statement_name refuses; with
+  // RENAME TABLE, which lists tables, also one with a "," outside quotes
+  // ("t, u" would reach u).
+  void check_recreate_name(std::string_view name) const;
   // The helper table "name" + "suffix" (+ a number), quoted, that is free
   // or one Kadrum made (its comment says so; such a leftover is dropped).
   std::string helper_table(const std::string& name, std::string_view suffix);

@@ -220,34 +220,4 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
   throw failure(type, handle, secrets, german);
 }
 
-void check_single_statement(std::string_view sql) {
-  bool seen_statement = false;
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-      i = std::min(sql.find('\n', i), sql.size());
-    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
-      const auto end = sql.find("*/", i + 2);
-      i = end == std::string_view::npos ? sql.size() : end + 1;
-    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-      const char close = c == '[' ? ']' : c;
-      seen_statement = true;
-      auto end = sql.find(close, i + 1);
-      // A doubled quote stays inside the quoted stretch.
-      while (end != std::string_view::npos && close != ']' && end + 1 < sql.size() &&
-             sql[end + 1] == close)
-        end = sql.find(close, end + 2);
-      i = end == std::string_view::npos ? sql.size() : end;
-    } else if (c == ';') {
-      const auto rest = sql.substr(i + 1);
-      if (rest.find_first_not_of(" \t\r\n\f\v;") != std::string_view::npos)
-        throw ProviderError(messages::second_statement);
-      break;
-    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') {
-      seen_statement = true;
-    }
-  }
-  if (!seen_statement) throw ProviderError(messages::no_statement);
-}
-
 }  // namespace kadrum::odbc

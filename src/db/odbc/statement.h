@@ -105,12 +105,6 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
 
 inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
-// Refuses (ProviderError) a statement text that holds no statement, or a
-// second one after its first: ODBC drivers differ in whether they run
-// several, so a name that carries "; drop table" is refused before the
-// driver sees it. Quotes (', ", `, [...]) and comments are skipped.
-void check_single_statement(std::string_view sql);
-
 template <SQLSMALLINT Type>
 Handle<Type>::Handle(SQLHANDLE parent) {
   const SQLRETURN rc = SQLAllocHandle(Type, parent, &handle_);

@@ -195,7 +195,7 @@ std::string PostgresEngine::parameter_marker(std::size_t index) const {
 
 void PostgresEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, postgresql_sql);
   pg_conn* conn = session_->command();
   // Parameters without value are NULL, as SQLite takes unbound ones.
   const std::vector<const char*> values(parameter_count, nullptr);
@@ -210,7 +210,7 @@ class PostgresStatement final : public EngineStatement {
       : session_(std::move(session)),
         sql_(one_row_failure.empty() ? std::move(sql) : one_row_statement(sql)),
         one_row_failure_(std::move(one_row_failure)) {
-    check_single_statement(sql_);
+    check_single_statement(sql_, postgresql_sql);
   }
 
   void run(std::span<const StatementValue> values) override {
@@ -388,7 +388,7 @@ void PostgresEngine::hold_recreate_lock(std::string_view name) {
 
 std::vector<std::vector<std::string>> PostgresEngine::select_text(std::string_view statement) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, postgresql_sql);
   pg_conn* conn = session_->command();
   std::vector<std::vector<std::string>> rows;
   guarded(conn, [&] {
