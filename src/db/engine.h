@@ -18,6 +18,7 @@
 #include "base/provider_error.h"
 #include "convert/field_kind.h"
 #include "convert/value.h"
+#include "db/data_source.h"
 #include "db/sql_scan.h"
 
 namespace kadrum {
@@ -216,14 +217,20 @@ class Engine {
   virtual std::string parameter_marker(std::size_t index) const = 0;
 };
 
-// Opens the engine and database that "connection_string" names: its data
-// source chooses the engine (data_source_form). Throws ProviderError with a
-// German description when the data source is refused or unusable.
+// Opens the engine and database that "source" names (read_data_source
+// chose the engine). Throws ProviderError with a German description when
+// the data source is unusable.
+std::unique_ptr<Engine> open_engine(const DataSource& source);
+// The engine of the data source that "connection_string" holds
+// (connection_data_source); throws also when that is refused.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
 
-// Creates the empty database that "data_source" names when it does not exist
-// yet and returns true (a refused data source throws and creates nothing); returns false, changing nothing, when it exists.
+// Creates the empty database that "source" names when it does not exist
+// yet and returns true; returns false, changing nothing, when it exists.
 // Throws ProviderError when it cannot be created.
-bool create_database(const std::string& data_source);
+bool create_database(const DataSource& source);
+// The same for a data source as typed (read_data_source); a refused one
+// throws and creates nothing.
+bool create_database(std::string_view data_source);
 
 }  // namespace kadrum

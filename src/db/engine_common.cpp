@@ -38,6 +38,10 @@ std::unique_ptr<EngineStatement> Engine::prepare_command(std::string_view text,
   return prepare(marked.text, marked.names.size(), one_row_failure);
 }
 
+std::vector<std::vector<std::string>> Engine::select_text(std::string_view) {
+  throw ProviderError("Diese Datenbank kann keine Abfrageergebnisse lesen");
+}
+
 std::unique_ptr<EngineLock> Engine::try_lock(std::string_view) {
   return std::make_unique<EngineLock>();
 }

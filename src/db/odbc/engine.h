@@ -115,10 +115,10 @@ inline constexpr std::string_view kHelperMark = "kadrum helper";
 
 class OdbcEngine final : public Engine {
  public:
-  // Connects through the ODBC connection string "source" ("odbc:" and
-  // "DSN=lab" or "Driver={...};..."), autocommit on. Throws ProviderError
-  // as Session does.
-  explicit OdbcEngine(const std::string& source);
+  // Connects through the ODBC connection string "connection_string"
+  // ("DSN=lab" or "Driver={...};...", without "odbc:"), autocommit on.
+  // Throws ProviderError as Session does.
+  explicit OdbcEngine(const std::string& connection_string);
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineStatement> prepare(std::string_view statement,
@@ -170,7 +170,6 @@ class OdbcEngine final : public Engine {
   void finish_pending_swaps(const std::string& name);
 
   std::shared_ptr<Session> session_;
-  std::string source_;
   std::optional<Swap> swap_;
   LockKind lock_kind_ = LockKind::none;
   std::unique_ptr<LockFile> lock_file_;  // for LockKind::file
@@ -179,12 +178,12 @@ class OdbcEngine final : public Engine {
   std::vector<std::unique_ptr<EngineLock>> held_locks_;
 };
 
-// Creates the database that the connection string "source" names
-// ("Database=" or "DB="), through the server, when the driver's database
+// Creates the database that the ODBC connection string (without "odbc:")
+// names ("Database=" or "DB="), through the server, when the driver's database
 // can (MariaDB, MySQL: CREATE DATABASE), and returns true; returns false,
 // changing nothing, when it exists. Throws ProviderError when it cannot be
 // created, with a German description that says so when the driver cannot
 // create databases.
-bool create_database(const std::string& source);
+bool create_database(const std::string& connection_string);
 
 }  // namespace kadrum::odbc

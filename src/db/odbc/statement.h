@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/provider_error.h"
+#include "db/data_source.h"
 
 namespace kadrum::odbc {
 
@@ -22,13 +23,6 @@ using WideString = std::basic_string<SQLWCHAR>;
 WideString widen(std::string_view text);
 std::string narrow(const SQLWCHAR* text, std::size_t length);
 std::string narrow(const WideString& text);
-
-// The passwords ("PWD=", "Password=", any case, braced or not) that an ODBC
-// connection string holds.
-std::vector<std::string> passwords_in(std::string_view connection_string);
-// "text" with every one of "secrets" replaced by "***". Never throws but
-// for memory.
-std::string masked(std::string_view text, const std::vector<std::string>& secrets);
 
 // One ODBC handle of "Type", freed on destruction. Moves, never copies.
 template <SQLSMALLINT Type>
