@@ -63,43 +63,6 @@ TEST(SqlScan, OneStatementAsEveryDialectReadsIt) {
       EXPECT_EQ(outcome(sql, dialects[d].sql), expected[d]) << dialects[d].name << ": " << sql;
 }
 
-TEST(SqlScan, TailAfterAStatementTakesOnlyBlanksCommentsAndSemicolons) {
-  for (const char* tail : {"", " ;\r\n", "; -- end", "/* a */ ;"})
-    EXPECT_NO_THROW(check_statement_tail(tail, sqlite_sql)) << tail;
-  for (const char* tail : {" x", "; drop table t", "-- a\nb"})
-    EXPECT_EQ(outcome(std::string("select 1;") + tail, sqlite_sql), '2') << tail;
-}
-
-TEST(SqlScan, RecreateNamesAreRefusedWhereTheyWouldChangeTheStatements) {
-  const std::string cut = "' wird abgelehnt: ';', '--', '/*' und Nullzeichen würden";
-  const std::string reach = "' wird abgelehnt: '#' und ',' würden";
-  struct Case {
-    const char* name;
-    const SqlDialect& dialect;
-    bool in_name_list;
-    std::string refusal;  // what follows the name; empty: accepted
-  };
-  const Case cases[] = {
-      {"t --", sqlite_sql, false, cut},        {"t;", postgresql_sql, false, cut},
-      {"`t;`", mysql_sql, true, cut},          {"t/* */", standard_sql, false, cut},
-      {"precious #x", mysql_sql, true, reach}, {"precious, other", mysql_sql, true, reach},
-      {"`a#b`.`c,d`", mysql_sql, true, ""},    {"precious #x", postgresql_sql, false, ""},
-      {"a, b", mysql_sql, false, ""},          {"\"my data\"", sqlite_sql, false, ""},
-  };
-  for (const auto& c : cases) {
-    const std::string message =
-        testing::message_of([&] { check_statement_name(c.name, c.dialect, c.in_name_list); });
-    if (c.refusal.empty())
-      EXPECT_EQ(message, "(no error)") << c.name;
-    else
-      EXPECT_TRUE(message.starts_with("Der Tabellenname '" + std::string(c.name) + c.refusal))
-          << c.name << ": " << message;
-  }
-  EXPECT_TRUE(testing::message_of([] {
-                check_statement_name(std::string("t\0x", 3), sqlite_sql);
-              }).starts_with("Der Tabellenname 't\\0x' wird abgelehnt"));
-}
-
 TEST(ParameterMarkers, ColonsOutsideQuotesAndCommentsBecomeMarkers) {
   struct Case {
     const char* statement;
