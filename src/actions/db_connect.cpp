@@ -46,7 +46,7 @@ void lock_for_recreate(const RunSettings& settings, DatabaseObjects& db) {
   // create at once: nothing else keeps a second recreate from dropping
   // this run's records while it still imports.
   db.access_con.engine().check_table_name(settings.table_name);
-  check_statement_name(settings.table_name);
+  check_statement_name(settings.table_name, db.access_con.engine().sql_dialect());
   db.access_con.engine().hold_recreate_lock(settings.table_name);
 }
 

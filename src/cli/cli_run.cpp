@@ -44,7 +44,7 @@ void check_and_create(const RunSettings& settings, const CliOptions& options) {
   check_numbers(settings);
   if (options.create_database && !settings.database_path.empty() &&
       settings.database_path != "?")
-    create_database(settings.database_path);
+    create_database(read_data_source(settings.database_path));
 }
 
 // The summary line on standard error, once the records are known to be in

@@ -19,7 +19,8 @@ void Connection::set_connection_string(std::string text) {
 void Connection::open() {
   if (is_open())
     throw Error(messages::for_object("access_con", messages::connection_open));
-  engine_ = open_engine(connection_string_);
+  // The data source is read here, once, from the string "db connect" made.
+  engine_ = open_engine(connection_data_source(connection_string_));
 }
 
 void Connection::close() {

@@ -22,7 +22,8 @@ class Connection {
   const std::string& connection_string() const { return connection_string_; }
   // Accepted only while closed; throws kadrum::Error when open.
   void set_connection_string(std::string text);
-  // Opens the engine for the connection string. Throws ProviderError.
+  // Opens the engine for the data source of the connection string
+  // (connection_data_source). Throws ProviderError.
   void open();
   // Closes; every attached table whose cursor closes with it is closed first
   // (the disconnect notice). Nothing happens when already closed.

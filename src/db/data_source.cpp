@@ -4,7 +4,9 @@
 #include <array>
 #include <cctype>
 
+#include "base/integer_text.h"
 #include "base/provider_error.h"
+#include "db/connection_string.h"
 
 namespace kadrum {
 
@@ -103,29 +105,193 @@ std::string shown_data_source(std::string_view source) {
   return shown;
 }
 
-DataSourceForm data_source_form(std::string_view source) {
+DataSource read_data_source(std::string_view source) {
+  const DataSource file{EngineKind::sqlite, std::string(source), shown_data_source(source)};
   const std::size_t start = std::min(source.find_first_not_of(' '), source.size());
   std::size_t colon = start;
   while (colon < source.size() && is_scheme_char(source[colon])) ++colon;
-  if (colon - start < 2 || colon >= source.size() || source[colon] != ':') return {};
+  if (colon - start < 2 || colon >= source.size() || source[colon] != ':') return file;
   const std::string scheme = lower(source.substr(start, colon - start));
   const std::string_view rest = source.substr(colon + 1);
   const bool slashes = rest.starts_with("//");
   for (const Scheme& known : known_schemes) {
     if (scheme != known.name) continue;
-    if (start == 0 && known.engine == EngineKind::odbc) return {known.engine, std::string(source)};
-    if (start == 0 && slashes) return {known.engine, scheme + ":" + std::string(rest)};
+    if (start == 0 && known.engine == EngineKind::odbc)
+      return {known.engine, std::string(rest), file.shown};
+    if (start == 0 && slashes) return {known.engine, scheme + ":" + std::string(rest), file.shown};
     break;  // a known scheme written otherwise: refused below
   }
   const bool uri_like = slashes || rest.find('@') < rest.find('/');
   const bool known = std::any_of(known_schemes.begin(), known_schemes.end(),
                                  [&](const Scheme& k) { return k.name == scheme; });
-  if (scheme == "file" || (!uri_like && !known)) return {};
+  if (scheme == "file" || (!uri_like && !known)) return file;
   throw ProviderError(fill_message(
       "Die Datenquelle '%s' wird nicht erkannt: ein PostgreSQL-Server wird als "
       "postgresql://… oder postgres://… angegeben, eine ODBC-Verbindung als odbc:…, eine "
       "SQLite-Datenbank als Dateipfad",
-      {shown_data_source(source)}));
+      {file.shown}));
+}
+
+DataSource connection_data_source(std::string_view connection_string) {
+  std::string source = connection_setting(connection_string, "Data Source").value_or("");
+  if (!source.empty() && source.back() == ' ') source.pop_back();
+  return read_data_source(source);
+}
+
+std::vector<OdbcSetting> odbc_settings(std::string_view text) {
+  std::vector<OdbcSetting> settings;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    OdbcSetting setting;
+    std::size_t end = at;
+    const auto equals = text.find('=', at);
+    if (equals != std::string_view::npos && equals < text.find(';', at)) {
+      setting.key = lower(text.substr(at, equals - at));
+      setting.key.erase(0, setting.key.find_first_not_of(' '));
+      setting.key.erase(setting.key.find_last_not_of(' ') + 1);
+      end = std::min(text.find_first_not_of(" \t", equals + 1), text.size());
+      if (end < text.size() && text[end] == '{') {
+        const std::size_t open = end;
+        for (++end; end < text.size(); ++end) {
+          if (text[end] != '}') {
+            setting.value += text[end];
+          } else if (end + 1 < text.size() && text[end + 1] == '}') {
+            setting.value += text[++end];
+          } else {
+            break;
+          }
+        }
+        end = std::min(end + 1, text.size());
+        setting.braced = text.substr(open, end - open);
+      }
+    }
+    end = std::min(text.find(';', end), text.size());
+    setting.part = text.substr(at, end - at);
+    if (equals != std::string_view::npos && equals < end && setting.braced.empty()) {
+      const std::string_view value = text.substr(equals + 1, end - equals - 1);
+      const auto first = value.find_first_not_of(" \t");
+      if (first != std::string_view::npos)
+        setting.value = value.substr(first, value.find_last_not_of(" \t") + 1 - first);
+    }
+    settings.push_back(std::move(setting));
+    at = end + 1;
+  }
+  return settings;
+}
+
+std::optional<std::string> odbc_setting(std::string_view connection_string, std::string_view key) {
+  for (OdbcSetting& setting : odbc_settings(connection_string))
+    if (setting.key == key) return std::move(setting.value);
+  return std::nullopt;
+}
+
+std::vector<std::string> odbc_passwords(std::string_view connection_string) {
+  std::vector<std::string> found;
+  for (const OdbcSetting& setting : odbc_settings(connection_string)) {
+    if (setting.key != "pwd" && setting.key != "password") continue;
+    // The braced form as written is a secret too.
+    if (!setting.braced.empty()) found.emplace_back(setting.braced);
+    if (!setting.value.empty()) found.push_back(setting.value);
+  }
+  return found;
+}
+
+namespace {
+
+std::string percent_decoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex_digit(text[i + 1]) >= 0 &&
+        hex_digit(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex_digit(text[i + 1]) * 16 + hex_digit(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string masked(std::string_view text, const std::vector<std::string>& secrets, bool apart) {
+  std::vector<std::string> sorted(secrets);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  std::string shown(text);
+  for (const auto& secret : sorted) {
+    if (secret.empty()) continue;
+    for (auto at = shown.find(secret); at != std::string::npos;) {
+      const std::size_t end = at + secret.size();
+      if (apart && ((at > 0 && is_word_char(shown[at - 1]) && is_word_char(secret.front())) ||
+                    (end < shown.size() && is_word_char(shown[end]) &&
+                     is_word_char(secret.back())))) {
+        at = shown.find(secret, at + 1);
+        continue;
+      }
+      shown.replace(at, secret.size(), "***");
+      at = shown.find(secret, at + 3);
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+void add_password_forms(std::vector<std::string>& found, std::string_view password) {
+  if (password.empty()) return;
+  found.emplace_back(password);
+  found.push_back(percent_decoded(password));
+  std::size_t start = 0;
+  while (start < password.size()) {
+    const auto end = std::min(password.find_first_of("/@:?#&=", start), password.size());
+    if (end > start && end - start < password.size()) {
+      found.emplace_back(password.substr(start, end - start));
+      found.push_back(percent_decoded(password.substr(start, end - start)));
+    }
+    start = end + 1;
+  }
+}
+
+std::vector<std::string> uri_passwords(std::string_view uri) {
+  std::vector<std::string> found;
+  const auto scheme_end = uri.find("://");
+  const std::size_t start = scheme_end == std::string_view::npos ? 0 : scheme_end + 3;
+  const auto query = uri.find('?', start);
+  if (scheme_end != std::string_view::npos) {
+    const std::string_view rest = uri.substr(start);
+    // libpq ends the user part at the first "@" unless a "/" comes first;
+    // up to the last "@" is wider, so that a password holding "/", "?" or
+    // "@" is caught whole as well.
+    const auto first = rest.find_first_of("@/");
+    const auto exact = first != std::string_view::npos && rest[first] == '@'
+                           ? first
+                           : std::string_view::npos;
+    for (const auto at : {exact, rest.rfind('@')}) {
+      if (at == std::string_view::npos) continue;
+      const std::string_view user_part = rest.substr(0, at);
+      if (const auto colon = user_part.find(':'); colon != std::string_view::npos)
+        add_password_forms(found, user_part.substr(colon + 1));
+    }
+  }
+  if (query != std::string_view::npos) {
+    std::string_view rest = uri.substr(query + 1);
+    while (!rest.empty()) {
+      const std::string_view pair = rest.substr(0, rest.find('&'));
+      rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
+      const auto equals = pair.find('=');
+      if (equals != std::string_view::npos &&
+          percent_decoded(pair.substr(0, equals)) == "password")
+        add_password_forms(found, pair.substr(equals + 1));
+    }
+  }
+  return found;
+}
+
+std::string masked(std::string_view text, const std::vector<std::string>& secrets) {
+  return masked(text, secrets, false);
+}
+
+std::string masked_apart(std::string_view text, const std::vector<std::string>& secrets) {
+  return masked(text, secrets, true);
 }
 
 }  // namespace kadrum

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +21,8 @@
 #include "base/provider_error.h"
 #include "convert/field_kind.h"
 #include "convert/value.h"
+#include "db/data_source.h"
+#include "db/sql_scan.h"
 
 namespace kadrum {
 
@@ -116,6 +117,10 @@ class Engine {
   // leaves the transaction usable, undoing only that statement.
   virtual void execute(std::string_view statement,
                        std::size_t parameter_count) = 0;
+  // How the engine's SQL quotes and comments: every statement text, marker
+  // scan and table-name check reads the text this way.
+  virtual const SqlDialect& sql_dialect() const = 0;
+
   // Executes a command's statement text, its ":name" parameter markers
   // written in the engine's form first (see scan_parameter_markers).
   void execute_command(std::string_view text);
@@ -137,8 +142,9 @@ class Engine {
   // Runs one statement line (without its line end) of the recreate, as
   // the caller's statement object does; throws what the engine throws.
   using RunStatement = std::function<void(const std::string& line)>;
-  // Replaces the table "name" (as typed; a name holding ";", "--", "/*" or a
-  // NUL byte is refused with kadrum::Error before anything runs) by an
+  // Replaces the table "name" (as typed; a name that check_statement_name
+  // refuses in the engine's dialect is refused with kadrum::Error before
+  // anything runs) by an
   // empty one with the three "columns" of the engine's number type, all or
   // nothing: a failed create, or a kill, leaves the old table as it was.
   // Inside the caller's transaction ("inside_transaction") the new table
@@ -214,20 +220,20 @@ class Engine {
   virtual std::string parameter_marker(std::size_t index) const = 0;
 };
 
-// Refuses (kadrum::Error) a table name that would change the statements
-// that recreate it: a comment start or a statement end would let the drop
-// reach another table ("t --" drops t), and a NUL byte ends the text an
-// engine reads.
-void check_statement_name(const std::string& name);
-
-// Opens the engine and database that "connection_string" names: its data
-// source chooses the engine (data_source_form). Throws ProviderError with a
-// German description when the data source is refused or unusable.
+// Opens the engine and database that "source" names (read_data_source
+// chose the engine). Throws ProviderError with a German description when
+// the data source is unusable.
+std::unique_ptr<Engine> open_engine(const DataSource& source);
+// The engine of the data source that "connection_string" holds
+// (connection_data_source); throws also when that is refused.
 std::unique_ptr<Engine> open_engine(std::string_view connection_string);
 
-// Creates the empty database that "data_source" names when it does not exist
-// yet and returns true (a refused data source throws and creates nothing); returns false, changing nothing, when it exists.
+// Creates the empty database that "source" names when it does not exist
+// yet and returns true; returns false, changing nothing, when it exists.
 // Throws ProviderError when it cannot be created.
-bool create_database(const std::string& data_source);
+bool create_database(const DataSource& source);
+// The same for a data source as typed (read_data_source); a refused one
+// throws and creates nothing.
+bool create_database(std::string_view data_source);
 
 }  // namespace kadrum

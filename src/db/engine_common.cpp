@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/error.h"
 #include "base/messages.h"
 #include "base/provider_error.h"
 #include "db/engine.h"
@@ -26,39 +25,31 @@ void EngineTable::insert(std::span<const std::size_t> positions,
 
 void Engine::execute_command(std::string_view text) {
   const MarkedStatement marked =
-      scan_parameter_markers(text, [this](std::size_t index) { return parameter_marker(index); });
+      scan_parameter_markers(text, sql_dialect(),
+                             [this](std::size_t index) { return parameter_marker(index); });
   execute(marked.text, marked.names.size());
 }
 
 std::unique_ptr<EngineStatement> Engine::prepare_command(std::string_view text,
                                                          const std::string& one_row_failure) {
   const MarkedStatement marked =
-      scan_parameter_markers(text, [this](std::size_t index) { return parameter_marker(index); });
+      scan_parameter_markers(text, sql_dialect(),
+                             [this](std::size_t index) { return parameter_marker(index); });
   return prepare(marked.text, marked.names.size(), one_row_failure);
+}
+
+std::vector<std::vector<std::string>> Engine::select_text(std::string_view) {
+  throw ProviderError("Diese Datenbank kann keine Abfrageergebnisse lesen");
 }
 
 std::unique_ptr<EngineLock> Engine::try_lock(std::string_view) {
   return std::make_unique<EngineLock>();
 }
 
-void check_statement_name(const std::string& name) {
-  using namespace std::string_view_literals;
-  for (const std::string_view piece : {"--"sv, "/*"sv, ";"sv, "\0"sv}) {
-    if (name.find(piece) == std::string::npos) continue;
-    // A message is a C string to its readers: a NUL is shown as "\0".
-    std::string shown;
-    for (char c : name) shown += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
-    throw Error(fill_message(
-        "Der Tabellenname '%s' wird abgelehnt: ';', '--', '/*' und Nullzeichen "
-        "würden die Anweisungen zum Neuanlegen der Tabelle verändern",
-        {shown}));
-  }
-}
-
 void Engine::recreate_table(const std::string& name,
                             const std::array<std::string_view, 3>& columns,
                             bool inside_transaction, const RunStatement& run) {
-  check_statement_name(name);
+  check_statement_name(name, sql_dialect());
   // Drop and create replace the table together.
   std::optional<Transaction> replace;
   if (!inside_transaction) replace.emplace(*this);

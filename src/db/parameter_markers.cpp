@@ -1,36 +1,36 @@
 #include "db/parameter_markers.h"
 
+#include <algorithm>
+
 namespace kadrum {
 
 namespace {
 
-bool is_quote(char c) { return c == '"' || c == '\'' || c == '`'; }
+bool is_name_quote(char c) { return c == '"' || c == '\'' || c == '`'; }
 
 constexpr std::string_view name_ends = "\n\r ),;";
 
 }  // namespace
 
-MarkedStatement scan_parameter_markers(std::string_view statement,
+MarkedStatement scan_parameter_markers(std::string_view statement, const SqlDialect& dialect,
                                        const MarkerForm& marker) {
   MarkedStatement marked;
   marked.text.reserve(statement.size());
   const std::size_t size = statement.size();
   std::size_t at = 0;
   while (at < size) {
-    const char c = statement[at];
-    if (is_quote(c)) {
-      const auto close = statement.find(c, at + 1);
-      const std::size_t end = close == std::string_view::npos ? size : close + 1;
-      marked.text += statement.substr(at, end - at);
-      at = end;
-    } else if (c == ':' && at + 1 < size && statement[at + 1] == ':') {
+    const SqlPiece piece = sql_piece_at(statement, at, dialect);
+    if (piece.kind != SqlPieceKind::text || statement[at] != ':') {
+      marked.text += statement.substr(at, piece.end - at);
+      at = piece.end;
+    } else if (at + 1 < size && statement[at + 1] == ':') {
       marked.text += "::";
       at += 2;
-    } else if (c == ':') {
+    } else {
       std::size_t name_start = at + 1;
       std::size_t name_end;
       std::size_t next;
-      if (name_start < size && is_quote(statement[name_start])) {
+      if (name_start < size && is_name_quote(statement[name_start])) {
         const char quote = statement[name_start++];
         const auto close = statement.find(quote, name_start);
         name_end = close == std::string_view::npos ? size : close;
@@ -42,9 +42,6 @@ MarkedStatement scan_parameter_markers(std::string_view statement,
       marked.text += marker ? marker(marked.names.size()) : std::string("?");
       marked.names.emplace_back(statement.substr(name_start, name_end - name_start));
       at = next;
-    } else {
-      marked.text += c;
-      ++at;
     }
   }
   return marked;

@@ -27,7 +27,8 @@ void Query::set_text() {
     parameters_.clear();
     return;
   }
-  MarkedStatement marked = scan_parameter_markers(text_);
+  // The connection may not be open yet: no engine's dialect is known.
+  MarkedStatement marked = scan_parameter_markers(text_, neutral_sql);
   command_text_ = std::move(marked.text);
   parameters_ = std::move(marked.names);
 }

@@ -293,7 +293,7 @@ TEST_F(DbConnect, CommandRunsExactlyOneStatement) {
        "Anweisung enthalten"},
       {" create table z (a) -- note; drop table y\r\n", nullptr},
       {" \r\n", "Der Befehlstext enthält keine Anweisung"},
-      {" drop table z;\r\n ;\r\n", nullptr},
+      {" drop table z;\r\n ; -- note\r\n", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.statement);

@@ -9,33 +9,6 @@
 namespace kadrum {
 namespace {
 
-TEST(ParameterMarkers, ColonsOutsideQuotesBecomeQuestionMarks) {
-  struct Case {
-    const char* statement;
-    const char* text;
-    std::vector<std::string> names;
-  };
-  const Case cases[] = {
-      {" drop table t:1\r\n", " drop table t?\r\n", {"1"}},
-      {" create table t:1 ( W1 double )\r\n", " create table t? ( W1 double )\r\n", {"1"}},
-      {"a:x,b:y)c:z;d:w e", "a?,b?)c?;d? e", {"x", "y", "z", "w"}},
-      {"a:x\nb:y\rc", "a?\nb?\rc", {"x", "y"}},
-      {"a::b", "a::b", {}},
-      {"a:::b", "a::?", {"b"}},
-      {"'x:1' \"y:2\" `z:3`", "'x:1' \"y:2\" `z:3`", {}},
-      {"'open:1", "'open:1", {}},
-      {":\"a b\" :'c' :`d`", "? ? ?", {"a b", "c", "d"}},
-      {"x :\"unclosed tail", "x ?", {"unclosed tail"}},
-      {"end:", "end?", {""}},
-      {"", "", {}},
-  };
-  for (const auto& c : cases) {
-    const MarkedStatement marked = scan_parameter_markers(c.statement);
-    EXPECT_EQ(marked.text, c.text) << c.statement;
-    EXPECT_EQ(marked.names, c.names) << c.statement;
-  }
-}
-
 TEST(QueryText, EveryLineEndsInCrLfAndEmptyListGivesEmptyText) {
   Connection connection;
   Query qry(connection);

@@ -101,7 +101,7 @@ std::unique_ptr<EngineLock> OdbcEngine::try_lock(std::string_view key) {
 }
 
 void OdbcEngine::hold_recreate_lock(std::string_view name) {
-  check_list_name(std::string(name));
+  check_recreate_name(name);
   if (lock_file_) {
     lock_file_->hold_table_lock(name);
     return;
@@ -168,17 +168,8 @@ std::string OdbcEngine::table_key(std::string_view name) {
   return row[0] == "1" || row[0] == "t" ? row[2] : row[1] + "." + row[2];
 }
 
-void OdbcEngine::check_list_name(const std::string& name) const {
-  if (!session_->dialect().rename_swap) return;
-  bool quoted = false;
-  for (const char c : name) {
-    if (c == '`') quoted = !quoted;
-    if (!quoted && (c == '#' || c == ','))
-      throw Error(fill_message(
-          "Der Tabellenname '%s' wird abgelehnt: '#' und ',' würden die Anweisungen zum "
-          "Neuanlegen der Tabelle verändern und andere Tabellen erreichen",
-          {name}));
-  }
+void OdbcEngine::check_recreate_name(std::string_view name) const {
+  check_statement_name(name, sql_dialect(), session_->dialect().rename_swap);
 }
 
 std::string OdbcEngine::helper_table(const std::string& name, std::string_view suffix) {

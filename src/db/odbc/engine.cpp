@@ -18,11 +18,6 @@ std::string lower(std::string_view text) {
   return out;
 }
 
-// "source" without its "odbc:".
-std::string connection_string_of(std::string_view source) {
-  return std::string(source.substr(5));
-}
-
 std::string info_text(SQLHANDLE connection, SQLUSMALLINT type) {
   SQLWCHAR text[256] = {};
   SQLSMALLINT bytes = 0;
@@ -54,63 +49,6 @@ std::string double_type_name(SQLHANDLE connection, const std::string& fallback) 
   return name;
 }
 
-// The "key=value" parts of an ODBC connection string as written, without
-// their ";": a value in braces may hold ";", and "}}" is a "}" inside it.
-std::vector<std::string_view> connection_parts(std::string_view text) {
-  std::vector<std::string_view> parts;
-  std::size_t at = 0;
-  while (at <= text.size()) {
-    std::size_t end = at;
-    const auto equals = text.find('=', at);
-    if (equals != std::string_view::npos && equals < text.find(';', at)) {
-      end = text.find_first_not_of(' ', equals + 1);
-      if (end != std::string_view::npos && text[end] == '{') {
-        for (++end; end < text.size(); ++end) {
-          if (text[end] != '}') continue;
-          if (end + 1 < text.size() && text[end + 1] == '}') {
-            ++end;
-            continue;
-          }
-          break;
-        }
-      }
-      end = std::min(end, text.size());
-    }
-    end = std::min(text.find(';', end), text.size());
-    parts.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return parts;
-}
-
-// The setting "key" (any case) of an ODBC connection string, unbraced. As
-// drivers read it, blanks around an unbraced value are no part of it
-// ("Database= lead" names "lead"); a braced value stays as written.
-std::optional<std::string> setting(std::string_view connection_string, std::string_view key) {
-  for (const std::string_view part : connection_parts(connection_string)) {
-    const auto equals = part.find('=');
-    if (equals == std::string_view::npos) continue;
-    std::string name = lower(part.substr(0, equals));
-    name.erase(0, name.find_first_not_of(' '));
-    name.erase(name.find_last_not_of(' ') + 1);
-    if (name != key) continue;
-    std::string_view value = part.substr(equals + 1);
-    const auto start = value.find_first_not_of(" \t");
-    if (start == std::string_view::npos) return std::string();
-    if (value[start] != '{') {
-      value.remove_prefix(start);
-      return std::string(value.substr(0, value.find_last_not_of(" \t") + 1));
-    }
-    std::string unbraced;
-    for (std::size_t i = start + 1; i < value.size(); ++i) {
-      if (value[i] == '}' && (i + 1 >= value.size() || value[++i] != '}')) break;
-      unbraced += value[i];
-    }
-    return unbraced;
-  }
-  return std::nullopt;
-}
-
 // An environment that speaks ODBC 3, as it must before a connection is
 // allocated in it.
 Environment odbc3_environment() {
@@ -135,7 +73,7 @@ Session::Running::~Running() {
 }
 
 Session::Session(const std::string& connection_string)
-    : secrets_(passwords_in(connection_string)),
+    : secrets_(odbc_passwords(connection_string)),
       environment_(odbc3_environment()),
       connection_(environment_),
       // SQLCancel may be called from another thread for a statement that
@@ -188,6 +126,14 @@ void Session::read_dialect() {
       succeeded(SQLGetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
       size == 2000;
   dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
+  if (dialect_.rename_swap)
+    dialect_.sql = &mysql_sql;
+  else if (dbms.find("postgresql") != std::string::npos)
+    dialect_.sql = &postgresql_sql;
+  else if (dbms.find("sqlite") != std::string::npos)
+    dialect_.sql = &sqlite_sql;
+  else if (dbms.find("sql server") != std::string::npos || dbms.find("access") != std::string::npos)
+    dialect_.sql = &microsoft_sql;
 }
 
 void Session::cancel_running() noexcept {
@@ -225,15 +171,15 @@ void Session::drop_waiting() noexcept {
   waiting_.reset();
 }
 
-OdbcEngine::OdbcEngine(const std::string& source)
-    : session_(std::make_shared<Session>(connection_string_of(source))), source_(source) {
+OdbcEngine::OdbcEngine(const std::string& connection_string)
+    : session_(std::make_shared<Session>(connection_string)) {
   const std::string dbms = lower(session_->dialect().dbms);
   const auto names = [&dbms](std::string_view part) { return dbms.find(part) != std::string::npos; };
   // A database that is a file is named by "Database=" (SQLite) or "DBQ="
   // (Access) in the connection string.
   std::optional<std::string> file;
-  if (names("sqlite")) file = setting(connection_string_of(source), "database");
-  if (names("access")) file = setting(connection_string_of(source), "dbq");
+  if (names("sqlite")) file = odbc_setting(connection_string, "database");
+  if (names("access")) file = odbc_setting(connection_string, "dbq");
   if (file && !file->empty()) {
     lock_kind_ = LockKind::file;
     lock_file_ = std::make_unique<LockFile>(*file);
@@ -248,7 +194,7 @@ OdbcEngine::OdbcEngine(const std::string& source)
 
 void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, sql_dialect());
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
@@ -307,7 +253,7 @@ class OdbcStatement final : public EngineStatement {
       : session_(std::move(session)),
         handle_(session_->connection()),
         one_row_failure_(std::move(one_row_failure)) {
-    check_single_statement(sql);
+    check_single_statement(sql, *session_->dialect().sql);
     session_->send_waiting();
     WideString text = widen(sql);
     check(SQLPrepareW(handle_.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
@@ -381,7 +327,7 @@ std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
 
 std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, sql_dialect());
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
@@ -478,8 +424,7 @@ void OdbcEngine::recreate_table(const std::string& name,
     Engine::recreate_table(name, columns, inside_transaction, run);
     return;
   }
-  check_statement_name(name);
-  check_list_name(name);
+  check_recreate_name(name);
   if (!dialect.rename_swap) {
     if (inside_transaction)
       throw ProviderError(fill_message(
@@ -511,21 +456,20 @@ void OdbcEngine::recreate_table(const std::string& name,
     swap_in(swap);
 }
 
-bool create_database(const std::string& source) {
-  const std::string connection_string = connection_string_of(source);
-  std::optional<std::string> name = setting(connection_string, "database");
-  if (!name) name = setting(connection_string, "db");
-  const std::vector<std::string> secrets = passwords_in(connection_string);
+bool create_database(const std::string& connection_string) {
+  std::optional<std::string> name = odbc_setting(connection_string, "database");
+  if (!name) name = odbc_setting(connection_string, "db");
+  const std::vector<std::string> secrets = odbc_passwords(connection_string);
   if (!name || name->empty())
     throw ProviderError(masked(
         "Die ODBC-Verbindung nennt keine Datenbank (Database=), die angelegt werden könnte",
         secrets));
   // The same connection without a database reaches the server itself.
   std::string server_string;
-  for (const std::string_view part : connection_parts(connection_string)) {
-    const std::string key = lower(part.substr(0, part.find('=')));
-    if (key.find_first_not_of(' ') != std::string::npos && key != "database" && key != "db")
-      (server_string += part) += ';';
+  for (const OdbcSetting& setting : odbc_settings(connection_string)) {
+    if (setting.part.find_first_not_of(' ') != std::string_view::npos &&
+        setting.key != "database" && setting.key != "db")
+      (server_string += setting.part) += ';';
   }
   std::optional<ProviderError> missing;
   try {

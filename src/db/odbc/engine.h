@@ -34,6 +34,9 @@ struct Dialect {
   // How an INSERT without columns is written.
   std::string no_columns = " DEFAULT VALUES";
   bool read_only = false;  // SQL_DATA_SOURCE_READ_ONLY
+  // How the database's SQL quotes and comments, known by its SQL_DBMS_NAME;
+  // the standard's for a database Kadrum does not know.
+  const SqlDialect* sql = &standard_sql;
 };
 
 class Block;
@@ -114,10 +117,10 @@ inline constexpr std::string_view kHelperComment = "COMMENT = 'kadrum helper'";
 
 class OdbcEngine final : public Engine {
  public:
-  // Connects through the ODBC connection string "source" ("odbc:" and
-  // "DSN=lab" or "Driver={...};..."), autocommit on. Throws ProviderError
-  // as Session does.
-  explicit OdbcEngine(const std::string& source);
+  // Connects through the ODBC connection string "connection_string"
+  // ("DSN=lab" or "Driver={...};...", without "odbc:"), autocommit on.
+  // Throws ProviderError as Session does.
+  explicit OdbcEngine(const std::string& connection_string);
 
   void execute(std::string_view statement, std::size_t parameter_count) override;
   std::unique_ptr<EngineStatement> prepare(std::string_view statement,
@@ -143,6 +146,7 @@ class OdbcEngine final : public Engine {
   std::string table_key(std::string_view name) override;
 
   const Dialect& dialect() const { return session_->dialect(); }
+  const SqlDialect& sql_dialect() const override { return *session_->dialect().sql; }
 
  protected:
   std::string_view number_type() const override { return session_->dialect().double_type; }
@@ -156,10 +160,10 @@ class OdbcEngine final : public Engine {
     std::string aside;
   };
   void swap_in(const Swap& swap);
-  // MariaDB and MySQL read "#" as a comment and "," as a list of tables:
-  // a drop of "t #x" or "t, u" would reach other tables. Throws
-  // kadrum::Error for such a name, before anything runs.
-  void check_list_name(const std::string& name) const;
+  // Refuses (kadrum::Error) a name that check_statement_name refuses; with
+  // RENAME TABLE, which lists tables, also one with a "," outside quotes
+  // ("t, u" would reach u).
+  void check_recreate_name(std::string_view name) const;
   // The helper table "name" + "suffix" (+ a number), quoted, that is free
   // or one Kadrum made (its comment says so; such a leftover is dropped).
   std::string helper_table(const std::string& name, std::string_view suffix);
@@ -168,7 +172,6 @@ class OdbcEngine final : public Engine {
   void finish_pending_swaps(const std::string& name);
 
   std::shared_ptr<Session> session_;
-  std::string source_;
   std::optional<Swap> swap_;
   LockKind lock_kind_ = LockKind::none;
   std::unique_ptr<LockFile> lock_file_;  // for LockKind::file
@@ -177,12 +180,12 @@ class OdbcEngine final : public Engine {
   std::vector<std::unique_ptr<EngineLock>> held_locks_;
 };
 
-// Creates the database that the connection string "source" names
-// ("Database=" or "DB="), through the server, when the driver's database
+// Creates the database that the ODBC connection string (without "odbc:")
+// names ("Database=" or "DB="), through the server, when the driver's database
 // can (MariaDB, MySQL: CREATE DATABASE), and returns true; returns false,
 // changing nothing, when it exists. Throws ProviderError when it cannot be
 // created, with a German description that says so when the driver cannot
 // create databases.
-bool create_database(const std::string& source);
+bool create_database(const std::string& connection_string);
 
 }  // namespace kadrum::odbc

@@ -48,79 +48,6 @@ std::string narrow(const WideString& text) { return narrow(text.data(), text.siz
 
 namespace {
 
-bool same_key(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
-std::vector<std::string> passwords_in(std::string_view connection_string) {
-  // KEY=value pairs separated by ";"; a value in braces may hold ";" and
-  // ends at "}" (doubled inside).
-  std::vector<std::string> found;
-  std::size_t at = 0;
-  while (at < connection_string.size()) {
-    const auto equals = connection_string.find('=', at);
-    if (equals == std::string_view::npos) break;
-    const std::string_view key = trimmed(connection_string.substr(at, equals - at));
-    std::size_t start = equals + 1;
-    while (start < connection_string.size() && connection_string[start] == ' ') ++start;
-    std::string value;
-    std::size_t end = start;
-    if (start < connection_string.size() && connection_string[start] == '{') {
-      end = start + 1;
-      while (end < connection_string.size()) {
-        if (connection_string[end] == '}') {
-          if (end + 1 < connection_string.size() && connection_string[end + 1] == '}') {
-            value += '}';
-            end += 2;
-            continue;
-          }
-          ++end;
-          break;
-        }
-        value += connection_string[end++];
-      }
-      // The braced form as written is a secret too.
-      if (same_key(key, "pwd") || same_key(key, "password"))
-        found.emplace_back(connection_string.substr(start, end - start));
-      end = std::min(connection_string.find(';', end), connection_string.size());
-    } else {
-      end = std::min(connection_string.find(';', start), connection_string.size());
-      value = trimmed(connection_string.substr(start, end - start));
-    }
-    if ((same_key(key, "pwd") || same_key(key, "password")) && !value.empty())
-      found.push_back(value);
-    at = end + 1;
-  }
-  return found;
-}
-
-std::string masked(std::string_view text, const std::vector<std::string>& secrets) {
-  std::vector<std::string> sorted(secrets);
-  // Longest first, so that a shorter secret never hides part of a longer.
-  std::sort(sorted.begin(), sorted.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-  std::string shown(text);
-  for (const auto& secret : sorted) {
-    if (secret.empty()) continue;
-    for (auto at = shown.find(secret); at != std::string::npos; at = shown.find(secret, at + 3))
-      shown.replace(at, secret.size(), "***");
-  }
-  return shown;
-}
-
-namespace {
-
 // Diagnostic record "record" (1-based) of "handle"; an empty SQLSTATE when
 // there is none.
 Diagnostic diagnostic_record(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record) {
@@ -274,36 +201,6 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
            const std::vector<std::string>& secrets, std::string_view german) {
   if (succeeded(rc) || rc == SQL_NO_DATA) return;
   throw failure(type, handle, secrets, german);
-}
-
-void check_single_statement(std::string_view sql) {
-  bool seen_statement = false;
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-      i = std::min(sql.find('\n', i), sql.size());
-    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
-      const auto end = sql.find("*/", i + 2);
-      i = end == std::string_view::npos ? sql.size() : end + 1;
-    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-      const char close = c == '[' ? ']' : c;
-      seen_statement = true;
-      auto end = sql.find(close, i + 1);
-      // A doubled quote stays inside the quoted stretch.
-      while (end != std::string_view::npos && close != ']' && end + 1 < sql.size() &&
-             sql[end + 1] == close)
-        end = sql.find(close, end + 2);
-      i = end == std::string_view::npos ? sql.size() : end;
-    } else if (c == ';') {
-      const auto rest = sql.substr(i + 1);
-      if (rest.find_first_not_of(" \t\r\n\f\v;") != std::string_view::npos)
-        throw ProviderError(messages::second_statement);
-      break;
-    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') {
-      seen_statement = true;
-    }
-  }
-  if (!seen_statement) throw ProviderError(messages::no_statement);
 }
 
 }  // namespace kadrum::odbc

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/provider_error.h"
+#include "db/data_source.h"
 
 namespace kadrum::odbc {
 
@@ -22,13 +23,6 @@ using WideString = std::basic_string<SQLWCHAR>;
 WideString widen(std::string_view text);
 std::string narrow(const SQLWCHAR* text, std::size_t length);
 std::string narrow(const WideString& text);
-
-// The passwords ("PWD=", "Password=", any case, braced or not) that an ODBC
-// connection string holds.
-std::vector<std::string> passwords_in(std::string_view connection_string);
-// "text" with every one of "secrets" replaced by "***". Never throws but
-// for memory.
-std::string masked(std::string_view text, const std::vector<std::string>& secrets);
 
 // One ODBC handle of "Type", freed on destruction. Moves, never copies.
 template <SQLSMALLINT Type>
@@ -118,12 +112,6 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle,
            const std::vector<std::string>& secrets = {}, std::string_view german = {});
 
 inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
-
-// Refuses (ProviderError) a statement text that holds no statement, or a
-// second one after its first: ODBC drivers differ in whether they run
-// several, so a name that carries "; drop table" is refused before the
-// driver sees it. Quotes (', ", `, [...]) and comments are skipped.
-void check_single_statement(std::string_view sql);
 
 template <SQLSMALLINT Type>
 Handle<Type>::Handle(SQLHANDLE parent) {

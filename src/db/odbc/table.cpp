@@ -323,7 +323,7 @@ void Block::send() {
 OdbcTable::OdbcTable(std::shared_ptr<Session> session, std::string open_name)
     : session_(std::move(session)), open_name_(std::move(open_name)) {
   const std::string select = "SELECT * FROM " + open_name_;
-  check_single_statement(select);
+  check_single_statement(select, *session_->dialect().sql);
   session_->send_waiting();
   StatementHandle statement(session_->connection());
   WideString text = widen(select);

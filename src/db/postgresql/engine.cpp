@@ -9,80 +9,13 @@
 #include <cstring>
 #include <vector>
 
-#include "base/integer_text.h"
 #include "base/provider_error.h"
+#include "db/data_source.h"
 #include "db/postgresql/table.h"
 
 namespace kadrum::postgresql {
 
 namespace {
-
-std::string percent_decoded(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hex_digit(text[i + 1]) >= 0 &&
-        hex_digit(text[i + 2]) >= 0) {
-      out += static_cast<char>(hex_digit(text[i + 1]) * 16 + hex_digit(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-// Adds "password", its decoded form and its pieces between URI delimiters:
-// a password with an unencoded "/" or "@" is read by libpq partly as a host,
-// port or database name, which its messages then quote.
-void add_password(std::vector<std::string>& found, std::string_view password) {
-  if (password.empty()) return;
-  found.emplace_back(password);
-  found.push_back(percent_decoded(password));
-  std::size_t start = 0;
-  while (start < password.size()) {
-    const auto end = std::min(password.find_first_of("/@:?#&=", start), password.size());
-    if (end > start && end - start < password.size()) {
-      found.emplace_back(password.substr(start, end - start));
-      found.push_back(percent_decoded(password.substr(start, end - start)));
-    }
-    start = end + 1;
-  }
-}
-
-std::vector<std::string> passwords_in(std::string_view uri) {
-  std::vector<std::string> found;
-  const auto scheme_end = uri.find("://");
-  const std::size_t start = scheme_end == std::string_view::npos ? 0 : scheme_end + 3;
-  const auto query = uri.find('?', start);
-  if (scheme_end != std::string_view::npos) {
-    const std::string_view rest = uri.substr(start);
-    // libpq ends the user part at the first "@" unless a "/" comes first;
-    // up to the last "@" is wider, so that a password holding "/", "?" or
-    // "@" is caught whole as well.
-    const auto first = rest.find_first_of("@/");
-    const auto exact = first != std::string_view::npos && rest[first] == '@'
-                           ? first
-                           : std::string_view::npos;
-    for (const auto at : {exact, rest.rfind('@')}) {
-      if (at == std::string_view::npos) continue;
-      const std::string_view user_part = rest.substr(0, at);
-      if (const auto colon = user_part.find(':'); colon != std::string_view::npos)
-        add_password(found, user_part.substr(colon + 1));
-    }
-  }
-  if (query != std::string_view::npos) {
-    std::string_view rest = uri.substr(query + 1);
-    while (!rest.empty()) {
-      const std::string_view pair = rest.substr(0, rest.find('&'));
-      rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
-      const auto equals = pair.find('=');
-      if (equals != std::string_view::npos &&
-          percent_decoded(pair.substr(0, equals)) == "password")
-        add_password(found, pair.substr(equals + 1));
-    }
-  }
-  return found;
-}
 
 [[noreturn]] void refuse_uri(std::string_view reason, std::string_view uri) {
   throw ProviderError(described("Die Angabe der PostgreSQL-Datenbank ist ungültig",
@@ -159,29 +92,11 @@ ConnectionHandle connect(const std::string& uri) {
 
 std::string without_passwords(std::string_view text, std::string_view uri,
                               std::string_view password) {
-  std::vector<std::string> secrets = passwords_in(uri);
-  add_password(secrets, password);
+  std::vector<std::string> secrets = uri_passwords(uri);
+  add_password_forms(secrets, password);
   if (const char* from_environment = std::getenv("PGPASSWORD"))
-    add_password(secrets, from_environment);
-  // Longest first, so that a piece never hides part of a whole password.
-  std::sort(secrets.begin(), secrets.end(),
-            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-  // A password, or a piece of one, is masked where it stands as a value of
-  // its own, not inside a word: a password "p" must not make "option" read
-  // "o***tion".
-  const auto word_char = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
-  std::string shown(text);
-  for (const auto& secret : secrets) {
-    if (secret.empty()) continue;
-    for (auto at = shown.find(secret); at != std::string::npos; at = shown.find(secret, at + 1)) {
-      const std::size_t end = at + secret.size();
-      if ((at > 0 && word_char(shown[at - 1]) && word_char(secret.front())) ||
-          (end < shown.size() && word_char(shown[end]) && word_char(secret.back())))
-        continue;
-      shown.replace(at, secret.size(), "***");
-    }
-  }
-  return shown;
+    add_password_forms(secrets, from_environment);
+  return masked_apart(text, secrets);
 }
 
 PostgresEngine::PostgresEngine(const std::string& uri)
@@ -195,7 +110,7 @@ std::string PostgresEngine::parameter_marker(std::size_t index) const {
 
 void PostgresEngine::execute(std::string_view statement, std::size_t parameter_count) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, postgresql_sql);
   pg_conn* conn = session_->command();
   // Parameters without value are NULL, as SQLite takes unbound ones.
   const std::vector<const char*> values(parameter_count, nullptr);
@@ -210,7 +125,7 @@ class PostgresStatement final : public EngineStatement {
       : session_(std::move(session)),
         sql_(one_row_failure.empty() ? std::move(sql) : one_row_statement(sql)),
         one_row_failure_(std::move(one_row_failure)) {
-    check_single_statement(sql_);
+    check_single_statement(sql_, postgresql_sql);
   }
 
   void run(std::span<const StatementValue> values) override {
@@ -388,7 +303,7 @@ void PostgresEngine::hold_recreate_lock(std::string_view name) {
 
 std::vector<std::vector<std::string>> PostgresEngine::select_text(std::string_view statement) {
   const std::string sql(statement);
-  check_single_statement(sql);
+  check_single_statement(sql, postgresql_sql);
   pg_conn* conn = session_->command();
   std::vector<std::vector<std::string>> rows;
   guarded(conn, [&] {

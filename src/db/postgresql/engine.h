@@ -37,6 +37,7 @@ class PostgresEngine final : public Engine {
   void begin_short() override;
   void commit() override;
   void rollback() noexcept override;
+  const SqlDialect& sql_dialect() const override { return postgresql_sql; }
 
  protected:
   std::string_view number_type() const override { return "double precision"; }

@@ -126,12 +126,6 @@ Result run(pg_conn* conn, const std::string& sql,
 // Throws the failure in "result" unless it is a success; returns it.
 Result checked(pg_conn* conn, pg_result* result);
 
-// Refuses (ProviderError) a statement text that carries anything but
-// blanks, comments and semicolons after its first statement, so that a
-// table name cannot smuggle in a second one; nothing has run then. Quotes,
-// dollar quotes and comments are skipped as PostgreSQL reads them.
-void check_single_statement(std::string_view sql);
-
 // True inside an explicit transaction (also a failed one).
 bool in_transaction(pg_conn* conn);
 

@@ -49,7 +49,7 @@ std::string next_statement_name() {
 PostgresTable::PostgresTable(std::shared_ptr<Session> session, std::string_view open_name)
     : session_(std::move(session)) {
   const std::string select = "SELECT * FROM " + std::string(open_name);
-  check_single_statement(select);
+  check_single_statement(select, postgresql_sql);
   pg_conn* conn = session_->command();
   guarded(conn, [&] {
     // Parsing resolves the name and yields the columns; no row is read.

@@ -45,6 +45,7 @@ class SqliteEngine final : public Engine {
   std::string table_key(std::string_view name) override;
   // A byte of the same file, chosen by the key.
   std::unique_ptr<EngineLock> try_lock(std::string_view key) override;
+  const SqlDialect& sql_dialect() const override { return sqlite_sql; }
 
  protected:
   std::string_view number_type() const override { return "double"; }

@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "base/provider_error.h"
+#include "db/sql_scan.h"
 #include "db/sql_text.h"
 
 namespace kadrum::sqlite {
@@ -67,24 +68,15 @@ Statement Statement::prepare(sqlite3* db, std::string_view sql,
   return statement;
 }
 
-namespace {
-
-bool only_separators(std::string_view text) {
-  return text.find_first_not_of(" \t\r\n\f\v;") == std::string_view::npos;
-}
-
-}  // namespace
-
 Statement Statement::prepare_single(sqlite3* db, std::string_view sql) {
   std::string_view rest;
   Statement statement = prepare(db, sql, &rest);
   if (!statement)
     throw ProviderError(messages::no_statement);
   // One command runs one statement, so a name that carries "; drop table"
-  // can never add a second one.
-  if (!only_separators(rest))
-    throw ProviderError(
-        messages::second_statement);
+  // can never add a second one. SQLite found the end; the rest is read by
+  // the rule every engine shares.
+  check_statement_tail(rest, sqlite_sql);
   return statement;
 }
 

@@ -40,8 +40,9 @@ class Statement {
   // comments. Throws ProviderError with the engine's description.
   static Statement prepare(sqlite3* db, std::string_view sql,
                            std::string_view* rest = nullptr);
-  // As prepare, but refuses (ProviderError) any text after the first
-  // statement other than blanks, line breaks and semicolons, and an empty one.
+  // As prepare, but refuses (ProviderError) an empty text and any text
+  // after the first statement other than blanks, comments and semicolons
+  // (check_statement_tail).
   static Statement prepare_single(sqlite3* db, std::string_view sql);
 
   sqlite3_stmt* get() const { return stmt_.get(); }

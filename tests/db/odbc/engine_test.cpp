@@ -47,11 +47,13 @@ TEST(OdbcDialect, ComesFromTheDriver) {
     char quote;
     const char* double_type;
     bool rename_swap;
+    const SqlDialect* sql;
   };
-  for (const auto& c : {Case{mariadb.data_source(), "MariaDB", '`', "DOUBLE", true},
-                        Case{sqlite.data_source(), "SQLite", '"', "double", false}}) {
-    const OdbcEngine engine(c.source);
+  for (const auto& c : {Case{mariadb.data_source(), "MariaDB", '`', "DOUBLE", true, &mysql_sql},
+                        Case{sqlite.data_source(), "SQLite", '"', "double", false, &sqlite_sql}}) {
+    const OdbcEngine engine(read_data_source(c.source).text);
     const Dialect& dialect = engine.dialect();
+    EXPECT_EQ(&engine.sql_dialect(), c.sql);
     EXPECT_EQ(dialect.dbms, c.dbms);
     EXPECT_EQ(dialect.quote, c.quote);
     EXPECT_EQ(dialect.double_type, c.double_type);
@@ -173,12 +175,12 @@ TEST(OdbcCreateDatabase, CreatesAMariaDBDatabaseOnceAndRefusesWithoutAName) {
        {"odbc:" + testing::mariadb_odbc(name),
         "odbc:" + testing::mariadb_odbc(name, "kadrum_klammer") + ";PWD={a;;b}}c}",
         "odbc:" + testing::mariadb_odbc("") + ";Database= " + name + " \t"}) {
-    EXPECT_TRUE(create_database(source)) << source;
-    EXPECT_FALSE(create_database(source));
+    EXPECT_TRUE(kadrum::create_database(source)) << source;
+    EXPECT_FALSE(kadrum::create_database(source));
     EXPECT_NO_THROW(connect(source));
     testing::OdbcInspector(testing::mariadb_odbc("")).rows("DROP DATABASE " + name);
   }
-  EXPECT_EQ(failure_of([&] { create_database("odbc:" + testing::mariadb_odbc("") + ";PWD=x"); }),
+  EXPECT_EQ(failure_of([&] { kadrum::create_database("odbc:" + testing::mariadb_odbc("") + ";PWD=x"); }),
             "Die ODBC-Verbindung nennt keine Datenbank (Database=), die angelegt werden könnte");
 }
 
