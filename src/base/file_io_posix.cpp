@@ -116,24 +116,26 @@ std::int64_t seek_to(int fd, std::int64_t offset) noexcept {
   return offset < 0 ? ::lseek(fd, 0, SEEK_CUR) : ::lseek(fd, static_cast<off_t>(offset), SEEK_SET);
 }
 
-ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept {
+namespace {
+
+// Sets the open-file-description lock "type" on the one byte at "offset".
+int set_byte_lock(int fd, std::uint64_t offset, short type) noexcept {
   struct flock lock {};
-  lock.l_type = F_WRLCK;
+  lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = static_cast<off_t>(offset);
   lock.l_len = 1;
-  if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return ByteLock::locked;
+  return ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+}  // namespace
+
+ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept {
+  if (set_byte_lock(fd, offset, F_WRLCK) == 0) return ByteLock::locked;
   return errno == EAGAIN || errno == EACCES || errno == EINTR ? ByteLock::busy : ByteLock::failed;
 }
 
-void unlock_byte(int fd, std::uint64_t offset) noexcept {
-  struct flock lock {};
-  lock.l_type = F_UNLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = static_cast<off_t>(offset);
-  lock.l_len = 1;
-  ::fcntl(fd, F_OFD_SETLK, &lock);
-}
+void unlock_byte(int fd, std::uint64_t offset) noexcept { set_byte_lock(fd, offset, F_UNLCK); }
 
 std::string absolute_path(const std::string& path) {
   char resolved[PATH_MAX];
