@@ -27,12 +27,18 @@
 
 namespace kadrum {
 
-void run_preview(const RunSettings& settings, ImportProgress& progress) {
-  TextFile file(settings);
-  check_numbers(settings);
+void run_preview(RunSettings& settings, const CliOptions& options, ImportProgress& progress) {
+  // The files after "--" are read as the import reads them: one after the
+  // other, each with its header lines.
+  const std::vector<std::string> files =
+      options.files_given ? options.files : std::vector<std::string>{settings.text_file};
   RowPrinter printer(STDOUT_FILENO);
-  import_run(settings, file, [&printer](const Row& row) { printer.print(row); },
-             &progress);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    settings.text_file = files[i];
+    TextFile file(settings);
+    if (i == 0) check_numbers(settings);
+    import_run(settings, file, [&printer](const Row& row) { printer.print(row); }, &progress);
+  }
   printer.flush();
 }
 

@@ -11,9 +11,11 @@ namespace kadrum {
 // numbers (open_text_file, check_numbers), so that a typo fails before
 // anything is printed, created or dropped, with the run's message.
 
-// Runs the import with an append that prints each row to standard output.
-// Throws what the import run throws.
-void run_preview(const RunSettings& settings, ImportProgress& progress);
+// Runs the import with an append that prints each row to standard output,
+// over the text file of "settings" or the files after "--", one after the
+// other ("settings" then names the file read last). Throws what the import
+// run throws.
+void run_preview(RunSettings& settings, const CliOptions& options, ImportProgress& progress);
 
 // Creates the database first when asked and none is there, then "db
 // connect" and "go" (in one transaction when asked), showing progress on a

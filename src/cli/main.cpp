@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   kadrum::ImportProgress progress;
   try {
     if (options.dry_run)
-      kadrum::run_preview(settings, progress);
+      kadrum::run_preview(settings, options, progress);
     else
       kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {

@@ -154,13 +154,20 @@ class CliTest : public ::testing::Test {
   std::string stdout_to_;      // a file for standard output instead of stdout.txt
 };
 
+// Fault: --dry-run ignored the files after "--" and looked for imprtfile.
 TEST_F(CliTest, PreviewPrintsEveryDayOfTheCo2Sample) {
-  const Outcome r = run({"--dry-run", "HD=34", std::string("FN=") + KADRUM_SAMPLE, "IN=5"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 15375);
-  EXPECT_TRUE(r.out.starts_with("1974\t5\t333.46\n1974\t5\t333.64\n"));
-  EXPECT_TRUE(r.out.ends_with("2024\t5\t426.93\n"));
+  for (const std::vector<std::string>& file :
+       {std::vector<std::string>{std::string("FN=") + KADRUM_SAMPLE},
+        std::vector<std::string>{"--", KADRUM_SAMPLE}}) {
+    std::vector<std::string> args{"--dry-run", "HD=34", "IN=5"};
+    args.insert(args.end(), file.begin(), file.end());
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 15375);
+    EXPECT_TRUE(r.out.starts_with("1974\t5\t333.46\n1974\t5\t333.64\n"));
+    EXPECT_TRUE(r.out.ends_with("2024\t5\t426.93\n"));
+  }
 }
 
 TEST_F(CliTest, PreviewOptionsStandAnywhereAndNeverReachTheGrammar) {
