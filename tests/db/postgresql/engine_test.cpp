@@ -60,17 +60,6 @@ TEST_F(PostgresEngineTest, NameWithABlankIsOneQuotedNameAndKeepsItsCase) {
   EXPECT_EQ(database.rows("SELECT * FROM \"My data\""), (Rows{{"1.5", "NULL", "3"}}));
 }
 
-TEST_F(PostgresEngineTest, SecondStatementIsRefusedBeforeAnythingRuns) {
-  database.exec("CREATE TABLE keep (a float8)");
-  const std::string refusal =
-      "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur eine Anweisung "
-      "enthalten";
-  EXPECT_EQ(failure_of([&] { engine->execute(" create table a (x int); drop table keep", 0); }),
-            refusal);
-  EXPECT_EQ(failure_of([&] { engine->open_table("keep; drop table keep"); }), refusal);
-  EXPECT_EQ(database.value("SELECT count(*) FROM pg_class WHERE relname IN ('a', 'keep')"), "1");
-}
-
 TEST_F(PostgresEngineTest, CatalogGivesKindsIdentitySerialAndGeneratedColumns) {
   database.exec(
       "CREATE DOMAIN amount AS numeric(12,4);"
