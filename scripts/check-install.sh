@@ -133,6 +133,22 @@ for page in "$dest"/share/man/man1/*.gz "$dest"/share/man/de/man1/*.gz; do
   check "man page ${page#"$dest"/share/man/}" render_without_warning "$page"
 done
 
+# options_described PAGE: every option --help names has its entry under
+# OPTIONS (OPTIONEN) of the page.
+options_described() {
+  local options section missing=""
+  options=$("$build/src/cli/kadrum-cli" --help | sed -nE 's/^  (--[a-z][a-z-]*).*/\1/p')
+  section=$(zcat "$1" | awk '/^\.SH/ { inside = ($2 == "OPTIONS" || $2 == "OPTIONEN") } inside' \
+    | sed 's/\\-/-/g')
+  for option in $options; do
+    grep -qF -- "$option" <<< "$section" || missing="$missing $option"
+  done
+  [ -z "$missing" ] || { echo "not under OPTIONS:$missing"; return 1; }
+}
+for page in "$dest"/share/man/man1/kadrum-cli.1.gz "$dest"/share/man/de/man1/kadrum-cli.1.gz; do
+  check "man page ${page#"$dest"/share/man/}: every option of --help" options_described "$page"
+done
+
 # cpack_in BUILD OUT: both packages (or kadrum-cli alone) into OUT.
 cpack_in() {
   (cd "$1" && cpack -G DEB -B "$2" > "$work/cpack.log" 2>&1) \
