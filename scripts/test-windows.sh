@@ -86,6 +86,10 @@ fi
 
 # The German locale: ',' is the decimal separator, '.' groups thousands.
 printf 'Kopf\n  2024   1  2  2024,0055    421,50\n  2024   1  3  2024,0082    421,75\n' >"$work/de.txt"
+# Wine moves the prefix's regional settings to a new host locale while the
+# first program under it runs: one program first, so that the import reads
+# German settings from its start to its end.
+german wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 german cli --create-database "DB=$(winpath "$work/de.db")" RT=t HD=1 "FN=$(winpath "$work/de.txt")" \
   IN=5 '*' </dev/null 2>"$work/err" || fail "German import: $(cat "$work/err")"
 grep -q '^2 Datensätze in [0-9]*,[0-9][0-9] s gespeichert$' "$work/err" \
