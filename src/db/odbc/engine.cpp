@@ -240,7 +240,8 @@ std::unique_ptr<EngineLock> OdbcEngine::try_lock(std::string_view key) {
   if (!statements) return std::make_unique<EngineLock>();
   const StatementValue values[] = {std::string(key)};
   const auto rows = prepare(statements->take, 1, {})->rows(values);
-  const std::string taken = rows.empty() || rows.front().empty() ? "" : lower_case(rows.front().front());
+  const std::string taken =
+      rows.empty() || rows.front().empty() ? "" : lower_case(rows.front().front());
   if (taken != "1" && taken != "t" && taken != "true") return nullptr;
   return std::make_unique<ServerLock>(*this, statements->give_up, std::string(key));
 }

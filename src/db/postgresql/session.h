@@ -107,7 +107,7 @@ using Result = std::unique_ptr<pg_result, ClearResult>;
 
 // Runs "sql" through the extended protocol with "values" as text parameters
 // of unknown type (null for NULL); the server refuses a second statement
-// there. Returns the result, or throws result_error.
+// there. Returns the result, or throws result_error (errors.h).
 Result run(pg_conn* conn, const std::string& sql,
            std::span<const char* const> values = {});
 
