@@ -12,8 +12,9 @@
 
 #include "base/error.h"
 #include "base/messages.h"
+#include "db/identifier.h"
 #include "db/parameter_markers.h"
-#include "db/postgresql/statement.h"
+#include "db/postgresql/table.h"
 #include "fuzz_check.h"
 
 namespace {

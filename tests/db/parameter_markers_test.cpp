@@ -4,7 +4,7 @@
 
 #include "db/connection.h"
 #include "db/query.h"
-#include "db/sqlite/statement.h"
+#include "db/sqlite/table.h"
 
 namespace kadrum {
 namespace {

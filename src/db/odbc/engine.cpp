@@ -1,9 +1,15 @@
 #include "db/odbc/engine.h"
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 #include <utility>
 
-#include "base/messages.h"
+#include "base/error.h"
+#include "base/stop_signal.h"
+#include "db/data_source.h"
+#include "db/identifier.h"
+#include "db/odbc/statement.h"
 #include "db/odbc/table.h"
 #include "db/sql_text.h"
 
@@ -11,165 +17,60 @@ namespace kadrum::odbc {
 
 namespace {
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
+// The statements that take and give up the lock of one key, the key as
+// their one parameter; the first returns one row whose cell says whether
+// it was taken.
+struct LockStatements {
+  const char* take;
+  const char* give_up;
+};
 
-std::string info_text(SQLHANDLE connection, SQLUSMALLINT type) {
-  SQLWCHAR text[256] = {};
-  SQLSMALLINT bytes = 0;
-  if (!succeeded(SQLGetInfoW(connection, type, text, sizeof text, &bytes))) return {};
-  return narrow(text, std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(bytes, 0)) /
-                                                sizeof(SQLWCHAR),
-                                            255));
-}
+// Lock names of MariaDB and MySQL are the server's, at most 64 characters:
+// a hash of the database and the key stands for them.
+constexpr LockStatements kNamedLock{
+    "SELECT GET_LOCK(CONCAT('kadrum ', SHA2(CONCAT(IFNULL(DATABASE(), ''), CHAR(10), ?), 224)), 0)",
+    "SELECT RELEASE_LOCK(CONCAT('kadrum ', SHA2(CONCAT(IFNULL(DATABASE(), ''), CHAR(10), ?), "
+    "224)))"};
+constexpr LockStatements kAdvisoryLock{
+    "SELECT pg_try_advisory_lock(hashtext('kadrum'), hashtext(CAST(? AS text)))",
+    "SELECT pg_advisory_unlock(hashtext('kadrum'), hashtext(CAST(? AS text)))"};
+// sp_getapplock answers by its return value, 0 or 1 when granted; its
+// resource names are at most 255 characters.
+constexpr LockStatements kApplicationLock{
+    "SET NOCOUNT ON DECLARE @granted int, @key nvarchar(255) = N'kadrum ' + "
+    "CONVERT(nvarchar(64), HASHBYTES('SHA2_256', CAST(? AS nvarchar(4000))), 2) "
+    "EXEC @granted = sp_getapplock @Resource = @key, @LockMode = 'Exclusive', "
+    "@LockOwner = 'Session', @LockTimeout = 0 SELECT CASE WHEN @granted >= 0 THEN 1 ELSE 0 END",
+    "SET NOCOUNT ON DECLARE @key nvarchar(255) = N'kadrum ' + "
+    "CONVERT(nvarchar(64), HASHBYTES('SHA2_256', CAST(? AS nvarchar(4000))), 2) "
+    "EXEC sp_releaseapplock @Resource = @key, @LockOwner = 'Session'"};
 
-SQLUSMALLINT info_small(SQLHANDLE connection, SQLUSMALLINT type) {
-  SQLUSMALLINT number = 0;
-  SQLGetInfoW(connection, type, &number, sizeof number, nullptr);
-  return number;
-}
-
-// The name of the database's own type for SQL_DOUBLE, the first the driver
-// lists; "fallback" when it lists none.
-std::string double_type_name(SQLHANDLE connection, const std::string& fallback) {
-  StatementHandle types(connection);
-  if (!succeeded(SQLGetTypeInfoW(types.get(), SQL_DOUBLE))) return fallback;
-  std::string name = fallback;
-  if (succeeded(SQLFetch(types.get()))) {
-    SQLWCHAR text[128] = {};
-    SQLLEN length = 0;
-    if (succeeded(SQLGetData(types.get(), 1, SQL_C_WCHAR, text, sizeof text, &length)) &&
-        length > 0)
-      name = narrow(text, std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR), 127));
+class ServerLock final : public EngineLock {
+ public:
+  ServerLock(OdbcEngine& engine, const char* give_up, std::string key)
+      : engine_(engine), give_up_(give_up), key_(std::move(key)) {}
+  ~ServerLock() override {
+    try {
+      const StatementValue values[] = {key_};
+      engine_.prepare(give_up_, 1, {})->rows(values);
+    } catch (const std::exception&) {
+      // A lost connection has given the lock up already.
+    }
   }
-  return name;
-}
 
-// An environment that speaks ODBC 3, as it must before a connection is
-// allocated in it.
-Environment odbc3_environment() {
-  Environment environment(SQL_NULL_HANDLE);
-  SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
-                reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  return environment;
+ private:
+  OdbcEngine& engine_;
+  const char* give_up_;
+  std::string key_;
+};
+
+// "text" in lower case by the C library's rules.
+std::string lower_case(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace
-
-Session::Running::Running(Session& session, SQLHANDLE statement)
-    : session_(session) {
-  std::lock_guard lock(session_.running_mutex_);
-  before_ = std::exchange(session_.running_, statement);
-}
-
-Session::Running::~Running() {
-  // Waits for a cancel in progress: the statement handle may be freed next.
-  std::lock_guard lock(session_.running_mutex_);
-  session_.running_ = before_;
-}
-
-Session::Session(const std::string& connection_string)
-    : secrets_(odbc_passwords(connection_string)),
-      environment_(odbc3_environment()),
-      connection_(environment_),
-      // SQLCancel may be called from another thread for a statement that
-      // executes on one; the driver then has the server stop it (MariaDB:
-      // KILL QUERY, PostgreSQL: a cancel request). A second later the
-      // cancel is repeated for a statement begun meanwhile (undoing a
-      // savepoint, say): ODBC has no call that drops a connection from
-      // another thread.
-      stop_hook_([this] { cancel_running(); }, [this] { cancel_running(); }) {
-  // Gives up after 10 s, as the PostgreSQL engine does, unless the driver
-  // ignores it.
-  SQLSetConnectAttrW(connection(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
-  WideString text = widen(connection_string);
-  check(SQLDriverConnectW(connection(), nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()),
-                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
-        SQL_HANDLE_DBC, connection(), secrets_);
-  connection_.set_connected();
-  read_dialect();
-  // Without a strict mode MariaDB and MySQL store a value that does not fit
-  // its column as the nearest one that does (300 in a tinyint as 127) and
-  // only warn, which their driver does not pass on: in strict mode, added
-  // to the server's own, the server refuses the value, at its line.
-  const std::string dbms = lower(dialect_.dbms);
-  if (dbms.find("mariadb") != std::string::npos || dbms.find("mysql") != std::string::npos)
-    run("SET SESSION sql_mode = CONCAT(@@sql_mode, ',STRICT_ALL_TABLES')");
-}
-
-void Session::read_dialect() {
-  SQLHANDLE dbc = connection();
-  dialect_.dbms = info_text(dbc, SQL_DBMS_NAME);
-  const std::string quote = info_text(dbc, SQL_IDENTIFIER_QUOTE_CHAR);
-  if (quote.size() == 1 && quote != " ") dialect_.quote = quote[0];
-  dialect_.double_type = double_type_name(dbc, dialect_.double_type);
-  const SQLUSMALLINT transactions = info_small(dbc, SQL_TXN_CAPABLE);
-  dialect_.transactional_ddl = transactions == SQL_TC_ALL;
-  const std::string dbms = lower(dialect_.dbms);
-  // MariaDB and MySQL commit every drop and create at once, whatever the
-  // driver says; RENAME TABLE swaps several tables in one step.
-  if (dbms.find("mariadb") != std::string::npos || dbms.find("mysql") != std::string::npos) {
-    dialect_.transactional_ddl = false;
-    dialect_.rename_swap = true;
-    dialect_.no_columns = " () VALUES ()";
-  }
-  // A driver without parameter arrays refuses the size, or changes it.
-  StatementHandle probe(dbc);
-  SQLULEN size = 0;
-  dialect_.parameter_arrays =
-      succeeded(SQLSetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE,
-                                reinterpret_cast<SQLPOINTER>(SQLULEN{2000}), 0)) &&
-      succeeded(SQLGetStmtAttrW(probe.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
-      size == 2000;
-  dialect_.read_only = info_text(dbc, SQL_DATA_SOURCE_READ_ONLY) == "Y";
-  if (dialect_.rename_swap)
-    dialect_.sql = &mysql_sql;
-  else if (dbms.find("postgresql") != std::string::npos)
-    dialect_.sql = &postgresql_sql;
-  else if (dbms.find("sqlite") != std::string::npos)
-    dialect_.sql = &sqlite_sql;
-  else if (dbms.find("sql server") != std::string::npos || dbms.find("access") != std::string::npos)
-    dialect_.sql = &microsoft_sql;
-}
-
-void Session::cancel_running() noexcept {
-  std::lock_guard lock(running_mutex_);
-  if (running_ != SQL_NULL_HANDLE) SQLCancel(running_);
-}
-
-void Session::run(const std::string& sql) {
-  send_waiting();
-  StatementHandle statement(connection());
-  WideString text = widen(sql);
-  const Running running(*this, statement.get());
-  check(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
-        SQL_HANDLE_STMT, statement.get(), secrets_);
-}
-
-void Session::set_in_transaction(bool inside) {
-  check(SQLSetConnectAttrW(connection(), SQL_ATTR_AUTOCOMMIT,
-                           reinterpret_cast<SQLPOINTER>(inside ? SQL_AUTOCOMMIT_OFF
-                                                               : SQL_AUTOCOMMIT_ON),
-                           0),
-        SQL_HANDLE_DBC, connection(), secrets_);
-  in_transaction_ = inside;
-}
-
-void Session::send_waiting() {
-  if (!waiting_) return;
-  const std::shared_ptr<Block> block = std::move(waiting_);
-  waiting_.reset();
-  block->send();
-}
-
-void Session::drop_waiting() noexcept {
-  if (waiting_) waiting_->clear();
-  waiting_.reset();
-}
 
 OdbcEngine::OdbcEngine(const std::string& connection_string)
     : session_(std::make_shared<Session>(connection_string)) {
@@ -209,115 +110,6 @@ void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count
   const Session::Running running(*session_, handle.get());
   check(SQLExecute(handle.get()), SQL_HANDLE_STMT, handle.get(), session_->secrets());
 }
-
-namespace {
-
-// Every row of the result on "handle", each cell as text (NULL as empty).
-std::vector<std::vector<std::string>> fetch_all(SQLHANDLE handle, const Session& session) {
-  SQLSMALLINT columns = 0;
-  check(SQLNumResultCols(handle, &columns), SQL_HANDLE_STMT, handle, session.secrets());
-  std::vector<std::vector<std::string>> rows;
-  for (;;) {
-    const SQLRETURN fetched = SQLFetch(handle);
-    if (fetched == SQL_NO_DATA) break;
-    check(fetched, SQL_HANDLE_STMT, handle, session.secrets());
-    std::vector<std::string>& row = rows.emplace_back();
-    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
-      // A long value comes in pieces: each call returns the next one, and
-      // SQL_SUCCESS with the last.
-      WideString value;
-      SQLWCHAR piece[256];
-      for (;;) {
-        SQLLEN length = 0;
-        const SQLRETURN rc = SQLGetData(handle, column, SQL_C_WCHAR, piece, sizeof piece, &length);
-        if (rc == SQL_NO_DATA || length == SQL_NULL_DATA) break;
-        check(rc, SQL_HANDLE_STMT, handle, session.secrets());
-        const std::size_t room = sizeof piece / sizeof piece[0] - 1;
-        const std::size_t got =
-            length == SQL_NO_TOTAL || static_cast<std::size_t>(length) / sizeof(SQLWCHAR) > room
-                ? room
-                : static_cast<std::size_t>(length) / sizeof(SQLWCHAR);
-        value.append(piece, got);
-        if (rc == SQL_SUCCESS) break;
-      }
-      row.push_back(narrow(value));
-    }
-  }
-  return rows;
-}
-
-class OdbcStatement final : public EngineStatement {
- public:
-  OdbcStatement(std::shared_ptr<Session> session, const std::string& sql,
-                std::string one_row_failure)
-      : session_(std::move(session)),
-        handle_(session_->connection()),
-        one_row_failure_(std::move(one_row_failure)) {
-    check_single_statement(sql, *session_->dialect().sql);
-    session_->send_waiting();
-    WideString text = widen(sql);
-    check(SQLPrepareW(handle_.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
-          SQL_HANDLE_STMT, handle_.get(), session_->secrets());
-  }
-
-  void run(std::span<const StatementValue> values) override {
-    execute(values);
-    SQLLEN changed = -1;
-    if (!one_row_failure_.empty() &&
-        (!succeeded(SQLRowCount(handle_.get(), &changed)) || changed != 1)) {
-      SQLFreeStmt(handle_.get(), SQL_CLOSE);
-      throw ProviderError(one_row_failure_);
-    }
-    SQLFreeStmt(handle_.get(), SQL_CLOSE);
-  }
-
-  std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) override {
-    execute(values);
-    struct CloseAfterwards {
-      SQLHANDLE handle;
-      ~CloseAfterwards() { SQLFreeStmt(handle, SQL_CLOSE); }
-    } close{handle_.get()};
-    return fetch_all(handle_.get(), *session_);
-  }
-
- private:
-  void execute(std::span<const StatementValue> values) {
-    session_->send_waiting();
-    // Sized first: the bound buffers must stay put until the execution.
-    texts_.resize(values.size());
-    numbers_.resize(values.size());
-    indicators_.resize(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const auto index = static_cast<SQLUSMALLINT>(i + 1);
-      SQLRETURN rc;
-      if (const auto* text = std::get_if<std::string>(&values[i])) {
-        texts_[i] = widen(*text);
-        indicators_[i] = static_cast<SQLLEN>(texts_[i].size() * sizeof(SQLWCHAR));
-        rc = SQLBindParameter(handle_.get(), index, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
-                              std::max<SQLULEN>(texts_[i].size(), 1), 0, texts_[i].data(),
-                              indicators_[i], &indicators_[i]);
-      } else {
-        const auto* number = std::get_if<std::int64_t>(&values[i]);
-        numbers_[i] = number ? *number : 0;
-        indicators_[i] = number ? 0 : SQL_NULL_DATA;
-        rc = SQLBindParameter(handle_.get(), index, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT,
-                              0, 0, &numbers_[i], 0, &indicators_[i]);
-      }
-      check(rc, SQL_HANDLE_STMT, handle_.get(), session_->secrets());
-    }
-    const Session::Running running(*session_, handle_.get());
-    check(SQLExecute(handle_.get()), SQL_HANDLE_STMT, handle_.get(), session_->secrets());
-  }
-
-  std::shared_ptr<Session> session_;  // outlives the handle
-  StatementHandle handle_;
-  std::string one_row_failure_;
-  std::vector<WideString> texts_;
-  std::vector<SQLBIGINT> numbers_;
-  std::vector<SQLLEN> indicators_;
-};
-
-}  // namespace
 
 std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
                                                      std::size_t /*parameter_count*/,
@@ -398,24 +190,6 @@ void OdbcEngine::rollback() noexcept {
   }
 }
 
-void OdbcEngine::swap_in(const Swap& swap) {
-  // One RENAME TABLE moves the old table aside and the fresh one in: other
-  // programs see either the old or the new table, never none.
-  try {
-    session_->run("RENAME TABLE " + swap.name + " TO " + swap.aside + ", " + swap.fresh + " TO " +
-                  swap.name);
-  } catch (const ProviderError& error) {
-    if (error.code() != "42S02") throw;
-    session_->run("RENAME TABLE " + swap.fresh + " TO " + swap.name);  // no old table
-  }
-  session_->run("DROP TABLE IF EXISTS " + swap.aside);
-  try {
-    // The table is the user's now, no helper to be dropped.
-    session_->run("ALTER TABLE " + swap.name + " COMMENT = ''");
-  } catch (const ProviderError&) {
-  }
-}
-
 void OdbcEngine::recreate_table(const std::string& name,
                                 const std::array<std::string_view, 3>& columns,
                                 bool inside_transaction, const RunStatement& run) {
@@ -454,6 +228,94 @@ void OdbcEngine::recreate_table(const std::string& name,
     swap_ = swap;
   else
     swap_in(swap);
+}
+
+std::unique_ptr<EngineLock> OdbcEngine::try_lock(std::string_view key) {
+  if (lock_file_) return lock_file_->try_lock(key);
+  const auto* statements =
+      lock_kind_ == LockKind::named      ? &kNamedLock
+      : lock_kind_ == LockKind::advisory ? &kAdvisoryLock
+      : lock_kind_ == LockKind::application ? &kApplicationLock
+                                            : nullptr;
+  if (!statements) return std::make_unique<EngineLock>();
+  const StatementValue values[] = {std::string(key)};
+  const auto rows = prepare(statements->take, 1, {})->rows(values);
+  const std::string taken =
+      rows.empty() || rows.front().empty() ? "" : lower_case(rows.front().front());
+  if (taken != "1" && taken != "t" && taken != "true") return nullptr;
+  return std::make_unique<ServerLock>(*this, statements->give_up, std::string(key));
+}
+
+void OdbcEngine::hold_recreate_lock(std::string_view name) {
+  check_recreate_name(name);
+  if (lock_file_) {
+    lock_file_->hold_table_lock(name);
+    return;
+  }
+  if (lock_kind_ == LockKind::none)
+    throw ProviderError(fill_message(
+        "'*' wird für %s abgelehnt: die Datenbank bietet keine Sperre, mit der ein zweites "
+        "Neuanlegen derselben Tabelle warten müsste, bis dieser Lauf endet",
+        {dialect().dbms.empty() ? "diesen ODBC-Treiber" : dialect().dbms}));
+  // PostgreSQL and SQL Server read names without quotes in any case alike.
+  std::string key = "recreate\n" + std::string(name);
+  if (lock_kind_ != LockKind::named && key.find('"') == std::string::npos) key = lower_case(key);
+  // Tried again and again rather than waited for, so that a stop request
+  // ends the wait.
+  for (;;) {
+    if (std::unique_ptr<EngineLock> lock = try_lock(key)) {
+      held_locks_.push_back(std::move(lock));
+      return;
+    }
+    check_stop_request();
+    wait_for_stop_request(50);
+  }
+}
+
+std::string OdbcEngine::table_key(std::string_view name) {
+  const std::vector<std::string> parts = unquoted_name_parts(name);
+  if (parts.size() > 2 || parts.back().empty()) return std::string(name);
+  const std::string schema = parts.size() == 2 ? parts[0] : std::string();
+  const char* lookup = nullptr;
+  if (lock_kind_ == LockKind::named) {
+    // Names compare by the column's collation: an exact match first.
+    lookup =
+        "SELECT table_schema = DATABASE(), table_schema, table_name FROM information_schema.tables "
+        "WHERE table_schema = COALESCE(NULLIF(?, ''), DATABASE()) AND table_name = ? "
+        "ORDER BY table_name = CAST(? AS BINARY) DESC";
+  } else if (lock_kind_ == LockKind::advisory) {
+    lookup =
+        "SELECT CASE WHEN n.nspname = current_schema() THEN 1 ELSE 0 END, n.nspname, c.relname "
+        "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+        "WHERE c.oid = to_regclass(CAST(? AS text))";
+  }
+  if (!lookup) {
+    // Without a catalogue to ask, the quotes alone are dropped.
+    std::string current;
+    SQLWCHAR text[256] = {};
+    SQLINTEGER bytes = 0;
+    if (succeeded(SQLGetConnectAttrW(session_->connection(), SQL_ATTR_CURRENT_CATALOG, text,
+                                     sizeof text - sizeof(SQLWCHAR), &bytes)))
+      current = narrow(text, static_cast<std::size_t>(std::max<SQLINTEGER>(bytes, 0)) / sizeof(SQLWCHAR));
+    return schema.empty() || schema == current ? parts.back() : schema + "." + parts.back();
+  }
+  std::vector<std::vector<std::string>> found;
+  if (lock_kind_ == LockKind::named) {
+    const StatementValue values[] = {schema, parts.back(), parts.back()};
+    found = prepare(lookup, 3, {})->rows(values);
+  } else {
+    const StatementValue values[] = {std::string(open_form(name, "\"", [](std::string_view part) {
+      return quote_identifier(part, '"');
+    }))};
+    found = prepare(lookup, 1, {})->rows(values);
+  }
+  if (found.empty() || found.front().size() < 3) return std::string(name);
+  const auto& row = found.front();
+  return row[0] == "1" || row[0] == "t" ? row[2] : row[1] + "." + row[2];
+}
+
+void OdbcEngine::check_recreate_name(std::string_view name) const {
+  check_statement_name(name, sql_dialect(), session_->dialect().rename_swap);
 }
 
 bool create_database(const std::string& connection_string) {

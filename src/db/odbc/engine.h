@@ -5,41 +5,16 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/lock_file.h"
-#include "db/odbc/statement.h"
+#include "db/odbc/session.h"
 
 namespace kadrum::odbc {
-
-// What the driver says of its database's dialect.
-struct Dialect {
-  std::string dbms;               // SQL_DBMS_NAME: "MariaDB", "PostgreSQL", ...
-  char quote = '"';               // SQL_IDENTIFIER_QUOTE_CHAR
-  std::string double_type = "double precision";  // SQLGetTypeInfo(SQL_DOUBLE)
-  // Whether drop and create run inside a transaction (SQL_TXN_CAPABLE);
-  // where they commit at once, RENAME TABLE (MariaDB, MySQL) swaps a fresh
-  // table in instead.
-  bool transactional_ddl = true;
-  bool rename_swap = false;
-  // Whether one execution takes many rows of parameters (the Access driver
-  // refuses arrays).
-  bool parameter_arrays = false;
-  // How an INSERT without columns is written.
-  std::string no_columns = " DEFAULT VALUES";
-  bool read_only = false;  // SQL_DATA_SOURCE_READ_ONLY
-  // How the database's SQL quotes and comments, known by its SQL_DBMS_NAME;
-  // the standard's for a database Kadrum does not know.
-  const SqlDialect* sql = &standard_sql;
-};
-
-class Block;
 
 // Which locks of its own the database offers Kadrum (see Engine::try_lock).
 enum class LockKind {
@@ -48,66 +23,6 @@ enum class LockKind {
   advisory,     // PostgreSQL: pg_try_advisory_lock
   application,  // SQL Server: sp_getapplock
   file,         // a database that is a file: its lock file (db/lock_file.h)
-};
-
-// The connection and the records that wait to be sent; the engine and its
-// open tables share it, so that a table never outlives its connection and
-// every command and commit sends waiting records first. A stop request
-// cancels the statement executing on it (see Running).
-class Session {
- public:
-  // While one lives, "statement", which the thread that made the Running
-  // executes on the session's connection, is the one a stop request
-  // cancels.
-  class Running {
-   public:
-    Running(Session& session, SQLHANDLE statement);
-    ~Running();
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-   private:
-    Session& session_;
-    SQLHANDLE before_;
-  };
-
-  // Connects with "connection_string" (without "odbc:"). Throws
-  // ProviderError with a German description, the driver's text and the
-  // SQLSTATE, never with a password in it.
-  explicit Session(const std::string& connection_string);
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  SQLHANDLE connection() const { return connection_.get(); }
-  const Dialect& dialect() const { return dialect_; }
-  const std::vector<std::string>& secrets() const { return secrets_; }
-  // Runs one statement at once, without parameters. Throws ProviderError.
-  void run(const std::string& sql);
-
-  bool in_transaction() const { return in_transaction_; }
-  void set_in_transaction(bool inside);
-
-  // The block that holds records not yet sent, or none.
-  void set_waiting(std::shared_ptr<Block> block) { waiting_ = std::move(block); }
-  // Sends the waiting records. Throws ProviderError when one is refused.
-  void send_waiting();
-  // Forgets the waiting records. Never throws.
-  void drop_waiting() noexcept;
-
- private:
-  void read_dialect();
-  // Cancels the statement executing now, if any. Any thread; never throws.
-  void cancel_running() noexcept;
-
-  std::vector<std::string> secrets_;
-  Environment environment_;
-  ConnectionHandle connection_;
-  Dialect dialect_;
-  bool in_transaction_ = false;
-  std::shared_ptr<Block> waiting_;
-  std::mutex running_mutex_;             // guards running_ and its cancel
-  SQLHANDLE running_ = SQL_NULL_HANDLE;  // the statement executing now
-  StopHook stop_hook_;                   // ends before the handles it uses
 };
 
 // The comment on the helper tables Kadrum makes, and the only ones it drops.
@@ -153,6 +68,11 @@ class OdbcEngine final : public Engine {
   std::string parameter_marker(std::size_t) const override { return "?"; }
 
  private:
+  // Refuses (kadrum::Error) a name that check_statement_name refuses; with
+  // RENAME TABLE, which lists tables, also one with a "," outside quotes
+  // ("t, u" would reach u).
+  void check_recreate_name(std::string_view name) const;
+  // The RENAME TABLE swap of MariaDB and MySQL (mariadb/table_swap.cpp).
   // The swap waiting for the commit: "fresh" takes the place of "name".
   struct Swap {
     std::string name;
@@ -160,10 +80,6 @@ class OdbcEngine final : public Engine {
     std::string aside;
   };
   void swap_in(const Swap& swap);
-  // Refuses (kadrum::Error) a name that check_statement_name refuses; with
-  // RENAME TABLE, which lists tables, also one with a "," outside quotes
-  // ("t, u" would reach u).
-  void check_recreate_name(std::string_view name) const;
   // The helper table "name" + "suffix" (+ a number), quoted, that is free
   // or one Kadrum made (its comment says so; such a leftover is dropped).
   std::string helper_table(const std::string& name, std::string_view suffix);

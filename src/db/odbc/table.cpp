@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "base/messages.h"
 #include "base/stop_signal.h"
 #include "db/sql_text.h"
 #include "db/odbc/column_kinds.h"
@@ -243,18 +242,6 @@ ProviderError Block::refusal(const ProviderError& error, std::size_t r, std::siz
 }
 
 namespace {
-
-// The refusal of a value that the driver or the database changed to make
-// it fit (see value_changed), which it reported as a success with
-// information. Outside a transaction the record is stored so.
-ProviderError changed_value(const Diagnostic& found, bool stored,
-                            const std::vector<std::string>& secrets) {
-  return ProviderError(stored ? "Die Datenbank hat einen Wert gekürzt oder gerundet, um ihn in "
-                                "seine Spalte zu bringen; der Datensatz ist so gespeichert"
-                              : "Die Datenbank hat einen Wert gekürzt oder gerundet, um ihn in "
-                                "seine Spalte zu bringen",
-                       masked(found.text, secrets), found.sqlstate);
-}
 
 // Runs Kadrum's own fixed "sql"; false when the database refuses it.
 bool run_own(Session& session, const char* sql) {

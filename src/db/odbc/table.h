@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "db/engine.h"
-#include "db/odbc/engine.h"
-#include "db/odbc/statement.h"
+#include "db/odbc/session.h"
 
 namespace kadrum::odbc {
 

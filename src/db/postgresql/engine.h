@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "db/engine.h"
-#include "db/postgresql/statement.h"
+#include "db/postgresql/session.h"
 
 namespace kadrum::postgresql {
 

@@ -1,167 +1,38 @@
-// RAII wrappers around the libpq handles, and the few calls on them that
-// every part of the PostgreSQL engine repeats.
+// A statement that a command prepares once and runs again and again.
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
+#include <vector>
 
-#include "base/provider_error.h"
-#include "base/stop_signal.h"
-#include "db/identifier.h"
-
-struct pg_conn;
-struct pg_result;
-struct pg_cancel;
+#include "db/engine.h"
+#include "db/postgresql/session.h"
 
 namespace kadrum::postgresql {
 
-struct FinishConnection {
-  void operator()(pg_conn* conn) const;
-};
-using ConnectionHandle = std::unique_ptr<pg_conn, FinishConnection>;
-
-struct FreeCancel {
-  void operator()(pg_cancel* cancel) const;
-};
-using CancelHandle = std::unique_ptr<pg_cancel, FreeCancel>;
-
-// One connection and the COPY that may be running on it; the engine and its
-// open tables share it, so that a table never outlives its connection and
-// every command ends a running COPY first. A stop request cancels the
-// statement in progress, and closes the connection under a server that
-// does not answer the cancel.
-class Session {
+class PostgresStatement final : public EngineStatement {
  public:
-  explicit Session(ConnectionHandle conn);
+  // Takes the one statement "sql" for "session"; refuses (ProviderError) a
+  // second statement in it. A statement with a "one_row_failure" runs as
+  // one_row_statement makes it and throws ProviderError(one_row_failure)
+  // when it changed no row or more than one. The server prepares it on
+  // first use.
+  PostgresStatement(std::shared_ptr<Session> session, std::string sql, std::string one_row_failure);
 
-  // The connection for a command: a running COPY is ended first, and what
-  // a short transaction holds back (see begin_short) is sent. Throws
-  // ProviderError when the server refuses the COPY's rows; they are undone
-  // and the transaction stays usable. Throws the first failure of the
-  // statements held back; the transaction then fails at its commit.
-  pg_conn* command();
-  // Begins a short transaction: a few records and statements, answered
-  // together. The BEGIN and each statement run by run_prepared are held
-  // back and sent in one round trip with the COMMIT (commit_short), or
-  // with the next command. Records go by INSERT, never by COPY. Throws
-  // ProviderError inside a transaction.
-  void begin_short();
-  bool short_transaction() const { return short_; }
-  // True inside an explicit transaction (also a failed one, and a short
-  // one whose BEGIN is still held back).
-  bool in_transaction();
-  // Runs the prepared statement "name" with "values" (text, null for NULL);
-  // inside a transaction behind a savepoint, as guarded does, in one round
-  // trip. Inside a short transaction it is held back: a refusal fails the
-  // next command or the commit instead. Throws ProviderError.
-  // "one_row_failure", when not empty, is the failure to throw in place of
-  // the division by zero with which a statement made by one_row_statement
-  // says that it changed no row or more than one.
-  void run_prepared(const std::string& name, std::span<const char* const> values,
-                    const std::string& one_row_failure = {});
-  // Commits the short transaction with all it holds back, in one round
-  // trip, and returns true; false when the BEGIN went out with another
-  // command and the commit is an ordinary one. Throws as
-  // PostgresEngine::commit says.
-  bool commit_short();
-  // Forgets what a short transaction holds back and ends its pipeline.
-  // Never throws.
-  void abandon_short() noexcept;
-  // Sends "row" (in the format of "statement", with its line end) into the
-  // COPY "statement", starting it first, followed by "header", unless it
-  // runs already; another COPY is ended. The COPY runs behind a savepoint,
-  // so a refused COPY leaves the transaction usable. Throws ProviderError.
-  void copy_row(const std::string& statement, std::string_view row,
-                std::string_view header = {});
-  // Ends a running COPY without keeping its rows. Never throws.
-  void abandon_copy() noexcept;
-  bool copying() const { return !copy_statement_.empty(); }
+  void run(std::span<const StatementValue> values) override;
+  std::vector<std::vector<std::string>> rows(std::span<const StatementValue> values) override;
 
  private:
-  ConnectionHandle conn_;
-  CancelHandle cancel_;
-  StopHook stop_hook_;          // ends before the handles it uses
-  std::string copy_statement_;  // empty while no COPY runs
-  bool short_ = false;          // inside a transaction of begin_short
-  bool begin_held_ = false;     // its BEGIN not sent yet
-  int held_ = 0;                // statements sent in pipeline mode, unanswered
-  std::string held_one_row_failure_;  // of a one-row statement among them
-  // The failure in "result" of the statements held back, as run_prepared
-  // says.
-  ProviderError held_failure(pg_conn* conn, const pg_result* result) const;
+  // Prepares the statement on first use and sets its parameters.
+  void bind(std::span<const StatementValue> values);
+
+  std::shared_ptr<Session> session_;
+  std::string sql_;
+  std::string one_row_failure_;
+  std::string name_;  // on the server, once prepared
+  std::vector<std::string> texts_;
+  std::vector<const char*> parameters_;
 };
-
-// "update", an UPDATE or DELETE, as one statement that fails with a
-// division by zero (SQLSTATE 22012) when it changes no row or more than
-// one: inside a pipeline a count read afterwards would come after the
-// COMMIT, too late to keep the transaction from committing.
-std::string one_row_statement(std::string_view update);
-
-struct ClearResult {
-  void operator()(pg_result* result) const;
-};
-using Result = std::unique_ptr<pg_result, ClearResult>;
-
-// libpq's text on one line: its line breaks and the tabs after them become
-// single blanks, nothing at the end.
-std::string one_line(std::string_view text);
-
-// The failure behind "result" (null when libpq gave none) as the server
-// worded it: its primary message, behind a German description (the
-// everyday failures by their SQLSTATE, such as a missing table, no
-// permission, read-only, disk full, lock or lost connection; a refused
-// statement, record or value by its class; any other failure a general
-// one). Without a server message, libpq's own text behind the general one.
-ProviderError result_error(pg_conn* conn, const pg_result* result);
-
-// Runs "sql" through the extended protocol with "values" as text parameters
-// of unknown type (null for NULL); the server refuses a second statement
-// there. Returns the result, or throws result_error.
-Result run(pg_conn* conn, const std::string& sql,
-           std::span<const char* const> values = {});
-
-// Throws the failure in "result" unless it is a success; returns it.
-Result checked(pg_conn* conn, pg_result* result);
-
-// True inside an explicit transaction (also a failed one).
-bool in_transaction(pg_conn* conn);
-
-// Runs "action"; inside a transaction it runs behind a savepoint, so that
-// its failure undoes only what it did and leaves the transaction usable,
-// as a failed statement does in SQLite.
-template <class Action>
-void guarded(pg_conn* conn, Action&& action);
-
-// How a table name typed by the user is written in a statement: a name with
-// a blank that is not quoted already becomes a quoted identifier, its part
-// after the first "." alone when it has one, up to the first ";": "my data"
-// gives "\"my data\"", "a.b c" gives "a.\"b c\"", "x y;z" gives "\"x y\";z".
-// Any other name comes back unchanged, so PostgreSQL folds it to lower case
-// as it does in the create statement. Never throws.
-std::string open_form(std::string_view name);
-
-// The savepoint calls behind guarded.
-void set_savepoint(pg_conn* conn);
-void release_savepoint(pg_conn* conn);
-void roll_back_to_savepoint(pg_conn* conn) noexcept;
-
-template <class Action>
-void guarded(pg_conn* conn, Action&& action) {
-  if (!in_transaction(conn)) {
-    action();
-    return;
-  }
-  set_savepoint(conn);
-  try {
-    action();
-  } catch (...) {
-    roll_back_to_savepoint(conn);
-    throw;
-  }
-  release_savepoint(conn);
-}
 
 }  // namespace kadrum::postgresql

@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "base/messages.h"
-#include "base/provider_error.h"
+#include "db/identifier.h"
 #include "db/postgresql/column_kinds.h"
 #include "db/sql_text.h"
 
@@ -295,6 +294,10 @@ void PostgresTable::store(std::span<const Value> values, std::uint64_t) {
   }
   write_texts(values);
   insert_row();
+}
+
+std::string open_form(std::string_view name) {
+  return kadrum::open_form(name, "[\"", [](std::string_view part) { return quote_identifier(part); });
 }
 
 }  // namespace kadrum::postgresql

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "db/engine.h"
-#include "db/postgresql/statement.h"
+#include "db/postgresql/session.h"
 
 namespace kadrum::postgresql {
 
@@ -71,5 +71,13 @@ class PostgresTable final : public EngineTable {
   std::vector<const char*> parameters_;
   std::string row_;
 };
+
+// How a table name typed by the user is written in a statement: a name with
+// a blank that is not quoted already becomes a quoted identifier, its part
+// after the first "." alone when it has one, up to the first ";": "my data"
+// gives "\"my data\"", "a.b c" gives "a.\"b c\"", "x y;z" gives "\"x y\";z".
+// Any other name comes back unchanged, so PostgreSQL folds it to lower case
+// as it does in the create statement. Never throws.
+std::string open_form(std::string_view name);
 
 }  // namespace kadrum::postgresql

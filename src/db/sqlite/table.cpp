@@ -6,10 +6,10 @@
 #include <array>
 #include <utility>
 
-#include "base/messages.h"
-#include "base/provider_error.h"
+#include "db/identifier.h"
 #include "db/sql_text.h"
 #include "db/sqlite/column_kinds.h"
+#include "db/sqlite/errors.h"
 
 namespace kadrum::sqlite {
 
@@ -192,6 +192,15 @@ void SqliteTable::store(std::span<const Value> values, std::uint64_t) {
     bind(static_cast<int>(i + 1), values[i], insert_kinds_[i]);
   // Autocommit: the record is committed when the step returns.
   insert_.step();
+}
+
+std::string open_form(std::string_view name) {
+  return kadrum::open_form(name, "[", [](std::string_view part) {
+    std::string bracketed = "[";
+    bracketed.append(part);
+    bracketed += ']';
+    return bracketed;
+  });
 }
 
 }  // namespace kadrum::sqlite

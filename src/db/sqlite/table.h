@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "db/engine.h"
-#include "db/sqlite/statement.h"
+#include "db/sqlite/session.h"
 
 namespace kadrum::sqlite {
 
@@ -48,5 +48,12 @@ class SqliteTable final : public EngineTable {
   Statement insert_;
   std::vector<FieldKind> insert_kinds_;
 };
+
+// How a table name typed by the user is written in a statement: brackets go
+// around its part after the first "." (or the whole name) when it holds a
+// blank and does not begin with "[": "my data" gives "[my data]", "a.b c"
+// gives "a.[b c]", "x y;z" gives "[x y];z". Any other name comes back
+// unchanged. Never throws.
+std::string open_form(std::string_view name);
 
 }  // namespace kadrum::sqlite

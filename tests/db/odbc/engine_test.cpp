@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "db/connection_string.h"
-#include "db/odbc/statement.h"
+#include "db/odbc/errors.h"
 #include "support/odbc_test_database.h"
 #include "support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "db/postgresql/statement.h"
+#include "db/postgresql/table.h"
 
 #include <gtest/gtest.h>
 
