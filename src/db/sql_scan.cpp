@@ -128,19 +128,19 @@ void check_statement_tail(std::string_view tail, const SqlDialect& dialect) {
   }
 }
 
-void check_single_statement(std::string_view sql, const SqlDialect& dialect) {
-  bool seen_statement = false;
+std::string_view check_single_statement(std::string_view sql, const SqlDialect& dialect) {
+  std::size_t end = 0;  // after the statement's last quoted or text piece
   for (std::size_t at = 0; at < sql.size();) {
     const SqlPiece piece = sql_piece_at(sql, at, dialect);
     if (piece.kind == SqlPieceKind::semicolon) {
       check_statement_tail(sql.substr(piece.end), dialect);
       break;
     }
-    if (piece.kind == SqlPieceKind::quoted || piece.kind == SqlPieceKind::text)
-      seen_statement = true;
+    if (piece.kind == SqlPieceKind::quoted || piece.kind == SqlPieceKind::text) end = piece.end;
     at = piece.end;
   }
-  if (!seen_statement) throw ProviderError(messages::no_statement);
+  if (end == 0) throw ProviderError(messages::no_statement);
+  return sql.substr(0, end);
 }
 
 void check_statement_name(std::string_view name, const SqlDialect& dialect, bool in_name_list) {

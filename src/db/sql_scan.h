@@ -58,8 +58,10 @@ SqlPiece sql_piece_at(std::string_view sql, std::size_t at, const SqlDialect& di
 // (messages::no_statement: only blanks, comments and semicolons), and one
 // with anything but blanks, comments and semicolons after the ";" that
 // ends its first statement (messages::second_statement), so that a name
-// carrying "; drop table u" never adds a statement.
-void check_single_statement(std::string_view sql, const SqlDialect& dialect);
+// carrying "; drop table u" never adds a statement. Returns the statement
+// without what follows it (blanks, comments, semicolons), for a driver
+// that refuses even those.
+std::string_view check_single_statement(std::string_view sql, const SqlDialect& dialect);
 
 // Refuses (ProviderError, messages::second_statement) "tail", the text
 // after a statement whose end the engine found itself, unless it holds

@@ -94,8 +94,7 @@ OdbcEngine::OdbcEngine(const std::string& connection_string)
 }
 
 void OdbcEngine::execute(std::string_view statement, std::size_t parameter_count) {
-  const std::string sql(statement);
-  check_single_statement(sql, sql_dialect());
+  const std::string sql(check_single_statement(statement, sql_dialect()));
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);
@@ -118,8 +117,7 @@ std::unique_ptr<EngineStatement> OdbcEngine::prepare(std::string_view statement,
 }
 
 std::vector<std::vector<std::string>> OdbcEngine::select_text(std::string_view statement) {
-  const std::string sql(statement);
-  check_single_statement(sql, sql_dialect());
+  const std::string sql(check_single_statement(statement, sql_dialect()));
   session_->send_waiting();
   StatementHandle handle(session_->connection());
   WideString text = widen(sql);

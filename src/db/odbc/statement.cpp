@@ -46,9 +46,8 @@ OdbcStatement::OdbcStatement(std::shared_ptr<Session> session, const std::string
     : session_(std::move(session)),
       handle_(session_->connection()),
       one_row_failure_(std::move(one_row_failure)) {
-  check_single_statement(sql, *session_->dialect().sql);
+  WideString text = widen(check_single_statement(sql, *session_->dialect().sql));
   session_->send_waiting();
-  WideString text = widen(sql);
   check(SQLPrepareW(handle_.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
         SQL_HANDLE_STMT, handle_.get(), session_->secrets());
 }
