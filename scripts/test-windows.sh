@@ -118,6 +118,18 @@ cli --create-database "DB=$(winpath "$work/Größe Ordner/Maß.db")" RT=t HD=0 \
   && [ "$(sqlite3 "$work/Größe Ordner/Maß.db" 'select * from t')" = "1.0|2.0|3.0" ] \
   && pass "Unicode paths with blanks" || fail "Unicode paths: $(cat "$work/err")"
 
+# One file named in two spellings is one file for --resume: the second run
+# stores nothing.
+printf 'Kopf\n1 2 3\n4 5 6\n' >"$work/Resume.txt"
+cli --create-database "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/Resume.txt")" \
+  IN=3 --resume </dev/null 2>"$work/err" \
+  && cli "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/RESUME.TXT")" IN=3 \
+    --resume </dev/null 2>"$work/err" \
+  && [ "$(sqlite3 "$work/resume.db" 'select count(*) from t')" = "2" ] \
+  && [ "$(sqlite3 "$work/resume.db" 'select count(*) from kadrum_checkpoints')" = "1" ] \
+  && pass "--resume: two spellings of one file are one file" \
+  || fail "--resume spellings: $(sqlite3 "$work/resume.db" 'select file_path from kadrum_checkpoints') $(cat "$work/err")"
+
 # Standard input, from a pipe, with Windows line ends.
 printf '1 2 3\r\n4 5 6\r\n' | cli --create-database "DB=$(winpath "$work/stdin.db")" RT=t HD=0 FN= IN=3 '*' \
   2>"$work/err" && [ "$(sqlite3 "$work/stdin.db" 'select count(*), sum(sval) from t')" = "2|9.0" ] \

@@ -143,8 +143,15 @@ bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcep
   }
 }
 
-CheckpointRow::CheckpointRow(Query& qry, std::string table, std::string typed, std::string path)
-    : qry_(qry), table_(std::move(table)), typed_(std::move(typed)), path_(std::move(path)) {
+CheckpointRow::CheckpointRow(Query& qry, std::string table, std::string typed, std::string path,
+                             std::string given_path, std::uint64_t device, std::uint64_t inode)
+    : qry_(qry),
+      table_(std::move(table)),
+      typed_(std::move(typed)),
+      path_(std::move(path)),
+      given_path_(std::move(given_path)),
+      device_(count(device)),
+      inode_(count(inode)) {
   if (path_.size() > kPathWidth)
     throw Error(fill_message("%s: der Pfad ist %d Bytes lang; %s hält Pfade bis %d Bytes",
                              {path_, std::to_string(path_.size()), kCheckpointTable,
@@ -162,66 +169,113 @@ std::unique_ptr<EngineStatement> CheckpointRow::prepared(const std::string& sql,
 }
 
 std::vector<std::vector<std::string>> CheckpointRow::select(const std::string& table,
-                                                            bool with_hash) {
-  const StatementValue values[] = {table, path_};
-  return prepared(std::string("select ") + kColumns + (with_hash ? ", line_hash" : "") + " from " +
-                  kCheckpointTable + " where target_table = :target_table and file_path = :file_path")
+                                                            const std::string& path) {
+  const StatementValue values[] = {table, path};
+  return prepared(std::string("select ") + kColumns + ", line_hash from " + kCheckpointTable +
+                  " where target_table = :target_table and file_path = :file_path")
       ->rows(values);
 }
 
-std::optional<Checkpoint> CheckpointRow::load() {
-  std::vector<std::vector<std::string>> rows;
+void CheckpointRow::make_ready() {
+  const auto probe = [&] {
+    qry_.clear();
+    qry_.add(std::string("select line_hash, file_device, file_inode from ") + kCheckpointTable +
+             " where 1 = 0");
+    qry_.rows();
+  };
   try {
-    rows = select(table_, true);
+    probe();
+    return;
   } catch (const std::exception&) {
-    bool made_before = false;
+  }
+  bool made_before = false;
+  try {
+    qry_.clear();
+    qry_.add(std::string("select target_table from ") + kCheckpointTable + " where 1 = 0");
+    qry_.rows();
+    made_before = true;
+  } catch (const std::exception&) {
+  }
+  if (made_before) {
+    // A checkpoint table of an earlier Kadrum gets the columns it lacks;
+    // its rows keep their offsets and are checked as before. Another run
+    // may add them at the same moment.
+    for (const char* column :
+         {"line_hash varchar(16)", "file_device bigint", "file_inode bigint"}) {
+      try {
+        qry_.clear();
+        qry_.add(std::string("alter table ") + kCheckpointTable + " add " + column);
+        qry_.execute();
+      } catch (const std::exception&) {
+      }
+    }
+  } else {
+    // Missing on first use; another run may make it at the same moment.
     try {
-      select(table_, false);
-      made_before = true;
+      qry_.clear();
+      qry_.add(std::string("create table ") + kCheckpointTable +
+               " ( target_table varchar(255), file_path varchar(4000), fingerprint varchar(16),"
+               " fingerprint_bytes bigint, byte_offset bigint, line_number bigint,"
+               " records bigint, saved_at_utc varchar(19), line_hash varchar(16),"
+               " file_device bigint, file_inode bigint )");
+      qry_.execute();
     } catch (const std::exception&) {
     }
-    if (made_before) {
-      // A checkpoint table of an earlier Kadrum gets the column; its rows
-      // keep their offsets and are checked as before.
-      try {
-        qry_.clear();
-        qry_.add(std::string("alter table ") + kCheckpointTable + " add line_hash varchar(16)");
-        qry_.execute();
-      } catch (const std::exception&) {
-        select(table_, true);  // another run made or changed it meanwhile
-      }
-    } else {
-      // Missing on first use; another run may make it at the same moment.
-      try {
-        qry_.clear();
-        qry_.add(std::string("create table ") + kCheckpointTable +
-                 " ( target_table varchar(255), file_path varchar(4000), fingerprint varchar(16),"
-                 " fingerprint_bytes bigint, byte_offset bigint, line_number bigint,"
-                 " records bigint, saved_at_utc varchar(19), line_hash varchar(16) )");
-        qry_.execute();
-      } catch (const std::exception&) {
-        select(table_, true);  // it is there now, or its failure is the one to show
-      }
-    }
-    rows = select(table_, true);
   }
-  if (rows.empty() && typed_ != table_) {
-    // Written by a Kadrum that keyed by the name as typed: moved to the key.
-    if (!select(typed_, true).empty()) {
-      const StatementValue values[] = {table_, typed_, path_};
-      prepared(std::string("update ") + kCheckpointTable +
-               " set target_table = :key where target_table = :typed and file_path = :file_path")
-          ->run(values);
-      rows = select(table_, true);
+  probe();  // it is ready now, or its failure is the one to show
+}
+
+void CheckpointRow::move(const char* column, const std::string& from) {
+  const StatementValue values[] = {column == std::string_view("target_table") ? table_ : path_,
+                                   from, column == std::string_view("target_table") ? path_ : table_};
+  prepared(std::string("update ") + kCheckpointTable + " set " + column +
+           " = :to where " + column + " = :from and " +
+           (column == std::string_view("target_table") ? "file_path" : "target_table") +
+           " = :other")
+      ->run(values);
+}
+
+std::optional<Checkpoint> CheckpointRow::load() {
+  make_ready();
+  std::vector<std::vector<std::string>> rows = select(table_, path_);
+  // Written by a Kadrum that keyed by the table as typed, or by the path
+  // as given: moved to the keys.
+  if (rows.empty() && typed_ != table_ && !select(typed_, path_).empty()) {
+    move("target_table", typed_);
+    rows = select(table_, path_);
+  }
+  if (rows.empty() && given_path_ != path_ && !select(table_, given_path_).empty()) {
+    move("file_path", given_path_);
+    rows = select(table_, path_);
+  }
+  renamed_from_.clear();
+  if (rows.empty() && (device_ != 0 || inode_ != 0)) {
+    // The same file (device and inode) under another name: renamed. Its
+    // checkpoint counts once the caller finds it matches the file.
+    const StatementValue values[] = {table_, device_, inode_};
+    const auto same = prepared(std::string("select file_path from ") + kCheckpointTable +
+                               " where target_table = :target_table and file_device = :device"
+                               " and file_inode = :inode")
+                          ->rows(values);
+    if (!same.empty() && !same.front().empty() && same.front().front() != path_) {
+      renamed_from_ = same.front().front();
+      rows = select(table_, renamed_from_);
     }
   }
-  exists_ = !rows.empty();
+  exists_ = !rows.empty() && renamed_from_.empty();
   if (rows.empty() || rows.front().size() < 6) return std::nullopt;
   const auto& row = rows.front();
   Checkpoint checkpoint{row[0], parse_count(row[1]), parse_count(row[2]), parse_count(row[3]),
                         parse_count(row[4]), row[5]};
   saved_offset_ = checkpoint.byte_offset;
   return checkpoint;
+}
+
+void CheckpointRow::adopt_renamed() {
+  if (renamed_from_.empty()) return;
+  move("file_path", renamed_from_);
+  renamed_from_.clear();
+  exists_ = true;
 }
 
 void CheckpointRow::save(const Checkpoint& c) {
@@ -236,8 +290,8 @@ void CheckpointRow::save(const Checkpoint& c) {
           std::string("update ") + kCheckpointTable +
               " set fingerprint = :fingerprint, fingerprint_bytes = :fingerprint_bytes,"
               " byte_offset = :byte_offset, line_number = :line_number, records = :records,"
-              " saved_at_utc = :saved_at_utc, line_hash = :line_hash"
-              " where target_table = :target_table and file_path = :file_path"
+              " saved_at_utc = :saved_at_utc, line_hash = :line_hash, file_device = :device,"
+              " file_inode = :inode where target_table = :target_table and file_path = :file_path"
               " and byte_offset = :saved_offset",
           fill_message("Der Stand von %s in %s wurde während des Laufs von anderer Seite "
                        "geändert oder gelöscht; was danach kam, wurde nicht gespeichert",
@@ -245,7 +299,8 @@ void CheckpointRow::save(const Checkpoint& c) {
     const StatementValue values[] = {c.fingerprint,        count(c.fingerprint_bytes),
                                      count(c.byte_offset), count(c.line_number),
                                      count(c.records),     saved_at_,
-                                     c.line_hash,          table_,
+                                     c.line_hash,          device_,
+                                     inode_,               table_,
                                      path_,                count(saved_offset_)};
     update_->run(values);
     saved_offset_ = c.byte_offset;
@@ -259,12 +314,14 @@ void CheckpointRow::save(const Checkpoint& c) {
                                    count(c.line_number),
                                    count(c.records),
                                    saved_at_,
-                                   c.line_hash};
+                                   c.line_hash,
+                                   device_,
+                                   inode_};
   prepared(std::string("insert into ") + kCheckpointTable +
            " ( target_table, file_path, fingerprint, fingerprint_bytes, byte_offset,"
-           " line_number, records, saved_at_utc, line_hash ) values ( :target_table,"
-           " :file_path, :fingerprint, :fingerprint_bytes, :byte_offset, :line_number,"
-           " :records, :saved_at_utc, :line_hash )")
+           " line_number, records, saved_at_utc, line_hash, file_device, file_inode ) values"
+           " ( :target_table, :file_path, :fingerprint, :fingerprint_bytes, :byte_offset,"
+           " :line_number, :records, :saved_at_utc, :line_hash, :device, :inode )")
       ->run(values);
   exists_ = true;
   saved_offset_ = c.byte_offset;

@@ -53,17 +53,32 @@ bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcep
 // The checkpoint row of one target table and one text file.
 class CheckpointRow {
  public:
-  // "table" keyed as Engine::table_key says, "typed" as the user wrote it
-  // (the key of checkpoints written before); "path" absolute. Throws
+  // "table" keyed as Engine::table_key says, "typed" as the user wrote it;
+  // "path" as final_path gives it, "given_path" as absolute_path gives the
+  // name the file was given by (both keys of checkpoints written before);
+  // "device" and "inode" the file's identity (0 when unknown). Throws
   // kadrum::Error when "path" or "table" is longer than the checkpoint
   // table keeps. Runs nothing yet.
-  CheckpointRow(Query& qry, std::string table, std::string typed, std::string path);
+  CheckpointRow(Query& qry, std::string table, std::string typed, std::string path,
+                std::string given_path = {}, std::uint64_t device = 0, std::uint64_t inode = 0);
 
-  // The row, if there is one; one kept under the typed name is moved to the
-  // key first. Creates the checkpoint table when it is not there yet (also
-  // while another run creates it), and adds the line_hash column to one
-  // made before. Throws ProviderError.
+  // The row, if there is one; one kept under the typed name or the given
+  // path is moved to the keys first. Without one, that of a file with the
+  // same identity under another path (renamed, or a new file on a reused
+  // inode): renamed_from() then names that path, and the caller decides
+  // with adopt_renamed. Creates the checkpoint table when it is not there
+  // yet (also while another run creates it), and adds the columns it
+  // lacks to one made before. Throws ProviderError.
   std::optional<Checkpoint> load();
+  const std::string& renamed_from() const { return renamed_from_; }
+  // Moves the checkpoint load found under renamed_from() to this path: the
+  // file matched it. Throws ProviderError.
+  void adopt_renamed();
+  // The identity saved from now on: another file took the path.
+  void set_identity(std::uint64_t device, std::uint64_t inode) {
+    device_ = static_cast<std::int64_t>(device);
+    inode_ = static_cast<std::int64_t>(inode);
+  }
   // Writes the row: updates it, or inserts it when there was none. The
   // update changes the row only where it still holds the offset loaded or
   // last saved; where another run moved or deleted it, it throws
@@ -76,7 +91,11 @@ class CheckpointRow {
   void clear_table();
 
  private:
-  std::vector<std::vector<std::string>> select(const std::string& table, bool with_hash);
+  std::vector<std::vector<std::string>> select(const std::string& table, const std::string& path);
+  void make_ready();
+  // Moves the row of "from" in "column" (target_table or file_path) to
+  // this row's key.
+  void move(const char* column, const std::string& from);
   std::unique_ptr<EngineStatement> prepared(const std::string& sql,
                                             const std::string& one_row_failure = {});
 
@@ -84,6 +103,10 @@ class CheckpointRow {
   std::string table_;
   std::string typed_;
   std::string path_;
+  std::string given_path_;
+  std::int64_t device_;
+  std::int64_t inode_;
+  std::string renamed_from_;
   bool exists_ = false;
   std::uint64_t saved_offset_ = 0;           // the row's byte_offset, as last read or written
   std::unique_ptr<EngineStatement> update_;  // prepared on first use

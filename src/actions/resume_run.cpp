@@ -104,11 +104,13 @@ bool ResumeRun::open(const std::string& name) {
   if (info.folder) throw Error(name + ": " + file_error_message(EISDIR, name));
   file->device = info.device;
   file->inode = info.inode;
-  file->path = absolute_path(name);
+  // One file has one key, however its name is written.
+  file->path = final_path(file->fd, name);
   file->headers_left = integer_text_value(settings_.header_lines);
   Engine& engine = db_.access_con.engine();
   if (table_key_.empty()) table_key_ = engine.table_key(settings_.table_name);
-  file->row = std::make_unique<CheckpointRow>(db_.qry, table_key_, settings_.table_name, file->path);
+  file->row = std::make_unique<CheckpointRow>(db_.qry, table_key_, settings_.table_name, file->path,
+                                              absolute_path(name), info.device, info.inode);
   // Taken before the checkpoint is read: two runs that both read it would
   // both store the lines after it.
   file->lock = engine.try_lock("resume\n" + table_key_ + "\n" + file->path);
@@ -135,6 +137,7 @@ bool ResumeRun::open(const std::string& name) {
     // after them: the offset must still end the same line.
     matches = matches && line_ends_at(file->fd, saved->byte_offset, saved->line_hash);
     if (matches) {
+      file->row->adopt_renamed();
       file->offset = saved->byte_offset;
       file->line_hash = saved->line_hash;
       file->line = saved->line_number;
@@ -143,7 +146,7 @@ bool ResumeRun::open(const std::string& name) {
       file->past_first_data_line = true;
       file->fingerprint = saved->fingerprint;
       file->fingerprint_bytes = saved->fingerprint_bytes;
-    } else if (hooks_.notice) {
+    } else if (hooks_.notice && file->row->renamed_from().empty()) {
       hooks_.notice(fill_message(
           "Hinweis: %s passt nicht mehr zu ihrem Stand in %s (ersetzt, rotiert oder "
           "gekürzt) und wird ab Zeile 1 geladen",
@@ -203,9 +206,10 @@ void ResumeRun::follow(const std::string& name) {
         throw Error(label + ": " + file_error_message(errno, label));
       fresh->device = info.device;
       fresh->inode = info.inode;
-      fresh->path = absolute_path(label);
+      fresh->path = final_path(fresh->fd, label);
       fresh->headers_left = integer_text_value(settings_.header_lines);
       fresh->row = std::move(row);
+      fresh->row->set_identity(info.device, info.inode);
       fresh->lock = std::move(lock);
       file_ = std::move(fresh);
       continue;

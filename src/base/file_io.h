@@ -58,4 +58,10 @@ void unlock_byte(int fd, std::uint64_t offset) noexcept;
 // itself when that fails.
 std::string absolute_path(const std::string& path);
 
+// The path by which the system knows the file open as "fd", opened by the
+// name "path": its links resolved, and on Windows the case, long names and
+// drive the volume gives it, so that two spellings of one file ("C:\co2.txt",
+// "c:\CO2.TXT") give one path. absolute_path("path") when it cannot tell.
+std::string final_path(int fd, const std::string& path);
+
 }  // namespace kadrum

@@ -143,4 +143,6 @@ std::string absolute_path(const std::string& path) {
   return path;
 }
 
+std::string final_path(int /*fd*/, const std::string& path) { return absolute_path(path); }
+
 }  // namespace kadrum

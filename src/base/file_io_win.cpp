@@ -205,4 +205,20 @@ std::string absolute_path(const std::string& path) {
   return from_wide(full);
 }
 
+std::string final_path(int fd, const std::string& path) {
+  const HANDLE handle = handle_of(fd);
+  const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+  const DWORD n = GetFinalPathNameByHandleW(handle, nullptr, 0, flags);
+  if (n == 0) return absolute_path(path);
+  std::wstring full(n, L'\0');
+  const DWORD written = GetFinalPathNameByHandleW(handle, full.data(), n, flags);
+  if (written == 0 || written >= n) return absolute_path(path);
+  full.resize(written);
+  // Without the prefix of long paths ("\\?\UNC\srv\share" becomes "\\srv\share"):
+  // the form a user writes.
+  if (full.rfind(L"\\\\?\\UNC\\", 0) == 0) full.replace(0, 8, L"\\\\");
+  else if (full.rfind(L"\\\\?\\", 0) == 0) full.erase(0, 4);
+  return from_wide(full);
+}
+
 }  // namespace kadrum

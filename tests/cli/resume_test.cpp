@@ -173,6 +173,21 @@ TEST_P(ResumeTest, RecreateStartsOverWithTheFirstRecord) {
   EXPECT_EQ(db_->value("SELECT count(*) FROM kadrum_checkpoints"), "0");
 }
 
+// A file renamed between runs is the same file: its checkpoint moves with
+// it (its device and inode say so, its first bytes agree).
+TEST_P(ResumeTest, RenamedFileKeepsItsCheckpoint) {
+  kadrum::testing::write_file(path("a.txt"), "Kopf\n" + lines(1, 3));
+  ASSERT_EQ(run({"--resume", "FN=a.txt"}).status, 0);
+  fs::rename(path("a.txt"), path("b.txt"));
+  append(path("b.txt"), lines(4, 5));
+  const Outcome r = run({"--resume", "FN=b.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.starts_with("2 Datensätze in ")) << r.err;
+  EXPECT_EQ(stored(), range(1, 5));
+  EXPECT_EQ(db_->rows("SELECT file_path FROM kadrum_checkpoints"),
+            (Rows{{fs::canonical(path("b.txt")).string()}}));
+}
+
 // Fault: a path was pasted into the checkpoint statements, where MariaDB
 // reads a backslash as an escape: the checkpoint lost it, every run stored
 // the file again, and a quote in a file name ran SQL on the server.
@@ -311,6 +326,15 @@ TEST_P(ResumeTest, CheckpointIsKeyedByTheTableTheEngineFinds) {
   ASSERT_EQ(run({"--resume", "FN=d.txt", "RT=T"}).status, 0);
   EXPECT_EQ(stored(), range(1, 6));
   EXPECT_EQ(db_->rows("SELECT target_table FROM kadrum_checkpoints"), (Rows{{"t"}}));
+  // A checkpoint table of an earlier Kadrum, without the columns added
+  // since, keeps its offsets and gets them.
+  db_->exec("CREATE TABLE old AS SELECT target_table, file_path, fingerprint, fingerprint_bytes, "
+            "byte_offset, line_number, records, saved_at_utc FROM kadrum_checkpoints; "
+            "DROP TABLE kadrum_checkpoints; ALTER TABLE old RENAME TO kadrum_checkpoints");
+  append(path("d.txt"), lines(7, 7));
+  ASSERT_EQ(run({"--resume", "FN=d.txt"}).status, 0);
+  EXPECT_EQ(stored(), range(1, 7));
+  EXPECT_EQ(db_->value("SELECT count(line_hash) + count(file_inode) FROM kadrum_checkpoints"), "2");
 }
 
 // Fault: MariaDB commits a drop at once, and "#" and "," reached other
