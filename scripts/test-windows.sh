@@ -122,7 +122,7 @@ cli --create-database "DB=$(winpath "$work/Größe Ordner/Maß.db")" RT=t HD=0 \
 # stores nothing.
 printf 'Kopf\n1 2 3\n4 5 6\n' >"$work/Resume.txt"
 cli --create-database "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/Resume.txt")" \
-  IN=3 --resume </dev/null 2>"$work/err" \
+  IN=3 '*' --resume </dev/null 2>"$work/err" \
   && cli "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/RESUME.TXT")" IN=3 \
     --resume </dev/null 2>"$work/err" \
   && [ "$(sqlite3 "$work/resume.db" 'select count(*) from t')" = "2" ] \
