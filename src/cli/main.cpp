@@ -21,14 +21,14 @@ namespace {
 // One line on standard error: the shown text, behind the file and line
 // number when a data line failed; then the decimal separator hint, if any.
 void report(const std::exception& error, const kadrum::RunSettings& settings,
-            const kadrum::ImportProgress& progress) {
+            const kadrum::CliOptions& options, const kadrum::ImportProgress& progress) {
   std::string where;
   if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = kadrum::text_file_label(settings) + ':' + std::to_string(progress.line) + ": ";
   }
   kadrum::write_text(2, where + kadrum::display_text(error) + "\n");
-  const std::string hint =
-      kadrum::decimal_separator_hint(error, kadrum::locale_formats().decimal_separator);
+  const std::string hint = kadrum::decimal_separator_hint(
+      error, kadrum::locale_formats().decimal_separator, !options.decimal.empty());
   if (!hint.empty()) kadrum::write_text(2, hint + "\n");
 }
 
@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
   if (options.help) return print_text(kadrum::cli_help_text());
   if (options.version) return print_text("kadrum-cli " KADRUM_VERSION "\n");
 
+  if (!options.decimal.empty()) kadrum::set_decimal_separator(options.decimal);
+
   kadrum::RunSettings settings;
   // "GO" and "!" steer the window's automatic run; here the run is the
   // whole point, so the outcome changes nothing.
@@ -74,10 +76,10 @@ int main(int argc, char** argv) {
     else
       kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {
-    report(error, settings, progress);
+    report(error, settings, options, progress);
     return 1;
   } catch (...) {
-    report(std::runtime_error(""), settings, progress);
+    report(std::runtime_error(""), settings, options, progress);
     return 1;
   }
   return 0;

@@ -242,6 +242,7 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
       {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
       {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
        "--resume oder --follow"},
+      {{"--decimal=x", "IN=3"}, "--decimal=x: als Dezimaltrennzeichen sind nur Punkt und Komma möglich"},
   };
   for (const auto& [args, message] : clashes) {
     const Outcome r = run(args);
@@ -299,7 +300,8 @@ TEST_F(CliTest, GermanLocaleFormatsTheSummaryAndHintsAtTheDecimalPoint) {
       << r.err;
   const std::string hint =
       "Hinweis: Werte werden mit dem Dezimaltrennzeichen ',' des Gebietsschemas umgewandelt; "
-      "für Dateien mit Dezimalpunkt LC_NUMERIC=C setzen (bei nicht gesetztem LC_ALL).\n";
+      "für Dateien mit Dezimalpunkt --decimal=. angeben oder LC_NUMERIC=C setzen (bei nicht "
+      "gesetztem LC_ALL).\n";
   const std::pair<const char*, std::string> cases[] = {
       {"h\n1990 1 5.5\n", "d.txt:2: '5.5' ist kein gültiger Fließkommawert für Feld 'sval'\n" + hint},
       {"h\n1990 1 1.2.3\n", "d.txt:2: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n"},
@@ -310,6 +312,27 @@ TEST_F(CliTest, GermanLocaleFormatsTheSummaryAndHintsAtTheDecimalPoint) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, err);
   }
+}
+
+// Fault: under a decimal comma a file with decimal points could not be
+// loaded at all, and "12,5" silently became the two items 12 and 5.
+TEST_F(CliTest, GermanLocaleLoadsDecimalPointsWithDecimalOptionAndWarnsOfCommasInNumbers) {
+  const std::string locales = kadrum::testing::german_locale_folder();
+  if (locales.empty()) GTEST_SKIP() << "no German locale was built for the tests";
+  kadrum::testing::ScopedEnvironment env;
+  env.set("LOCPATH", locales.c_str());
+  env.set("LC_ALL", "de_DE.UTF-8");
+  const Outcome point = run({"--decimal=.", "--create-database", "DB=co2.db", "RT=co2", "HD=34",
+                             std::string("FN=") + KADRUM_SAMPLE, "IN=5", "*"});
+  EXPECT_EQ(point.status, 0) << point.err;
+  EXPECT_EQ(count("co2.db", "co2"), 15375);
+  write("d.txt", "h,1,2\n2024 001 12,5\n2024 002 3,5\n");
+  const Outcome comma = run({"--dry-run", "FN=d.txt", "IN=3"});
+  EXPECT_EQ(comma.status, 0);
+  EXPECT_EQ(comma.out, "2024\t001\t12\n2024\t002\t3\n");
+  EXPECT_EQ(comma.err, "Hinweis: Zeile 2: das Komma zwischen Ziffern trennt Items, es ist kein "
+                       "Dezimalkomma (--decimal=. für Dateien mit Dezimalpunkt)\n");
+  EXPECT_EQ(run({"--decimal=.", "--dry-run", "FN=d.txt", "IN=3"}).err, "");
 }
 
 TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {
