@@ -198,13 +198,25 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
     std::string out;
   };
   const Case cases[] = {
-      {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "HD=x", "FN=d.txt", "IN=3"}, "'x' ist kein gültiger Integerwert.\n", ""},
       {{"--dry-run", "FN=d.txt", "IN=drei"}, "'drei' ist kein gültiger Integerwert.\n", ""},
       // Messages about the text file name it, as given.
-      {{"--dry-run", "FN=fehlt.txt"}, "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n", ""},
-      {{"--dry-run", "FN=fehlt/d.txt"}, "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
-      // Alone, --dry-run still reads the default file.
-      {{"--dry-run"}, "imprtfile: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt.txt", "IN=3"},
+       "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt/d.txt", "IN=3"},
+       "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
+      // Fault: alone, --dry-run read the default file and said nothing of
+      // the missing FN= or the missing item numbers.
+      {{"--dry-run"},
+       "Hinweis: Ohne IN= oder I1= (I2=, I3=) nennt der Lauf kein Item; seine Datensätze "
+       "enthalten keine Werte\nimprtfile: Die angegebene Datei wurde nicht gefunden. Mit FN= "
+       "wurde keine Textdatei angegeben (FN=DATEI, oder Textdateien nach --).\n",
+       ""},
+      // Fault: a mistyped argument and "*" without RT= went by unsaid.
+      {{"HB=34", "*", "DB=x.db", "FN=fehlt.txt", "IN=3"},
+       "Hinweis: Argument 'HB=34' passt zu keiner Form und wird übergangen\nHinweis: Ohne RT= "
+       "legt * die Tabelle 'tabname' an\nfehlt.txt: Die angegebene Datei wurde nicht gefunden.\n",
+       ""},
       // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
       {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
        "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},
@@ -226,6 +238,10 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   const Outcome help = run({"GO", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Aufruf: kadrum-cli"), std::string::npos);
+  // Fault: "-h" was an argument that matched no form.
+  const Outcome short_help = run({"-h"});
+  EXPECT_EQ(short_help.status, 0);
+  EXPECT_EQ(short_help.out, help.out);
   // Fault: with nothing at all it only said the default file was missing.
   const Outcome bare = run({});
   EXPECT_EQ(bare.status, 2);
