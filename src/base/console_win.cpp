@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "base/console.h"
 #include "base/wide_text_win.h"
@@ -25,6 +26,17 @@ bool is_console(HANDLE handle) noexcept {
 }  // namespace
 
 bool is_terminal(int fd) noexcept { return is_console(handle_of(fd)); }
+
+int terminal_width(int fd) noexcept {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(handle_of(fd), &info) && info.dwSize.X > 0) return info.dwSize.X;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    char* end = nullptr;
+    const long n = std::strtol(columns, &end, 10);
+    if (*end == '\0' && n > 0 && n < 10000) return static_cast<int>(n);
+  }
+  return 80;
+}
 
 bool write_text(int fd, std::string_view text) noexcept {
   HANDLE handle = handle_of(fd);

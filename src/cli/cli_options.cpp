@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "cli/platform_text.h"
 
 namespace kadrum {
 
@@ -32,6 +33,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
   for (const std::string& arg : argv) {
     if (options.files_given) {
       options.files.push_back(arg);
+    } else if (platform_text::asks_for_help(arg)) {
+      options.help = true;
     } else if (arg == "--") {
       options.files_given = true;
     } else if (!arg.starts_with("--")) {
@@ -46,6 +49,11 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.resume = true;
     } else if (arg == "--follow") {
       options.follow = options.resume = true;
+    } else if (arg.starts_with("--decimal=")) {
+      options.decimal = arg.substr(10);
+      if (options.decimal != "." && options.decimal != ",")
+        throw Error(fill_message("%s: als Dezimaltrennzeichen sind nur Punkt und Komma möglich",
+                                 {arg}));
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -113,13 +121,14 @@ Optionen:
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
                      zusammen mit FN=)
-  --help             diesen Text zeigen
+  --decimal=.        Werte mit Dezimalpunkt umwandeln, was immer das
+  --decimal=,        Gebietsschema sagt (oder mit Dezimalkomma); das Komma
+                     trennt dabei stets Items
+  -h, --help         diesen Text zeigen
   --version          die Version zeigen
+)";
 
-Beispiele:
-  kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'
-  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt
-
+constexpr std::string_view kExitStatus = R"(
 Exit-Status:
   0  Erfolg
   1  Fehler; die Meldung steht auf der Standardfehlerausgabe, bei einer
@@ -128,17 +137,25 @@ Exit-Status:
      Optionen, die sich nicht vertragen
 )";
 
+// The first example, which the usage shows too.
+std::string first_example() {
+  return "  kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 " +
+         std::string(platform_text::star) + "\n";
+}
+
 }  // namespace
 
 const std::string& cli_help_text() {
-  static const std::string text = std::string(kUsage) + std::string(kHelpRest);
+  static const std::string text = std::string(kUsage) + std::string(kHelpRest) +
+                                  "\nBeispiele:\n" + first_example() +
+                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt\n" +
+                                  std::string(kExitStatus);
   return text;
 }
 
 std::string cli_usage_text() {
-  return std::string(kUsage) +
-         "\nkadrum-cli --help zeigt alle Argumente und Optionen. Beispiel:\n"
-         "  kadrum-cli --create-database DB=co2.db RT=co2 HD=34 FN=co2_daily_mlo.txt IN=5 '*'\n";
+  return std::string(kUsage) + "\nkadrum-cli --help zeigt alle Argumente und Optionen. Beispiel:\n" +
+         first_example();
 }
 
 }  // namespace kadrum

@@ -1,5 +1,6 @@
-// The options of kadrum-cli. Options begin with "--" and may stand anywhere;
-// everything else goes, in order, to the argument grammar.
+// The options of kadrum-cli. Options begin with "--" (and "-h", on Windows
+// "/?" too, ask for help) and may stand anywhere; everything else goes, in
+// order, to the argument grammar.
 #pragma once
 
 #include <string>
@@ -13,6 +14,7 @@ struct CliOptions {
   bool single_transaction = false;  // the whole run commits at once, or not at all
   bool resume = false;           // store only the lines after each file's checkpoint
   bool follow = false;           // keep storing lines as they arrive (implies resume)
+  std::string decimal;           // "." or ","; empty: the locale's separator
   bool help = false;
   bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar
@@ -22,7 +24,7 @@ struct CliOptions {
 
 // Sorts "argv" (without the program's name) into options and arguments.
 // Throws kadrum::Error naming an option that does not exist, and for options
-// that do not mix (--follow with --single-transaction or --dry-run, FN= with
+// that do not mix, for a --decimal= other than "." or ",", (--follow with --single-transaction or --dry-run, FN= with
 // files after "--", ...).
 CliOptions parse_cli_options(const std::vector<std::string>& argv);
 

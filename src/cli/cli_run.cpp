@@ -64,11 +64,21 @@ void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t sto
   const std::string files =
       options.files.size() > 1 ? " aus " + format_count(options.files.size(), format) + " Dateien"
                                : std::string();
-  write_text(2, format_count(stored, format) + " Datensätze" + files + " in " +
-                    format_fixed(seconds, 2, format) +
-                    (options.single_transaction
-                         ? " s gemeinsam in einer Transaktion gespeichert\n"
-                         : " s gespeichert\n"));
+  const std::string records = format_count(stored, format) + " Datensätze";
+  const std::string time = " in " + format_fixed(seconds, 2, format) + " s";
+  const std::string together = options.single_transaction ? " gemeinsam in einer Transaktion" : "";
+  const std::string line = records + files + time + together + " gespeichert";
+  if (!is_terminal(2)) {
+    write_text(2, line + "\n");
+    return;
+  }
+  // On a terminal it fits the width, as the progress line before it did.
+  const int columns = terminal_width(2);
+  const std::size_t width = columns > 1 ? static_cast<std::size_t>(columns - 1) : 1;
+  write_text(2, fit_to_width({line, records + files + time + " gespeichert",
+                              records + time + " gespeichert", records + " gespeichert"},
+                             width) +
+                    "\n");
 }
 
 // The run of many files, of --resume and of --follow: each file as its own

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/console.h"
+#include "base/messages.h"
+#include "cli/argument_notes.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/decimal_hint.h"
@@ -21,14 +23,20 @@ namespace {
 // One line on standard error: the shown text, behind the file and line
 // number when a data line failed; then the decimal separator hint, if any.
 void report(const std::exception& error, const kadrum::RunSettings& settings,
-            const kadrum::ImportProgress& progress) {
+            const kadrum::CliOptions& options, const kadrum::ImportProgress& progress) {
   std::string where;
   if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = kadrum::text_file_label(settings) + ':' + std::to_string(progress.line) + ": ";
   }
-  kadrum::write_text(2, where + kadrum::display_text(error) + "\n");
-  const std::string hint =
-      kadrum::decimal_separator_hint(error, kadrum::locale_formats().decimal_separator);
+  std::string text = kadrum::display_text(error);
+  // Without FN= the window's default name stands for the file: a missing
+  // "imprtfile" is most likely a forgotten FN=.
+  if (!kadrum::names_text_file(options) &&
+      text.find(kadrum::messages::file_not_found) != std::string::npos)
+    text += " Mit FN= wurde keine Textdatei angegeben (FN=DATEI, oder Textdateien nach --).";
+  kadrum::write_text(2, where + text + "\n");
+  const std::string hint = kadrum::decimal_separator_hint(
+      error, kadrum::locale_formats().decimal_separator, !options.decimal.empty());
   if (!hint.empty()) kadrum::write_text(2, hint + "\n");
 }
 
@@ -62,10 +70,14 @@ int main(int argc, char** argv) {
   if (options.help) return print_text(kadrum::cli_help_text());
   if (options.version) return print_text("kadrum-cli " KADRUM_VERSION "\n");
 
+  if (!options.decimal.empty()) kadrum::set_decimal_separator(options.decimal);
+
   kadrum::RunSettings settings;
   // "GO" and "!" steer the window's automatic run; here the run is the
   // whole point, so the outcome changes nothing.
   kadrum::parse_arguments(options.arguments, settings);
+  for (const std::string& note : kadrum::argument_notes(options, settings))
+    kadrum::write_text(2, note + "\n");
 
   kadrum::ImportProgress progress;
   try {
@@ -74,10 +86,10 @@ int main(int argc, char** argv) {
     else
       kadrum::run_import(settings, options, progress);
   } catch (const std::exception& error) {
-    report(error, settings, progress);
+    report(error, settings, options, progress);
     return 1;
   } catch (...) {
-    report(std::runtime_error(""), settings, progress);
+    report(std::runtime_error(""), settings, options, progress);
     return 1;
   }
   return 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/console.h"
+#include "base/utf8.h"
 
 namespace kadrum {
 
@@ -26,18 +27,29 @@ std::string duration_text(double seconds) {
 
 }  // namespace
 
+std::string fit_to_width(const std::vector<std::string>& choices, std::size_t width) {
+  for (const std::string& choice : choices)
+    if (utf8_length(choice) <= width) return choice;
+  return choices.empty() ? std::string() : std::string(utf8_prefix(choices.back(), width));
+}
+
 std::string progress_text(std::uint64_t records, double seconds,
                           std::uint64_t bytes_read, std::uint64_t bytes_total,
-                          const NumberFormat& format) {
-  std::string text = format_count(records, format) + " Datensätze, ";
+                          const NumberFormat& format, std::size_t width) {
+  const std::string count = format_count(records, format) + " Datensätze";
+  const double rate = seconds > 0 ? static_cast<double>(records) / seconds : 0;
+  const std::string per_second = ", " + format_fixed(rate, 0, format) + " je Sekunde";
   // A file that grew while it is read may pass its first size.
   if (bytes_total > 0 && bytes_read > 0 && bytes_read <= bytes_total) {
     const double share = static_cast<double>(bytes_read) / static_cast<double>(bytes_total);
-    text += format_count(static_cast<std::uint64_t>(share * 100), format) + " %, noch " +
-            duration_text(seconds * (1 - share) / share) + ", ";
+    const std::string percent =
+        ", " + format_count(static_cast<std::uint64_t>(share * 100), format) + " %";
+    const std::string left = ", noch " + duration_text(seconds * (1 - share) / share);
+    return fit_to_width({count + percent + left + per_second, count + percent + left,
+                         count + percent, count},
+                        width);
   }
-  const double rate = seconds > 0 ? static_cast<double>(records) / seconds : 0;
-  return text + format_fixed(rate, 0, format) + " je Sekunde";
+  return fit_to_width({count + per_second, count}, width);
 }
 
 std::uint64_t ConsumedBytes::estimate(std::uint64_t records, std::uint64_t bytes_read) {
@@ -74,8 +86,11 @@ void ProgressDisplay::redraw(std::uint64_t records) {
   last_ = now;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const std::uint64_t used = consumed_.estimate(records, file_.bytes_read());
+  // The last column stays free: a line that fills it wraps on some terminals.
+  const int columns = terminal_width(fd_);
+  const std::size_t width = columns > 1 ? static_cast<std::size_t>(columns - 1) : 1;
   const std::string line =
-      "\r\033[K" + progress_text(records, seconds, used, file_.size(), format_);
+      "\r\033[K" + progress_text(records, seconds, used, file_.size(), format_, width);
   write_text(fd_, line);
   shown_ = true;
 }

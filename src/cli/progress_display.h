@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/number_text.h"
 #include "cli/text_file.h"
@@ -13,10 +14,17 @@ namespace kadrum {
 // The display's text: the records stored and the rate, and for a file of
 // known size ("bytes_total" > 0) the share read and the time left, both
 // from the bytes read so far; numbers in "format".
-// "12.345 Datensätze, 41 %, noch 12 s, 10.234 je Sekunde"
+// "12.345 Datensätze, 41 %, noch 12 s, 10.234 je Sekunde". At most
+// "width" columns: a narrow terminal gets the rate, then the time left,
+// then the share left out, and at last a cut count.
 std::string progress_text(std::uint64_t records, double seconds,
                           std::uint64_t bytes_read, std::uint64_t bytes_total,
-                          const NumberFormat& format);
+                          const NumberFormat& format, std::size_t width = 1000);
+
+// The first of "choices" (longest first) that has at most "width" columns;
+// else the last, cut to "width": a line wider than its terminal wraps, and
+// the next "\r" then redraws only its last part.
+std::string fit_to_width(const std::vector<std::string>& choices, std::size_t width);
 
 // The bytes an import has used up, estimated from the bytes read: reads run
 // a whole block ahead of the records, so the share read alone would stand

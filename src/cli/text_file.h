@@ -16,7 +16,10 @@ std::string text_file_label(const RunSettings& settings);
 
 // Its messages name the file, as "file:line:" does for a data line
 // ("fehlt.txt: Die angegebene Datei wurde nicht gefunden"), and it counts
-// the bytes read, for the progress display.
+// the bytes read, for the progress display. Under a decimal comma it tells
+// of the first data line where a digit, a comma and a digit stand together
+// (once per run, on standard error): items never hold a comma, so such a
+// "12,5" becomes two values, which is seldom what the file meant.
 class TextFile : public ByteSource {
  public:
   // Opens the run's text file as open_text_file does. Throws kadrum::Error
@@ -37,11 +40,19 @@ class TextFile : public ByteSource {
   bool regular() const { return regular_; }
 
  private:
+  void watch_commas(const char* bytes, std::size_t size);
+
   std::string label_;
   std::unique_ptr<ByteSource> source_;
   std::atomic<std::uint64_t> bytes_read_{0};
   std::uint64_t size_ = 0;
   bool regular_ = false;
+  // The comma watch: on until it told, or when the separator is no comma.
+  bool watch_ = false;
+  std::int64_t headers_ = 0;
+  std::uint64_t line_ = 1;
+  bool after_digit_ = false;
+  bool after_digit_comma_ = false;
 };
 
 }  // namespace kadrum

@@ -24,6 +24,10 @@ LocaleFormats& program_formats() {
 
 const LocaleFormats& locale_formats() { return program_formats(); }
 
+void set_decimal_separator(const std::string& separator) {
+  program_formats().decimal_separator = separator;
+}
+
 void reload_locale_formats() { program_formats() = read_locale_formats(); }
 
 }  // namespace kadrum

@@ -23,6 +23,11 @@ LocaleFormats read_locale_formats();
 // The program-wide formats, read on first use.
 const LocaleFormats& locale_formats();
 
+// Makes "separator" (one character) the program-wide decimal separator,
+// whatever the locale says: kadrum-cli's --decimal=, for files written
+// under another locale. reload_locale_formats reads the locale's again.
+void set_decimal_separator(const std::string& separator);
+
 // Reads the program-wide formats again, after the user changed the settings.
 void reload_locale_formats();
 

@@ -198,13 +198,25 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
     std::string out;
   };
   const Case cases[] = {
-      {{"--dry-run", "HD=x", "FN=d.txt"}, "'x' ist kein gültiger Integerwert.\n", ""},
+      {{"--dry-run", "HD=x", "FN=d.txt", "IN=3"}, "'x' ist kein gültiger Integerwert.\n", ""},
       {{"--dry-run", "FN=d.txt", "IN=drei"}, "'drei' ist kein gültiger Integerwert.\n", ""},
       // Messages about the text file name it, as given.
-      {{"--dry-run", "FN=fehlt.txt"}, "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n", ""},
-      {{"--dry-run", "FN=fehlt/d.txt"}, "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
-      // Alone, --dry-run still reads the default file.
-      {{"--dry-run"}, "imprtfile: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt.txt", "IN=3"},
+       "fehlt.txt: Die angegebene Datei wurde nicht gefunden.\n", ""},
+      {{"--dry-run", "FN=fehlt/d.txt", "IN=3"},
+       "fehlt/d.txt: Ungültiger Dateiname - fehlt/d.txt.\n", ""},
+      // Fault: alone, --dry-run read the default file and said nothing of
+      // the missing FN= or the missing item numbers.
+      {{"--dry-run"},
+       "Hinweis: Ohne IN= oder I1= (I2=, I3=) nennt der Lauf kein Item; seine Datensätze "
+       "enthalten keine Werte\nimprtfile: Die angegebene Datei wurde nicht gefunden. Mit FN= "
+       "wurde keine Textdatei angegeben (FN=DATEI, oder Textdateien nach --).\n",
+       ""},
+      // Fault: a mistyped argument and "*" without RT= went by unsaid.
+      {{"HB=34", "*", "DB=x.db", "FN=fehlt.txt", "IN=3"},
+       "Hinweis: Argument 'HB=34' passt zu keiner Form und wird übergangen\nHinweis: Ohne RT= "
+       "legt * die Tabelle 'tabname' an\nfehlt.txt: Die angegebene Datei wurde nicht gefunden.\n",
+       ""},
       // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
       {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
        "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},
@@ -226,6 +238,10 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   const Outcome help = run({"GO", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Aufruf: kadrum-cli"), std::string::npos);
+  // Fault: "-h" was an argument that matched no form.
+  const Outcome short_help = run({"-h"});
+  EXPECT_EQ(short_help.status, 0);
+  EXPECT_EQ(short_help.out, help.out);
   // Fault: with nothing at all it only said the default file was missing.
   const Outcome bare = run({});
   EXPECT_EQ(bare.status, 2);
@@ -242,6 +258,7 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
       {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
       {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
        "--resume oder --follow"},
+      {{"--decimal=x", "IN=3"}, "--decimal=x: als Dezimaltrennzeichen sind nur Punkt und Komma möglich"},
   };
   for (const auto& [args, message] : clashes) {
     const Outcome r = run(args);
@@ -299,7 +316,8 @@ TEST_F(CliTest, GermanLocaleFormatsTheSummaryAndHintsAtTheDecimalPoint) {
       << r.err;
   const std::string hint =
       "Hinweis: Werte werden mit dem Dezimaltrennzeichen ',' des Gebietsschemas umgewandelt; "
-      "für Dateien mit Dezimalpunkt LC_NUMERIC=C setzen (bei nicht gesetztem LC_ALL).\n";
+      "für Dateien mit Dezimalpunkt --decimal=. angeben oder LC_NUMERIC=C setzen (bei nicht "
+      "gesetztem LC_ALL).\n";
   const std::pair<const char*, std::string> cases[] = {
       {"h\n1990 1 5.5\n", "d.txt:2: '5.5' ist kein gültiger Fließkommawert für Feld 'sval'\n" + hint},
       {"h\n1990 1 1.2.3\n", "d.txt:2: '1.2.3' ist kein gültiger Fließkommawert für Feld 'sval'\n"},
@@ -310,6 +328,27 @@ TEST_F(CliTest, GermanLocaleFormatsTheSummaryAndHintsAtTheDecimalPoint) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, err);
   }
+}
+
+// Fault: under a decimal comma a file with decimal points could not be
+// loaded at all, and "12,5" silently became the two items 12 and 5.
+TEST_F(CliTest, GermanLocaleLoadsDecimalPointsWithDecimalOptionAndWarnsOfCommasInNumbers) {
+  const std::string locales = kadrum::testing::german_locale_folder();
+  if (locales.empty()) GTEST_SKIP() << "no German locale was built for the tests";
+  kadrum::testing::ScopedEnvironment env;
+  env.set("LOCPATH", locales.c_str());
+  env.set("LC_ALL", "de_DE.UTF-8");
+  const Outcome point = run({"--decimal=.", "--create-database", "DB=co2.db", "RT=co2", "HD=34",
+                             std::string("FN=") + KADRUM_SAMPLE, "IN=5", "*"});
+  EXPECT_EQ(point.status, 0) << point.err;
+  EXPECT_EQ(count("co2.db", "co2"), 15375);
+  write("d.txt", "h,1,2\n2024 001 12,5\n2024 002 3,5\n");
+  const Outcome comma = run({"--dry-run", "FN=d.txt", "IN=3"});
+  EXPECT_EQ(comma.status, 0);
+  EXPECT_EQ(comma.out, "2024\t001\t12\n2024\t002\t3\n");
+  EXPECT_EQ(comma.err, "Hinweis: Zeile 2: das Komma zwischen Ziffern trennt Items, es ist kein "
+                       "Dezimalkomma (--decimal=. für Dateien mit Dezimalpunkt)\n");
+  EXPECT_EQ(run({"--decimal=.", "--dry-run", "FN=d.txt", "IN=3"}).err, "");
 }
 
 TEST_F(CliTest, ImportWithoutDatabaseFileFailsUnlessAskedToCreateIt) {

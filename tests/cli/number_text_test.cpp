@@ -55,6 +55,15 @@ TEST(ProgressText, ShowsShareAndTimeLeftOnlyForAKnownSize) {
   EXPECT_EQ(progress_text(100, 2.0, 1001, 1000, kC), "100 Datensätze, 50 je Sekunde");
 }
 
+// Fault: on a terminal narrower than the line every update wrapped onto a
+// new line.
+TEST(ProgressText, FitsANarrowTerminal) {
+  EXPECT_EQ(progress_text(2048, 2.0, 500, 1000, kGerman, 39), "2.048 Datensätze, 50 %, noch 2 s");
+  EXPECT_EQ(progress_text(2048, 2.0, 500, 1000, kGerman, 20), "2.048 Datensätze");
+  EXPECT_EQ(progress_text(100, 2.0, 400, 0, kC, 25), "100 Datensätze");
+  EXPECT_EQ(progress_text(12345678, 2.0, 400, 0, kGerman, 8), "12.345.6");
+}
+
 TEST(ConsumedBytes, SpreadsTheBlocksUsedUpOverTheirRecords) {
   ConsumedBytes consumed;
   // records, bytes read, estimate: nothing known during the first block;
