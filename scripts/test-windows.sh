@@ -192,8 +192,27 @@ tests/window/win32/run_under_wine.sh "$out" </dev/null || fail "kadrum.exe under
 echo "== installer and zip"
 setup=$(ls "$out"/kadrum-*-win64-setup.exe)
 zip_file=$(ls "$out"/kadrum-*-win64.zip)
-zip -sf "$zip_file" | grep -q ' kadrum-cli.exe$' && zip -sf "$zip_file" | grep -q ' LICENSE$' \
-  && pass "zip holds the programs and the licence" || fail "zip contents"
+# Every entry in one folder kadrum-<version>/, the sample among them.
+top=$(basename "$zip_file" -win64.zip)
+zip -sf "$zip_file" | sed -n 's/^  //p' >"$work/zip-list"
+! grep -qv "^$top/" "$work/zip-list" \
+  && grep -qx "$top/kadrum-cli.exe" "$work/zip-list" && grep -qx "$top/LICENSE" "$work/zip-list" \
+  && grep -qx "$top/README.md" "$work/zip-list" && grep -qx "$top/co2_daily_mlo.txt" "$work/zip-list" \
+  && pass "zip holds $top/ with the programs, the licence and the sample" \
+  || fail "zip contents: $(tr '\n' ' ' <"$work/zip-list")"
+# Whether the user's PATH names the installed folder; reg fails when there
+# is no PATH at all.
+on_path() {
+  local value
+  value=$(wine64 reg query 'HKCU\Environment' /v Path </dev/null 2>/dev/null) || value=
+  grep -qi 'Programs\\Kadrum' <<<"$value"
+}
+# uninstall FOLDER LINKS: runs the uninstaller; it runs on as a copy of
+# itself, so this waits for it to finish.
+uninstall() {
+  wine64 "$1/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "silent uninstall"
+  for _ in $(seq 100); do [ -e "$1" ] || [ -e "$2" ] || break; sleep 0.2; done
+}
 wine64 "$setup" /S </dev/null >/dev/null 2>&1 || fail "silent install"
 installed=$(find "$WINEPREFIX/drive_c" -path '*/Kadrum/kadrum-cli.exe' 2>/dev/null | head -n 1)
 links=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Kadrum/Kadrum.lnk' 2>/dev/null | head -n 1)
@@ -202,10 +221,16 @@ if [ -n "$installed" ] && [ -n "$links" ]; then
   folder=$(dirname "$installed")
   wine64 "$installed" --version </dev/null 2>/dev/null | grep -q '^kadrum-cli ' \
     && pass "the installed program runs" || fail "installed program"
-  wine64 "$folder/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "silent uninstall"
-  # The uninstaller runs on as a copy of itself: wait for it to finish.
-  for _ in $(seq 100); do [ -e "$folder" ] || [ -e "$links" ] || break; sleep 0.2; done
+  [ -f "$folder/co2_daily_mlo.txt" ] && [ -f "$(dirname "$links")/README.lnk" ] \
+    && pass "the sample and the README link are in place" || fail "sample or README link missing"
+  ! on_path && pass "PATH left alone by default" || fail "PATH changed without being asked"
+  uninstall "$folder" "$links"
   [ ! -e "$folder" ] && [ ! -e "$links" ] && pass "uninstalled" || fail "files left after uninstall"
+  # Asked for, the folder goes on the PATH, and the uninstaller takes it off.
+  wine64 "$setup" /S /PATH </dev/null >/dev/null 2>&1 || fail "silent install with /PATH"
+  on_path && pass "/PATH adds the folder to the PATH" || fail "/PATH left the PATH without it"
+  uninstall "$folder" "$links"
+  ! on_path && pass "the uninstaller takes it off again" || fail "PATH still has it after uninstall"
 else
   fail "installer put no kadrum-cli.exe or start-menu entry in place"
 fi

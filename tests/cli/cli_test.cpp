@@ -631,6 +631,21 @@ TEST_F(CliTest, SignalStopsTheOneTransactionImportAndKeepsTheOldTable) {
   EXPECT_EQ(value("s.db", "select sval from t"), "3.0");
 }
 
+// Fault: a run stopped by SIGTERM left s.db-wal and s.db-shm beside the
+// database: the stop's interrupt, still in force, also cut short the
+// checkpoint that closing the connection makes before it removes them.
+TEST_F(CliTest, SignalLeavesNoWriteAheadLogBehind) {
+  write("d.txt", "h\n1 2 3\n");
+  ASSERT_EQ(run({"--create-database", "DB=s.db", "RT=t", "FN=d.txt", "IN=3", "*"}).status, 0);
+  write("e.txt", "4 5 6\n");
+  const Piped import = start_piped({"--follow", "DB=s.db", "RT=t", "HD=0", "IN=3", "--", "e.txt"});
+  wait_until([&] { return value("s.db", "select count(*) from t") == "2"; }, kPatience);
+  kill(import.pid, SIGTERM);
+  EXPECT_EQ(finish(import).status, 0);  // a stop is follow mode's normal end
+  EXPECT_FALSE(fs::exists(dir_ / "s.db-wal"));
+  EXPECT_FALSE(fs::exists(dir_ / "s.db-shm"));
+}
+
 // Fault: a signal that came while the run waited for input was seen only at
 // the next record; when the input then ended, the records read so far were
 // committed, and the run exited 0.

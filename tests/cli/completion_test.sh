@@ -39,6 +39,17 @@ expect kadrum-cli 'kadrum-cli fn=co2.t' "$plain" '[fn=co2.txt]'
 expect kadrum-cli 'kadrum-cli FN=d' "$breaks" '[data/]'
 expect kadrum-cli 'kadrum-cli DB=co2.d' "$breaks" '[co2.db]'
 expect kadrum 'kadrum DB=p' "$breaks" '[postgresql://]'
-expect kadrum-cli 'kadrum-cli DB=' "$plain" '[DB=data/][DB=co2.db][DB=co2.txt][DB=postgresql://]'
+expect kadrum-cli 'kadrum-cli DB=' "$plain" '[DB=data/][DB=co2.db][DB=co2.txt][DB=odbc:][DB=postgresql://]'
 expect kadrum-cli 'kadrum-cli RT=c' "$breaks" ''
+# An ODBC connection beside the files; readline keeps what ":" broke off.
+expect kadrum 'kadrum DB=o' "$breaks" '[odbc:]'
+expect kadrum-cli 'kadrum-cli DB=' "$breaks" '[data/][co2.db][co2.txt][odbc:][postgresql://]'
+expect kadrum-cli 'kadrum-cli DB=postgresql:' "$breaks" '[//]'
+expect kadrum-cli 'kadrum-cli DB=odbc:' "$plain" ''
+# After "--" only files, even where an option or a form would match.
+expect kadrum-cli 'kadrum-cli -- ' "$breaks" '[data/][co2.db][co2.txt]'
+expect kadrum-cli 'kadrum-cli --dry-run -- co2.t' "$breaks" '[co2.txt]'
+expect kadrum-cli 'kadrum-cli -- --d' "$breaks" ''
+expect kadrum-cli 'kadrum-cli -- d' "$plain" '[data/]'
+expect kadrum-cli 'kadrum-cli --' "$breaks" '[--dry-run][--create-database][--single-transaction][--resume][--follow][--help][--version]'
 exit $failed

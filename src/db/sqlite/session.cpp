@@ -9,7 +9,15 @@
 
 namespace kadrum::sqlite {
 
-void CloseDatabase::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+void CloseDatabase::operator()(sqlite3* db) const {
+  if (!db) return;
+  // A stop request's sqlite3_interrupt stays in force until the next
+  // statement, and would also cut short the checkpoint that closing makes
+  // before it removes the -wal and -shm files. A checkpoint of its own ends
+  // the interrupt once no statement runs; the closing one then completes.
+  sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  sqlite3_close_v2(db);
+}
 
 DatabaseHandle adopt_database(sqlite3* db) {
   return DatabaseHandle(db, CloseDatabase{});
