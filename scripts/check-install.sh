@@ -137,7 +137,7 @@ done
 # OPTIONS (OPTIONEN) of the page.
 options_described() {
   local options section missing=""
-  options=$("$build/src/cli/kadrum-cli" --help | sed -nE 's/^  (--[a-z][a-z-]*).*/\1/p')
+  options=$("$build/src/cli/kadrum-cli" --help | sed -nE 's/^  (-[a-z], )?(--[a-z][a-z-]*).*/\2/p')
   section=$(zcat "$1" | awk '/^\.SH/ { inside = ($2 == "OPTIONS" || $2 == "OPTIONEN") } inside' \
     | sed 's/\\-/-/g')
   for option in $options; do
