@@ -130,6 +130,18 @@ cli --create-database "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath 
   && pass "--resume: two spellings of one file are one file" \
   || fail "--resume spellings: $(sqlite3 "$work/resume.db" 'select file_path from kadrum_checkpoints') $(cat "$work/err")"
 
+# The help on Windows: "/?" shows it, and its examples write "*" bare,
+# since cmd would pass quotes on. An argument that matches no form is told.
+cli '/?' </dev/null >"$work/help" 2>&1
+grep -q '^Aufruf: kadrum-cli' "$work/help" && grep -q 'IN=5 \*$' "$work/help" \
+  && ! grep -qF "'*'" "$work/help" \
+  && pass "/? shows the help, with a bare * in its examples" || fail "help: $(head -3 "$work/help")"
+printf 'Kopf\n1 2 3\n' >"$work/hb.txt"
+cli --create-database "DB=$(winpath "$work/hb.db")" RT=t HB=1 "FN=$(winpath "$work/hb.txt")" IN=3 '*' \
+  </dev/null 2>"$work/err"
+grep -q "^Hinweis: Argument 'HB=1' passt zu keiner Form und wird übergangen" "$work/err" \
+  && pass "an argument that matches no form is told" || fail "unmatched argument: $(cat "$work/err")"
+
 # Standard input, from a pipe, with Windows line ends.
 printf '1 2 3\r\n4 5 6\r\n' | cli --create-database "DB=$(winpath "$work/stdin.db")" RT=t HD=0 FN= IN=3 '*' \
   2>"$work/err" && [ "$(sqlite3 "$work/stdin.db" 'select count(*), sum(sval) from t')" = "2|9.0" ] \

@@ -1,5 +1,6 @@
 #include "db/lock_file.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "base/file_io.h"
@@ -47,10 +48,14 @@ bool LockFile::open() {
 void LockFile::hold_table_lock(std::string_view name) {
   if (!open()) return;
   const std::uint64_t byte = fnv1a(name, true) & 0x7fffffff;
+  // Held already: Windows would refuse the same handle the same byte again,
+  // and the wait below would never end.
+  if (std::find(table_locks_.begin(), table_locks_.end(), byte) != table_locks_.end()) return;
   // Tried again and again rather than waited for, so that a stop request
   // ends the wait.
   for (;;) {
     const ByteLock lock = try_lock_byte(fd_, byte);
+    if (lock == ByteLock::locked) table_locks_.push_back(byte);
     if (lock == ByteLock::locked || lock == ByteLock::failed) return;
     check_stop_request();
     wait_for_stop_request(50);

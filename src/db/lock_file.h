@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/engine.h"
 
@@ -38,6 +39,7 @@ class LockFile {
 
   std::string path_;
   int fd_ = -1;
+  std::vector<std::uint64_t> table_locks_;  // the bytes hold_table_lock holds
 };
 
 }  // namespace kadrum
