@@ -9,11 +9,13 @@
 #include "base/error.h"
 #include "db/connection_string.h"
 #include "db/engine.h"
+#include "support/message_of.h"
 #include "support/test_engines.h"
 
 namespace kadrum {
 namespace {
 
+using testing::message_of;
 using testing::Rows;
 using testing::TestEngine;
 
@@ -28,25 +30,16 @@ class EngineContract : public ::testing::TestWithParam<TestEngine> {
   std::unique_ptr<Engine> engine = connect();
 };
 
-std::string failure_of(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST_P(EngineContract, SecondStatementIsRefusedBeforeAnythingRuns) {
   database->exec("CREATE TABLE keep (a float)");
   const std::string refusal =
       "Nach der ersten Anweisung folgt weiterer Text; ein Befehl darf nur eine Anweisung "
       "enthalten";
-  EXPECT_EQ(failure_of([&] { engine->execute("create table a (x int); drop table keep", 0); }),
+  EXPECT_EQ(message_of([&] { engine->execute("create table a (x int); drop table keep", 0); }),
             refusal);
-  EXPECT_EQ(failure_of([&] { engine->prepare_command("delete from keep; drop table keep"); }),
+  EXPECT_EQ(message_of([&] { engine->prepare_command("delete from keep; drop table keep"); }),
             refusal);
-  EXPECT_EQ(failure_of([&] { engine->open_table("keep; drop table keep"); }), refusal);
+  EXPECT_EQ(message_of([&] { engine->open_table("keep; drop table keep"); }), refusal);
   // A comment after the statement is no second one.
   engine->execute("insert into keep values (1); -- one row", 0);
   EXPECT_EQ(database->rows("SELECT count(*) FROM keep"), (Rows{{"1"}}));
@@ -66,10 +59,10 @@ TEST_P(EngineContract, PreparedStatementsBindValuesAndChangeExactlyOneRow) {
       engine->prepare_command("update c set n = :new where k = :k and n = :old", "verschoben");
   const StatementValue step[] = {std::int64_t{2}, key, std::int64_t{1}};
   update->run(step);
-  EXPECT_EQ(failure_of([&] { update->run(step); }), "verschoben");
+  EXPECT_EQ(message_of([&] { update->run(step); }), "verschoben");
   engine->begin_short();
   const StatementValue stale[] = {std::int64_t{3}, key, std::int64_t{1}};
-  EXPECT_EQ(failure_of([&] {
+  EXPECT_EQ(message_of([&] {
               update->run(stale);
               engine->commit();
             }),
