@@ -225,13 +225,11 @@ void CheckpointRow::make_ready() {
   probe();  // it is ready now, or its failure is the one to show
 }
 
-void CheckpointRow::move(const char* column, const std::string& from) {
-  const StatementValue values[] = {column == std::string_view("target_table") ? table_ : path_,
-                                   from, column == std::string_view("target_table") ? path_ : table_};
-  prepared(std::string("update ") + kCheckpointTable + " set " + column +
-           " = :to where " + column + " = :from and " +
-           (column == std::string_view("target_table") ? "file_path" : "target_table") +
-           " = :other")
+void CheckpointRow::move(const std::string& table, const std::string& path) {
+  const StatementValue values[] = {table_, path_, table, path};
+  prepared(std::string("update ") + kCheckpointTable +
+           " set target_table = :key, file_path = :path"
+           " where target_table = :old_key and file_path = :old_path")
       ->run(values);
 }
 
@@ -241,11 +239,11 @@ std::optional<Checkpoint> CheckpointRow::load() {
   // Written by a Kadrum that keyed by the table as typed, or by the path
   // as given: moved to the keys.
   if (rows.empty() && typed_ != table_ && !select(typed_, path_).empty()) {
-    move("target_table", typed_);
+    move(typed_, path_);
     rows = select(table_, path_);
   }
   if (rows.empty() && given_path_ != path_ && !select(table_, given_path_).empty()) {
-    move("file_path", given_path_);
+    move(table_, given_path_);
     rows = select(table_, path_);
   }
   renamed_from_.clear();
@@ -273,7 +271,7 @@ std::optional<Checkpoint> CheckpointRow::load() {
 
 void CheckpointRow::adopt_renamed() {
   if (renamed_from_.empty()) return;
-  move("file_path", renamed_from_);
+  move(table_, renamed_from_);
   renamed_from_.clear();
   exists_ = true;
 }

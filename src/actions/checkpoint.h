@@ -93,9 +93,8 @@ class CheckpointRow {
  private:
   std::vector<std::vector<std::string>> select(const std::string& table, const std::string& path);
   void make_ready();
-  // Moves the row of "from" in "column" (target_table or file_path) to
-  // this row's key.
-  void move(const char* column, const std::string& from);
+  // Moves the row of "table" and "path" to this row's keys.
+  void move(const std::string& table, const std::string& path);
   std::unique_ptr<EngineStatement> prepared(const std::string& sql,
                                             const std::string& one_row_failure = {});
 

@@ -3,6 +3,9 @@
 #include <libpq-fe.h>
 #include <sys/socket.h>
 
+#include <string_view>
+#include <utility>
+
 #include "db/engine.h"
 #include "db/postgresql/errors.h"
 
@@ -149,18 +152,35 @@ std::string one_row_statement(std::string_view update) {
          " RETURNING 1) SELECT 1 / (count(*) = 1)::int FROM kadrum_changed";
 }
 
-ProviderError Session::held_failure(pg_conn* conn, const pg_result* result) const {
+namespace {
+
+// The failure in "result": "one_row_failure" where it is the division by
+// zero of a one_row_statement, the server's failure otherwise.
+ProviderError failure_in(pg_conn* conn, const pg_result* result,
+                         const std::string* one_row_failure) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-  if (!held_one_row_failure_.empty() && state && std::string_view(state) == "22012")
-    return ProviderError(held_one_row_failure_);
+  if (one_row_failure && !one_row_failure->empty() && state && std::string_view(state) == "22012")
+    return ProviderError(*one_row_failure);
   return result_error(conn, result);
+}
+
+}  // namespace
+
+ProviderError Session::held_failure(pg_conn* conn, const pg_result* result) {
+  const bool one_row = std::exchange(one_row_held_, false);
+  return failure_in(conn, result, one_row ? &held_one_row_failure_ : nullptr);
 }
 
 void Session::run_prepared(const std::string& name, std::span<const char* const> values,
                            const std::string& one_row_failure) {
   pg_conn* conn = conn_.get();
   if (short_) {
-    if (!one_row_failure.empty()) held_one_row_failure_ = one_row_failure;
+    // Kept from one record to the next: the checkpoint's statement is the
+    // same every time.
+    if (!one_row_failure.empty()) {
+      if (held_one_row_failure_ != one_row_failure) held_one_row_failure_ = one_row_failure;
+      one_row_held_ = true;
+    }
     // A failure leaves the transaction failed, so that the commit fails as
     // well: no savepoint would make it usable, as the statements held back
     // after the failing one are skipped.
@@ -175,17 +195,12 @@ void Session::run_prepared(const std::string& name, std::span<const char* const>
     return;
   }
   conn = command();
-  const auto one_row_error = [&](const pg_result* result) {
-    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    if (!one_row_failure.empty() && state && std::string_view(state) == "22012")
-      return ProviderError(one_row_failure);
-    return result_error(conn, result);
-  };
   if (!postgresql::in_transaction(conn)) {
     const Result result(PQexecPrepared(conn, name.c_str(), static_cast<int>(values.size()),
                                        values.data(), nullptr, nullptr, 0));
     const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw one_row_error(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+      throw failure_in(conn, result.get(), &one_row_failure);
     return;
   }
   // The savepoint, the statement and the release in one round trip.
@@ -205,7 +220,7 @@ void Session::run_prepared(const std::string& name, std::span<const char* const>
   }
   outcome = sync_pipeline(conn, sent);
   if (!outcome.failed) return;
-  const ProviderError failure = one_row_error(outcome.failure.get());
+  const ProviderError failure = failure_in(conn, outcome.failure.get(), &one_row_failure);
   // Undoes the statement alone; the transaction stays usable.
   roll_back_to_savepoint(conn);
   throw failure;
@@ -236,9 +251,8 @@ bool Session::commit_short() {
         "Die Verbindung zum PostgreSQL-Server ist beim Festschreiben abgebrochen; ob die "
         "Datensätze gespeichert wurden, ist unbekannt",
         one_line(PQerrorMessage(conn))));
-  const ProviderError failure = held_failure(conn, outcome.failure.get());
-  held_one_row_failure_.clear();
-  if (outcome.failed) throw failure;
+  if (outcome.failed) throw held_failure(conn, outcome.failure.get());
+  one_row_held_ = false;
   if (outcome.last_status != "COMMIT")
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
   return true;
@@ -247,7 +261,7 @@ bool Session::commit_short() {
 void Session::abandon_short() noexcept {
   short_ = false;
   begin_held_ = false;
-  held_one_row_failure_.clear();
+  one_row_held_ = false;
   if (held_ == 0) return;
   const int sent = held_;
   held_ = 0;
@@ -263,10 +277,9 @@ pg_conn* Session::command() {
     const int sent = held_;
     held_ = 0;
     const PipelineOutcome outcome = sync_pipeline(conn, sent);
-    const ProviderError failure = held_failure(conn, outcome.failure.get());
-    held_one_row_failure_.clear();
     // The transaction stays failed: see run_prepared.
-    if (outcome.failed) throw failure;
+    if (outcome.failed) throw held_failure(conn, outcome.failure.get());
+    one_row_held_ = false;
   }
   if (begin_held_) {
     begin_held_ = false;

@@ -88,10 +88,11 @@ class Session {
   bool short_ = false;          // inside a transaction of begin_short
   bool begin_held_ = false;     // its BEGIN not sent yet
   int held_ = 0;                // statements sent in pipeline mode, unanswered
-  std::string held_one_row_failure_;  // of a one-row statement among them
+  std::string held_one_row_failure_;  // of the last one-row statement held back
+  bool one_row_held_ = false;         // one is among the statements held back
   // The failure in "result" of the statements held back, as run_prepared
-  // says.
-  ProviderError held_failure(pg_conn* conn, const pg_result* result) const;
+  // says; forgets the one-row statement held.
+  ProviderError held_failure(pg_conn* conn, const pg_result* result);
 };
 
 // "update", an UPDATE or DELETE, as one statement that fails with a
