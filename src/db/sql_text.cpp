@@ -1,5 +1,6 @@
 #include "db/sql_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kadrum {
@@ -32,7 +33,7 @@ std::string column_list(std::span<const std::string> names, char quote) {
 
 std::string insert_statement(std::string_view target, std::string_view columns,
                              std::size_t count, const MarkerForm& marker,
-                             std::string_view no_columns) {
+                             std::string_view no_columns, std::size_t rows) {
   std::string sql = "INSERT INTO ";
   sql += target;
   if (count == 0) {
@@ -41,12 +42,15 @@ std::string insert_statement(std::string_view target, std::string_view columns,
   }
   sql += " (";
   sql += columns;
-  sql += ") VALUES (";
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i > 0) sql += ',';
-    sql += marker ? marker(i) : std::string("?");
+  sql += ") VALUES ";
+  for (std::size_t r = 0; r < std::max<std::size_t>(rows, 1); ++r) {
+    sql += r > 0 ? ",(" : "(";
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i > 0) sql += ',';
+      sql += marker ? marker(r * count + i) : std::string("?");
+    }
+    sql += ')';
   }
-  sql += ')';
   return sql;
 }
 

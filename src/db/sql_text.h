@@ -37,10 +37,13 @@ std::string column_list(std::span<const std::string> names, char quote = '"');
 
 // "INSERT INTO target (columns) VALUES (m1,m2,...)" with "count" markers
 // written by "marker"; with no columns "INSERT INTO target" followed by
-// "no_columns", the engine's form of a record of defaults.
+// "no_columns", the engine's form of a record of defaults. With "rows"
+// above 1 (and columns), that many records: "VALUES (m1,m2),(m3,m4)", the
+// markers numbered on from record to record.
 std::string insert_statement(std::string_view target, std::string_view columns,
                              std::size_t count, const MarkerForm& marker = {},
-                             std::string_view no_columns = " DEFAULT VALUES");
+                             std::string_view no_columns = " DEFAULT VALUES",
+                             std::size_t rows = 1);
 
 // "value" as an ISO text for a column of "kind": 2024-01-31 for a date,
 // 13:45:00 for a time, both joined by a blank otherwise. Every engine reads

@@ -330,15 +330,18 @@ TEST_P(EngineTest, OneTransactionReportsTheEarliestFailureOfEitherSideAtItsLine)
   };
   // Blocks hold 512 records: line 700 is in the middle of the second. ODBC
   // sends 2,000 records a call: line 2500 is among the last, sent at the end.
-  const Case cases[] = {{700, 0, 700},   {700, 2900, 700}, {2900, 700, 700},
-                        {0, 1500, 1500}, {2500, 0, 2500},  {2500, 2900, 2500}};
+  // SQLite sends 100 records an INSERT: 650 is inside one, 700 ends one,
+  // 701 begins the next, 3020 is among the last 50, sent one by one.
+  const Case cases[] = {{650, 0, 650},   {700, 2900, 700}, {2900, 650, 650},
+                        {0, 1500, 1500}, {2500, 0, 2500},  {2500, 2900, 2500},
+                        {701, 0, 701},   {3020, 0, 3020}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.refused) + " " + std::to_string(c.bad_text));
     database->exec("DROP TABLE IF EXISTS t");
     database->exec("CREATE TABLE t (W1 double precision, W2 double precision, "
                    "W3 double precision CHECK (W3 <> 9))");
     std::string text;
-    for (std::uint64_t i = 1; i <= 3000; ++i)
+    for (std::uint64_t i = 1; i <= 3050; ++i)
       text += std::to_string(i) + (i == c.refused ? " 9\n" : i == c.bad_text ? " 1..2\n" : " 7\n");
     settings.text_file = folder.write("data.txt", text);
     settings.item_list = {"1", "1", "2"};

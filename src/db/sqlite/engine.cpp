@@ -145,6 +145,7 @@ SqliteEngine::SqliteEngine(const std::string& path) : path_(path), locks_(path) 
 void SqliteEngine::execute(std::string_view statement, std::size_t /*parameter_count*/) {
   // Parameters are left unbound, which SQLite takes as NULL. Inside a
   // transaction SQLite undoes a failed statement alone and keeps the rest.
+  transactions_->send_waiting();
   run(db_.get(), statement);
 }
 
@@ -155,6 +156,7 @@ std::unique_ptr<EngineStatement> SqliteEngine::prepare(std::string_view statemen
 }
 
 std::vector<std::vector<std::string>> SqliteEngine::select_text(std::string_view statement) {
+  transactions_->send_waiting();
   Statement query = Statement::prepare_single(db_.get(), statement);
   const int columns = sqlite3_column_count(query.get());
   std::vector<std::vector<std::string>> rows;
@@ -166,13 +168,15 @@ std::vector<std::vector<std::string>> SqliteEngine::select_text(std::string_view
 }
 
 std::unique_ptr<EngineTable> SqliteEngine::open_table(std::string_view name) {
-  return std::make_unique<SqliteTable>(db_, open_form(name));
+  return std::make_unique<SqliteTable>(db_, open_form(name), transactions_);
 }
 
 void SqliteEngine::begin() {
   // IMMEDIATE takes the write lock now, so that a concurrent writer is found
   // (and waited for) before any work is done rather than at the commit.
   run_kept(db_.get(), begin_, "BEGIN IMMEDIATE");
+  // Its records may wait to go many to a statement.
+  transactions_->set_long_one(true);
 }
 
 void SqliteEngine::begin_short() {
@@ -186,13 +190,20 @@ void SqliteEngine::begin_short() {
     short_transactions_ = true;
   }
   begin();
+  // A record and Kadrum's bookkeeping, committed a moment later: nothing
+  // to gain by holding the record back.
+  transactions_->set_long_one(false);
 }
 
 void SqliteEngine::commit() {
+  transactions_->send_waiting();
   run_kept(db_.get(), commit_, "COMMIT");
+  transactions_->set_long_one(false);
 }
 
 void SqliteEngine::rollback() noexcept {
+  transactions_->drop_waiting();
+  transactions_->set_long_one(false);
   if (sqlite3_get_autocommit(db_.get()) == 0)
     sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
 }

@@ -11,6 +11,7 @@
 #include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/lock_file.h"
+#include "db/sqlite/row_block.h"
 #include "db/sqlite/session.h"
 
 namespace kadrum::sqlite {
@@ -53,6 +54,9 @@ class SqliteEngine final : public Engine {
 
  private:
   DatabaseHandle db_;
+  // Shared with the open tables: records waiting in a long transaction go
+  // before any other statement and the commit.
+  std::shared_ptr<Transactions> transactions_ = std::make_shared<Transactions>();
   std::string path_;
   std::uint64_t device_ = 0;
   std::uint64_t inode_ = 0;

@@ -64,8 +64,9 @@ void bind_text(sqlite3_stmt* stmt, int index, const std::string& text) {
 
 }  // namespace
 
-SqliteTable::SqliteTable(DatabaseHandle db, std::string_view open_name)
-    : db_(std::move(db)) {
+SqliteTable::SqliteTable(DatabaseHandle db, std::string_view open_name,
+                         std::shared_ptr<Transactions> transactions)
+    : db_(std::move(db)), transactions_(std::move(transactions)) {
   ReadObjects read;
   Statement select;
   {
@@ -83,6 +84,7 @@ SqliteTable::SqliteTable(DatabaseHandle db, std::string_view open_name)
   // A view takes no new records here, even one with INSTEAD OF triggers.
   accepts_new_records_ = !object_.empty() && !type_.empty() && type_ != "view" &&
                          sqlite3_db_readonly(db_.get(), schema_.c_str()) == 0;
+  many_rows_at_once_ = accepts_new_records_ && takes_many_rows_at_once();
 }
 
 void SqliteTable::read_columns(sqlite3_stmt* select) {
@@ -145,54 +147,61 @@ void SqliteTable::mark_rowid_alias() {
   }
 }
 
+bool SqliteTable::takes_many_rows_at_once() {
+  // A virtual table's module, a trigger, or a conflict clause other than
+  // the default ABORT (FAIL keeps the rows before a refused one of the same
+  // statement; ROLLBACK ends the transaction) would make a refused row of
+  // a statement of many differ from a refused INSERT of one. "conflict"
+  // anywhere in the table's text is enough to stay with INSERTs of one.
+  if (type_ != "table") return false;
+  Statement count = Statement::prepare(
+      db_.get(), "SELECT (SELECT count(*) FROM " + quote_identifier(schema_) +
+                     ".sqlite_schema WHERE tbl_name = ?1 COLLATE NOCASE AND (type = 'trigger' "
+                     "OR (type = 'table' AND sql LIKE '%conflict%'))) + (SELECT count(*) FROM "
+                     "temp.sqlite_schema WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE)");
+  bind_text(count.get(), 1, object_);
+  return count.step() && count.integer(0) == 0;
+}
+
 void SqliteTable::prepare(std::span<const std::size_t> positions) {
+  // Records waiting under the positions before go first, in their order.
+  transactions_->send_waiting();
   std::vector<std::string> names;
-  insert_kinds_.clear();
+  std::vector<FieldKind> kinds;
   for (const std::size_t position : positions) {
     names.push_back(fields_.at(position).name);
-    insert_kinds_.push_back(fields_[position].kind);
+    kinds.push_back(fields_[position].kind);
   }
-  insert_ = Statement::prepare(
-      db_.get(), insert_statement(quote_identifier(schema_) + "." + quote_identifier(object_),
-                                  column_list(names), names.size()));
+  const std::string target = quote_identifier(schema_) + "." + quote_identifier(object_);
+  const std::string columns = column_list(names);
+  Statement one_row = Statement::prepare(db_.get(), insert_statement(target, columns, names.size()));
+  // Rows per statement by measurement: from about 50 on, the cost per
+  // record hardly falls; 100 rows of three columns stay far within the
+  // smallest limit on parameters SQLite has been built with (999).
+  constexpr std::size_t rows_per_statement = 100;
+  const std::size_t parameter_limit =
+      static_cast<std::size_t>(sqlite3_limit(db_.get(), SQLITE_LIMIT_VARIABLE_NUMBER, -1));
+  const std::size_t rows =
+      names.empty() ? 0 : std::min(rows_per_statement, parameter_limit / names.size());
+  Statement many_rows;
+  if (many_rows_at_once_ && rows > 1)
+    many_rows = Statement::prepare(
+        db_.get(), insert_statement(target, columns, names.size(), {}, " DEFAULT VALUES", rows));
+  block_ = std::make_shared<RowBlock>(db_, std::move(one_row), std::move(many_rows), rows,
+                                      std::move(kinds));
 }
 
-void SqliteTable::bind(int index, const Value& value, FieldKind kind) {
-  sqlite3_stmt* stmt = insert_.get();
-  int rc = SQLITE_OK;
-  if (const auto* number = std::get_if<double>(&value)) {
-    rc = sqlite3_bind_double(stmt, index, *number);
-  } else if (const auto* whole = std::get_if<std::int32_t>(&value)) {
-    rc = sqlite3_bind_int(stmt, index, *whole);
-  } else if (const auto* amount = std::get_if<Currency>(&value)) {
-    rc = sqlite3_bind_double(stmt, index, static_cast<double>(amount->scaled) / 10000.0);
-  } else if (const auto* yes = std::get_if<bool>(&value)) {
-    rc = sqlite3_bind_int(stmt, index, *yes ? 1 : 0);
-  } else if (const auto* text = std::get_if<std::string>(&value)) {
-    bind_text(stmt, index, *text);
-  } else if (const auto* moment = std::get_if<DateTime>(&value)) {
-    // ISO texts, which SQLite's date and time functions read.
-    const std::string text = iso_text(*moment, kind);
-    rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
-                           SQLITE_TRANSIENT);
-  } else {
-    rc = sqlite3_bind_null(stmt, index);
+void SqliteTable::store(std::span<const Value> values, std::uint64_t tag) {
+  if (!block_->holds() || !transactions_->long_one() || sqlite3_get_autocommit(db_.get()) != 0) {
+    block_->store_one(values);
+    return;
   }
-  if (rc != SQLITE_OK) throw_last_error(sqlite3_db_handle(stmt));
+  if (block_->size() == 0) transactions_->set_waiting(block_);
+  block_->add(values, tag);
+  if (block_->full()) block_->send();
 }
 
-void SqliteTable::store(std::span<const Value> values, std::uint64_t) {
-  struct ResetAfterwards {
-    Statement& statement;
-    // Every parameter is bound anew before the next step: no clearing needed.
-    ~ResetAfterwards() { sqlite3_reset(statement.get()); }
-  } reset{insert_};
-  const std::size_t count = std::min(insert_kinds_.size(), values.size());
-  for (std::size_t i = 0; i < count; ++i)
-    bind(static_cast<int>(i + 1), values[i], insert_kinds_[i]);
-  // Autocommit: the record is committed when the step returns.
-  insert_.step();
-}
+void SqliteTable::send_held_records() { transactions_->send_waiting(); }
 
 std::string open_form(std::string_view name) {
   return kadrum::open_form(name, "[", [](std::string_view part) {
