@@ -49,9 +49,14 @@ std::string lower_case(std::string_view text) {
       // Case pairs outside the BMP are few and not in any file name worth a
       // title; they keep their case.
       if (c < 0x10000) {
-        wchar_t unit = static_cast<wchar_t>(c);
-        CharLowerBuffW(&unit, 1);
-        c = unit;
+        // Kernel32's plain mapping, the one CharLowerBuffW makes: that one
+        // would load user32 (and Wine sets it up) at every start of
+        // kadrum-cli.
+        const wchar_t unit = static_cast<wchar_t>(c);
+        wchar_t lower = unit;
+        if (LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, &unit, 1, &lower, 1,
+                          nullptr, nullptr, 0) == 1)
+          c = lower;
       }
       char bytes[4];
       out.append(bytes, utf8_encode(c, bytes));
