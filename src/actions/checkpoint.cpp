@@ -269,6 +269,23 @@ std::optional<Checkpoint> CheckpointRow::load() {
   return checkpoint;
 }
 
+std::string CheckpointRow::copy_of(const std::string& fingerprint, std::uint64_t bytes) {
+  const StatementValue values[] = {table_, fingerprint, count(bytes), count(bytes)};
+  const auto rows = prepared(std::string("select file_path, file_device, file_inode from ") +
+                             kCheckpointTable +
+                             " where target_table = :target_table and fingerprint = :fingerprint"
+                             " and fingerprint_bytes = :bytes and byte_offset = :offset")
+                        ->rows(values);
+  for (const auto& row : rows) {
+    if (row.size() < 3 || row[0] == path_) continue;
+    // The same file under another name is renamed, not copied.
+    const bool same_file = (device_ != 0 || inode_ != 0) && row[1] == std::to_string(device_) &&
+                           row[2] == std::to_string(inode_);
+    if (!same_file) return row[0];
+  }
+  return {};
+}
+
 void CheckpointRow::adopt_renamed() {
   if (renamed_from_.empty()) return;
   move(table_, renamed_from_);

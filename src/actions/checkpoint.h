@@ -74,6 +74,11 @@ class CheckpointRow {
   // Moves the checkpoint load found under renamed_from() to this path: the
   // file matched it. Throws ProviderError.
   void adopt_renamed();
+  // The path of another file of this table whose checkpoint covers its
+  // whole content of "bytes" bytes with "fingerprint" (that of this file at
+  // its size), under another identity: this file looks like a copy of it.
+  // Empty when there is none. Call after load. Throws ProviderError.
+  std::string copy_of(const std::string& fingerprint, std::uint64_t bytes);
   // The identity saved from now on: another file took the path.
   void set_identity(std::uint64_t device, std::uint64_t inode) {
     device_ = static_cast<std::int64_t>(device);

@@ -153,6 +153,24 @@ bool ResumeRun::open(const std::string& name) {
           {name, kCheckpointTable}));
     }
   }
+  // A second copy of a file the table holds already stores its records
+  // again: that is what the user asked for, but rarely what was meant.
+  if (!saved && hooks_.notice) {
+    if (const std::uint64_t size = file->size(); size > 0) {
+      std::string fingerprint;
+      try {
+        fingerprint = file_fingerprint(file->fd, size);
+      } catch (const Error&) {
+      }
+      const std::string original =
+          fingerprint.empty() ? std::string() : file->row->copy_of(fingerprint, size);
+      if (!original.empty())
+        hooks_.notice(fill_message("Hinweis: %s hat denselben Inhalt wie %s, die schon in die "
+                                   "Tabelle %s geladen ist, ist aber eine andere Datei (eine "
+                                   "Kopie?) und wird ab Zeile 1 geladen",
+                                   {name, original, table_key_}));
+    }
+  }
   keep_lock();
   file_ = std::move(file);
   return true;

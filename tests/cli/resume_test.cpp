@@ -175,7 +175,8 @@ TEST_P(ResumeTest, RecreateStartsOverWithTheFirstRecord) {
 
 // A file renamed between runs is the same file: its checkpoint moves with
 // it (its device and inode say so, its first bytes agree).
-TEST_P(ResumeTest, RenamedFileKeepsItsCheckpoint) {
+// A copy (same content, another file) is loaded again, and told of.
+TEST_P(ResumeTest, RenamedFileKeepsItsCheckpointACopyIsToldOf) {
   kadrum::testing::write_file(path("a.txt"), "Kopf\n" + lines(1, 3));
   ASSERT_EQ(run({"--resume", "FN=a.txt"}).status, 0);
   fs::rename(path("a.txt"), path("b.txt"));
@@ -186,6 +187,15 @@ TEST_P(ResumeTest, RenamedFileKeepsItsCheckpoint) {
   EXPECT_EQ(stored(), range(1, 5));
   EXPECT_EQ(db_->rows("SELECT file_path FROM kadrum_checkpoints"),
             (Rows{{fs::canonical(path("b.txt")).string()}}));
+  fs::copy_file(path("b.txt"), path("c.txt"));
+  const Outcome copy = run({"--resume", "FN=c.txt"});
+  ASSERT_EQ(copy.status, 0) << copy.err;
+  EXPECT_TRUE(copy.err.starts_with("Hinweis: c.txt hat denselben Inhalt wie " +
+                                   fs::canonical(path("b.txt")).string() +
+                                   ", die schon in die Tabelle t geladen ist, ist aber eine "
+                                   "andere Datei (eine Kopie?) und wird ab Zeile 1 geladen\n5 "
+                                   "Datensätze"))
+      << copy.err;
 }
 
 // Fault: a path was pasted into the checkpoint statements, where MariaDB
