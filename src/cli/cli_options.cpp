@@ -120,7 +120,9 @@ Optionen:
                      oder SIGTERM beenden es mit Exit-Status 0
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
-                     zusammen mit FN=)
+                     zusammen mit FN=). Ein Muster mit *, ? oder [...] löst
+                     Kadrum selbst auf, innerhalb eines Pfadteils, in
+                     Namensfolge ("logs/*.txt", in Anführungszeichen)
   --decimal=.        Werte mit Dezimalpunkt umwandeln, was immer das
   --decimal=,        Gebietsschema sagt (oder mit Dezimalkomma); das Komma
                      trennt dabei stets Items
@@ -148,7 +150,7 @@ std::string first_example() {
 const std::string& cli_help_text() {
   static const std::string text = std::string(kUsage) + std::string(kHelpRest) +
                                   "\nBeispiele:\n" + first_example() +
-                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt\n" +
+                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- \"logs/*.txt\"\n" +
                                   std::string(kExitStatus);
   return text;
 }

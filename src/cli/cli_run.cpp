@@ -17,6 +17,7 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "base/stop_signal.h"
+#include "cli/file_patterns.h"
 #include "cli/follow_wait.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
@@ -30,8 +31,9 @@ namespace kadrum {
 void run_preview(RunSettings& settings, const CliOptions& options, ImportProgress& progress) {
   // The files after "--" are read as the import reads them: one after the
   // other, each with its header lines.
-  const std::vector<std::string> files =
-      options.files_given ? options.files : std::vector<std::string>{settings.text_file};
+  const std::vector<std::string> files = options.files_given
+                                             ? expand_file_arguments(options.files, false)
+                                             : std::vector<std::string>{settings.text_file};
   RowPrinter printer(STDOUT_FILENO);
   for (std::size_t i = 0; i < files.size(); ++i) {
     settings.text_file = files[i];
@@ -237,8 +239,13 @@ void run_import(RunSettings& settings, const CliOptions& options,
   // success.
   StopRequests stops;
   try {
-    if (options.resume || options.files_given)
-      run_files(settings, options, progress, start);
+    if (options.resume || options.files_given) {
+      // Kadrum expands the patterns after "--" itself; under --follow one
+      // that matches nothing yet is a folder waiting for its files.
+      CliOptions expanded = options;
+      if (options.files_given) expanded.files = expand_file_arguments(options.files, options.follow);
+      run_files(settings, expanded, progress, start);
+    }
     else
       run_one_file(settings, options, progress, start);
   } catch (const CommitOutcomeUnknown&) {

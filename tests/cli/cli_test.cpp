@@ -217,6 +217,11 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
        "Hinweis: Argument 'HB=34' passt zu keiner Form und wird übergangen\nHinweis: Ohne RT= "
        "legt * die Tabelle 'tabname' an\nfehlt.txt: Die angegebene Datei wurde nicht gefunden.\n",
        ""},
+      // Patterns after "--": one that matches nothing, and a folder that is not there.
+      {{"--dry-run", "IN=3", "--", "d.txt", "*.csv"}, "Zum Muster *.csv passt keine Datei.\n",
+       ""},
+      {{"--dry-run", "IN=3", "--", "fehlt/*.txt"},
+       "Den Ordner fehlt im Muster fehlt/*.txt gibt es nicht.\n", ""},
       // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
       {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
        "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},

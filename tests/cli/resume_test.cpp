@@ -159,6 +159,34 @@ TEST_P(ResumeTest, ManyFilesLoadInOrderEachWithItsHeaderAndCheckpoint) {
   EXPECT_EQ(stored(), (std::vector<int>{3, 4, 1, 2, 5, 6, 6, 3, 3, 4, 6}));
 }
 
+// Patterns after "--" are Kadrum's own: files in byte order of their
+// paths, in any component, never a leading dot or another folder level; a
+// name that holds "[" and exists is that file. Re-runs store only what is new.
+TEST_P(ResumeTest, PatternsLoadMatchingFilesInNameOrderOnce) {
+  fs::create_directories(path("logs/2026"));
+  fs::create_directories(path("logs/2027"));
+  fs::create_directories(path("logs/.alt"));
+  kadrum::testing::write_file(path("logs/2026/b.txt"), "Kopf\n" + lines(3, 4));
+  kadrum::testing::write_file(path("logs/2026/a.txt"), "Kopf\n" + lines(1, 2));
+  kadrum::testing::write_file(path("logs/2026/.a.txt"), "Kopf\n" + lines(90, 90));
+  kadrum::testing::write_file(path("logs/2026/a.csv"), "Kopf\n" + lines(91, 91));
+  kadrum::testing::write_file(path("logs/.alt/a.txt"), "Kopf\n" + lines(92, 92));
+  kadrum::testing::write_file(path("logs/2027/A.txt"), "Kopf\n" + lines(5, 5));
+  kadrum::testing::write_file(path("logs/[x].txt"), "Kopf\n" + lines(6, 6));
+  Outcome r = run({"--resume", "--", "logs/20[0-9]?/*.txt", "logs/[x].txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.starts_with("6 Datensätze aus 4 Dateien in ")) << r.err;
+  EXPECT_EQ(stored(), range(1, 6));
+  r = run({"--resume", "--", "logs/*/*.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.starts_with("0 Datensätze aus 3 Dateien in ")) << r.err;
+  // A file grew, a new one came: only their new lines.
+  append(path("logs/2026/a.txt"), lines(7, 7));
+  kadrum::testing::write_file(path("logs/2026/c.txt"), "Kopf\n" + lines(8, 9));
+  ASSERT_EQ(run({"--resume", "--", "logs/*/*.txt"}).status, 0);
+  EXPECT_EQ(stored(), range(1, 9));
+}
+
 // "*" starts over: the table recreated and its checkpoints cleared in the
 // transaction of the first record, or alone when there is none.
 TEST_P(ResumeTest, RecreateStartsOverWithTheFirstRecord) {
