@@ -17,8 +17,6 @@ void check_combination(const CliOptions& options) {
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
-  if (options.follow && options.files.size() > 1)
-    throw Error("--follow folgt genau einer Textdatei");
   for (const std::string& arg : options.arguments) {
     if (arg.size() >= 3 && (arg[0] == 'F' || arg[0] == 'f') && (arg[1] == 'N' || arg[1] == 'n') &&
         arg[2] == '=')
@@ -116,8 +114,9 @@ Optionen:
                      ohne Zeilenende wartet. Mit * beginnt alles von vorn
                      (nie in einem Auftrag, der neu startet)
   --follow           wie --resume, dann neue Zeilen speichern, sobald sie
-                     angehängt werden, auch über Rotation hinweg; SIGINT
-                     oder SIGTERM beenden es mit Exit-Status 0
+                     angehängt werden, auch über Rotation hinweg; mit
+                     Mustern nach -- auch Dateien, die später dazukommen.
+                     SIGINT oder SIGTERM beenden es mit Exit-Status 0
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
                      zusammen mit FN=). Ein Muster mit *, ? oder [...] löst

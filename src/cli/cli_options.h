@@ -20,6 +20,9 @@ struct CliOptions {
   std::vector<std::string> arguments;  // for the argument grammar
   bool files_given = false;            // "--" came: the text files follow
   std::vector<std::string> files;      // every argument after "--"
+  // The arguments after "--" as given, once "files" holds what their
+  // patterns matched.
+  std::vector<std::string> given_files;
 };
 
 // Sorts "argv" (without the program's name) into options and arguments.

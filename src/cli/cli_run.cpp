@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "base/file_io.h"
 #include "base/stop_signal.h"
 #include "cli/file_patterns.h"
+#include "cli/folder_follow.h"
 #include "cli/follow_wait.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
@@ -174,10 +176,23 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     hooks.stop_requested = [] { return !stop_request().empty(); };
     hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
     try {
-      ResumeRun run(settings, db, false, progress, hooks);
-      settings.text_file = files.front();
-      run.follow(files.front());
-      run.finish();
+      if (options.files_given) {
+        // Files come and go, and another run may store some of them: such
+        // a file is passed over, with one notice.
+        std::set<std::string> told;
+        hooks.notice = [told](const std::string& text) mutable {
+          if (!text.ends_with("übergangen") || told.insert(text).second)
+            write_text(2, text + "\n");
+        };
+        ResumeRun run(settings, db, false, progress, hooks, true);
+        follow_files(settings, run, options.given_files, hooks.stop_requested, {});
+        run.finish();
+      } else {
+        ResumeRun run(settings, db, false, progress, hooks);
+        settings.text_file = files.front();
+        run.follow(files.front());
+        run.finish();
+      }
     } catch (...) {
       if (stop_request().empty()) throw;
     }
@@ -244,6 +259,7 @@ void run_import(RunSettings& settings, const CliOptions& options,
       // that matches nothing yet is a folder waiting for its files.
       CliOptions expanded = options;
       if (options.files_given) expanded.files = expand_file_arguments(options.files, options.follow);
+      expanded.given_files = options.files;
       run_files(settings, expanded, progress, start);
     }
     else

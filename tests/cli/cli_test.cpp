@@ -260,7 +260,6 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
       {{"FN=a.txt", "--", "b.txt"}, "FN= und Textdateien nach -- schließen einander aus; bitte "
        "nur eines angeben"},
       {{"IN=3", "--"}, "Nach -- fehlt die Textdatei"},
-      {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
       {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
        "--resume oder --follow"},
       {{"--decimal=x", "IN=3"}, "--decimal=x: als Dezimaltrennzeichen sind nur Punkt und Komma möglich"},
