@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "cli/argument_file.h"
 #include "cli/platform_text.h"
 
 namespace kadrum {
@@ -26,9 +27,32 @@ void check_combination(const CliOptions& options) {
 
 }  // namespace
 
-CliOptions parse_cli_options(const std::vector<std::string>& argv) {
-  CliOptions options;
+namespace {
+
+// "argv" with each --arguments-from=FILE before "--" replaced by the
+// arguments in its file.
+std::vector<std::string> with_argument_files(const std::vector<std::string>& argv) {
+  std::vector<std::string> all;
+  bool files = false;
   for (const std::string& arg : argv) {
+    if (!files && arg.starts_with("--arguments-from=")) {
+      for (std::string& read : read_argument_file(arg.substr(17))) {
+        files = files || read == "--";
+        all.push_back(std::move(read));
+      }
+      continue;
+    }
+    files = files || arg == "--";
+    all.push_back(arg);
+  }
+  return all;
+}
+
+}  // namespace
+
+CliOptions parse_cli_options(const std::vector<std::string>& given) {
+  CliOptions options;
+  for (const std::string& arg : with_argument_files(given)) {
     if (options.files_given) {
       options.files.push_back(arg);
     } else if (platform_text::asks_for_help(arg)) {
@@ -126,6 +150,10 @@ Optionen:
   --decimal=,        Gebietsschema sagt (oder mit Dezimalkomma); das Komma
                      trennt dabei stets Items
   -h, --help         diesen Text zeigen
+  --arguments-from=DATEI
+                     die Argumente und Optionen aus DATEI lesen, eines je
+                     Zeile, an dieser Stelle; Zeilen mit # am Anfang und
+                     leere Zeilen zählen nicht (für Dienste und Aufgaben)
   --version          die Version zeigen
 )";
 

@@ -25,7 +25,9 @@ struct CliOptions {
   std::vector<std::string> given_files;
 };
 
-// Sorts "argv" (without the program's name) into options and arguments.
+// Sorts "argv" (without the program's name) into options and arguments,
+// each --arguments-from=FILE before "--" replaced by the arguments in FILE
+// (cli/argument_file.h), which throws kadrum::Error for a file it cannot read.
 // Throws kadrum::Error naming an option that does not exist, and for options
 // that do not mix, for a --decimal= other than "." or ",", (--follow with --single-transaction or --dry-run, FN= with
 // files after "--", ...).

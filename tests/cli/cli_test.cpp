@@ -271,6 +271,32 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
   }
 }
 
+// A service's arguments come from a file: one per line, as written (a
+// pattern and blanks inside stay), comments, blank lines, CR LF and a byte
+// order mark skipped; after "--" the option is a file name like any other.
+TEST_F(CliTest, ArgumentsFromAFileStandWhereTheOptionStands) {
+  write("d 1.txt", "h\n1 2 3\n");
+  write("d2.txt", "h\n4 5 6\n");
+  write("lab.conf", "\xEF\xBB\xBF# Labor\r\n  IN=3 \r\n\n   # Dateien\n--\nd 1.txt\n*2.txt\n");
+  Outcome r = run({"--dry-run", "--arguments-from=lab.conf"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t3\n4\t5\t6\n");
+  r = run({"--dry-run", "IN=3", "--", "--arguments-from=lab.conf"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "--arguments-from=lab.conf: Die angegebene Datei wurde nicht gefunden.\n");
+  write("loop.conf", "--arguments-from=loop.conf\n");
+  const std::pair<std::string, std::string> refused[] = {
+      {"fehlt.conf", "--arguments-from=fehlt.conf: Die angegebene Datei wurde nicht gefunden."},
+      {"loop.conf", "--arguments-from=loop.conf: eine Argumentdatei nennt keine weitere "
+                    "(--arguments-from=loop.conf)"},
+  };
+  for (const auto& [file, message] : refused) {
+    r = run({"--arguments-from=" + file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kadrum-cli: " + message + "\n");
+  }
+}
+
 TEST_F(CliTest, ImportStoresTheCo2SampleAndSummarises) {
   const std::pair<const char*, const char*> modes[] = {
       {"", "15375 Datensätze in [0-9.]+ s gespeichert\n"},

@@ -363,6 +363,10 @@ TEST_P(ResumeTest, CheckpointIsKeyedByTheTableTheEngineFinds) {
   ASSERT_EQ(run({"--resume", "FN=d.txt"}).status, 0);
   EXPECT_EQ(stored(), range(1, 7));
   EXPECT_EQ(db_->value("SELECT count(line_hash) + count(file_inode) FROM kadrum_checkpoints"), "2");
+  // So do the indexes that find a checkpoint among thousands.
+  EXPECT_EQ(db_->rows("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                      "tbl_name = 'kadrum_checkpoints' ORDER BY name"),
+            (Rows{{"kadrum_checkpoints_identity"}, {"kadrum_checkpoints_path"}}));
 }
 
 // Fault: MariaDB commits a drop at once, and "#" and "," reached other
