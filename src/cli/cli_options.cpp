@@ -16,6 +16,8 @@ void check_combination(const CliOptions& options) {
                 "Transaktion, die nie endet, speichert nichts");
   if (options.dry_run && options.resume)
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
+  if (!options.status_file.empty() && !options.follow)
+    throw Error("--status-file gibt es nur mit --follow");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
   for (const std::string& arg : options.arguments) {
@@ -76,6 +78,9 @@ CliOptions parse_cli_options(const std::vector<std::string>& given) {
       if (options.decimal != "." && options.decimal != ",")
         throw Error(fill_message("%s: als Dezimaltrennzeichen sind nur Punkt und Komma möglich",
                                  {arg}));
+    } else if (arg.starts_with("--status-file=")) {
+      options.status_file = arg.substr(14);
+      if (options.status_file.empty()) throw Error("--status-file= braucht einen Dateinamen");
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -141,6 +146,10 @@ Optionen:
                      angehängt werden, auch über Rotation hinweg; mit
                      Mustern nach -- auch Dateien, die später dazukommen.
                      SIGINT oder SIGTERM beenden es mit Exit-Status 0
+  --status-file=PFAD unter --follow den Stand jeder Datei als JSON nach PFAD
+                     schreiben, nach jedem Speichern und mindestens alle
+                     10 s ersetzt: {"time", "files": [{"path", "offset",
+                     "size", "records", "rejected", "last_commit"}]}
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
                      zusammen mit FN=). Ein Muster mit *, ? oder [...] löst

@@ -15,6 +15,7 @@ struct CliOptions {
   bool resume = false;           // store only the lines after each file's checkpoint
   bool follow = false;           // keep storing lines as they arrive (implies resume)
   std::string decimal;           // "." or ","; empty: the locale's separator
+  std::string status_file;       // --status-file=PATH of --follow; empty: none
   bool help = false;
   bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar

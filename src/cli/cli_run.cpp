@@ -24,6 +24,7 @@
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
+#include "cli/status_file.h"
 #include "cli/text_file.h"
 #include "db/engine.h"
 #include "db/transaction.h"
@@ -176,7 +177,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     hooks.stop_requested = [] { return !stop_request().empty(); };
     hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
     try {
-      if (options.files_given) {
+      if (options.files_given || !options.status_file.empty()) {
         // Files come and go, and another run may store some of them: such
         // a file is passed over, with one notice.
         std::set<std::string> told;
@@ -184,8 +185,26 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
           if (!text.ends_with("übergangen") || told.insert(text).second)
             write_text(2, text + "\n");
         };
+        std::function<void(const std::vector<FollowedFile>&)> report;
+        if (!options.status_file.empty()) {
+          // A status file that cannot be written fails before the first
+          // record; later, monitoring sees its time stand still.
+          write_status_file(options.status_file, {});
+          report = [&options, failed = false](const std::vector<FollowedFile>& state) mutable {
+            try {
+              write_status_file(options.status_file, state);
+              failed = false;
+            } catch (const Error& error) {
+              if (!failed) write_text(2, "Hinweis: " + display_text(error) + "\n");
+              failed = true;
+            }
+          };
+        }
         ResumeRun run(settings, db, false, progress, hooks, true);
-        follow_files(settings, run, options.given_files, hooks.stop_requested, {});
+        follow_files(settings, run,
+                     options.files_given ? options.given_files
+                                         : std::vector<std::string>{settings.text_file},
+                     hooks.stop_requested, report);
         run.finish();
       } else {
         ResumeRun run(settings, db, false, progress, hooks);

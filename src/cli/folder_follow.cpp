@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <map>
 #include <set>
 
@@ -10,6 +9,7 @@
 #include "cli/file_patterns.h"
 #include "cli/folder_listing.h"
 #include "cli/folder_watch.h"
+#include "cli/status_file.h"
 
 namespace kadrum {
 
@@ -31,15 +31,6 @@ struct Identity {
 };
 
 Identity identity_of(const FileInfo& info) { return {info.device, info.inode}; }
-
-std::string utc_now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
 
 std::string folder_of(const std::string& path) {
   std::size_t slash = path.size();
@@ -202,7 +193,7 @@ class Follower {
     t.identity = {s.device, s.inode};
     t.size = s.size;
     if (run_.records() != stored_before) {
-      t.state.last_commit = utc_now();
+      t.state.last_commit = utc_time_text();
       t.last_change = now;
       stored_ = true;
     }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -529,11 +530,11 @@ TEST_P(ResumeTest, FollowStoresLinesAsTheyArriveThroughRotation) {
 // renamed within the pattern (its checkpoint goes along), one rotated away
 // (its tail still comes, then the new file under its name from line 1),
 // one deleted and made anew with the same first bytes, and an empty one
-// that gets lines later.
+// that gets lines later. The status file tells each file's state.
 TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   fs::create_directories(path("logs"));
   kadrum::testing::write_file(path("logs/a.txt"), "Kopf\n" + lines(1, 2));
-  const pid_t pid = start({"--follow", "--", "logs/*.txt"});
+  const pid_t pid = start({"--follow", "--status-file=status.json", "--", "logs/*.txt"});
   const auto has = [&](std::size_t n) { return [&, n] { return stored().size() >= n; }; };
   wait_until(has(2), kPatience);
   kadrum::testing::write_file(path("logs/b.txt"), "Kopf\n" + lines(3, 3));
@@ -559,6 +560,20 @@ TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   const Outcome r = wait_for(pid);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(stored(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 1, 2, 4, 5, 8, 9}));
+  std::string status = slurp(path("status.json"));
+  const std::regex utc("\"20[0-9-]{8}T[0-9:]{8}Z\"");
+  ASSERT_TRUE(std::regex_search(status, utc)) << status;
+  status = std::regex_replace(status, utc, "T");
+  std::string expected = "{\"time\": T, \"files\": [";
+  for (const auto& [name, records] : {std::pair{"b", 1}, {"c", 5}, {"d", 1}}) {
+    const std::string file = path("logs/") + name + ".txt";
+    const std::string size = std::to_string(fs::file_size(file));
+    expected += std::string(name == std::string("b") ? "" : ",") + "\n  {\"path\": \"" +
+                fs::canonical(file).string() + "\", \"offset\": " + size + ", \"size\": " + size +
+                ", \"records\": " + std::to_string(records) +
+                ", \"rejected\": 0, \"last_commit\": T}";
+  }
+  EXPECT_EQ(status, expected + "\n]}\n");
   const Outcome again = run({"--resume", "--", "logs/*.txt"});
   EXPECT_TRUE(again.err.starts_with("0 Datensätze aus 3 Dateien")) << again.err;
 }
