@@ -62,8 +62,9 @@ class Follower {
 
   void round() {
     // Open files are looked at after two seconds even without an event,
-    // one being drained four times a second.
-    const FolderChanges changes = watch_.wait(draining() ? 250 : 2000);
+    // one being drained four times a second; with every file closed only
+    // the 10 s of the report wake the process.
+    const FolderChanges changes = watch_.wait(draining() ? 250 : any_open() ? 2000 : 10000);
     const std::set<std::string> written(changes.written.begin(), changes.written.end());
     for (const std::string& path : changes.removed) {
       const auto found = tracked_.find(path);
@@ -154,6 +155,12 @@ class Follower {
           found.emplace_back(matches.files[i], matches.sizes[i]);
     }
     return found;
+  }
+
+  bool any_open() const {
+    for (const auto& [name, t] : tracked_)
+      if (t.open) return true;
+    return false;
   }
 
   bool draining() const {
