@@ -143,6 +143,22 @@ bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcep
   }
 }
 
+void add_checkpoint_indexes(Query& qry) noexcept {
+  const std::string table = kCheckpointTable;
+  for (const std::string& sql :
+       {"create index if not exists kadrum_checkpoints_path on " + table + " using hash (file_path)",
+        "create index if not exists kadrum_checkpoints_path on " + table + " (file_path)",
+        "create index if not exists kadrum_checkpoints_identity on " + table + " (file_inode)",
+        "create index kadrum_checkpoints_identity on " + table + " (file_inode)"}) {
+    try {
+      qry.clear();
+      qry.add(sql);
+      qry.execute();
+    } catch (const std::exception&) {
+    }
+  }
+}
+
 CheckpointRow::CheckpointRow(Query& qry, std::string table, std::string typed, std::string path,
                              std::string given_path, std::uint64_t device, std::uint64_t inode)
     : qry_(qry),

@@ -50,6 +50,13 @@ std::string line_hash(int fd, std::uint64_t start, std::uint64_t end);
 // Never throws.
 bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcept;
 
+// Adds the indexes that find a checkpoint by its path and by its file's
+// identity at once among thousands, where the engine allows them and they
+// are not there yet: on PostgreSQL a hash index for the path, which has no
+// length limit. Run it outside a transaction, since the engine refuses
+// statements where an index is there or cannot be. Never throws.
+void add_checkpoint_indexes(Query& qry) noexcept;
+
 // The checkpoint row of one target table and one text file.
 class CheckpointRow {
  public:

@@ -123,6 +123,9 @@ bool ResumeRun::open(const std::string& name) {
   }
 
   const std::optional<Checkpoint> saved = file->row->load();
+  // Outside a transaction a statement the engine refuses costs nothing.
+  if (!indexes_added_ && !one_transaction_) add_checkpoint_indexes(db_.qry);
+  indexes_added_ = true;
   // "*" starts over: the checkpoints from before the run go with the table.
   if (saved && !recreate_pending_) {
     const std::uint64_t size = file->size();
@@ -136,6 +139,8 @@ bool ResumeRun::open(const std::string& name) {
     // A file rewritten so that its first bytes stayed may have other lines
     // after them: the offset must still end the same line.
     matches = matches && line_ends_at(file->fd, saved->byte_offset, saved->line_hash);
+    // The file its path's checkpoint was written for went: this one is new.
+    matches = matches && !(fresh_ && file->row->renamed_from().empty());
     if (matches) {
       file->row->adopt_renamed();
       file->offset = saved->byte_offset;
@@ -394,6 +399,66 @@ void ResumeRun::finish() {
   clear_checkpoints(db_, settings_.table_name);
   transaction.commit();
   recreate_pending_ = false;
+}
+
+void ResumeRun::start_from_line_one(const char* notice) {
+  OpenFile& f = *file_;
+  if (hooks_.notice) hooks_.notice(fill_message(notice, {f.label}));
+  f.offset = 0;
+  f.no_line_end_before = 0;
+  f.line_start = 0;
+  f.line = 0;
+  f.records = 0;
+  f.fingerprint_bytes = 0;
+  f.headers_left = integer_text_value(settings_.header_lines);
+  f.past_first_data_line = false;
+}
+
+bool ResumeRun::follow_pass(const std::string& name, bool fresh) {
+  const auto found = following_.find(name);
+  if (found != following_.end()) {
+    file_ = std::move(found->second);
+    following_.erase(found);
+    if (file_->size() < file_->offset)
+      start_from_line_one("Hinweis: %s wurde gekürzt und wird ab Zeile 1 geladen");
+    else if (!line_ends_at(file_->fd, file_->offset, file_->line_hash))
+      start_from_line_one("Hinweis: %s wurde neu geschrieben und wird ab Zeile 1 geladen");
+  } else {
+    fresh_ = fresh;
+    const bool opened = open(name);
+    fresh_ = false;
+    if (!opened) return false;
+  }
+  pass();
+  following_[name] = std::move(file_);
+  return true;
+}
+
+void ResumeRun::let_go(const std::string& name) {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return;
+  file_ = std::move(found->second);
+  following_.erase(found);
+  pass();
+  save_full_fingerprint();
+  file_.reset();
+}
+
+void ResumeRun::close_idle(const std::string& name) {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return;
+  file_ = std::move(found->second);
+  following_.erase(found);
+  save_full_fingerprint();
+  file_.reset();
+}
+
+bool ResumeRun::file_state(const std::string& name, FileState& state) const {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return false;
+  const OpenFile& f = *found->second;
+  state = {f.path, f.offset, f.size(), f.records, f.device, f.inode};
+  return true;
 }
 
 }  // namespace kadrum

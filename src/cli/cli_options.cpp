@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "cli/argument_file.h"
 #include "cli/platform_text.h"
 
 namespace kadrum {
@@ -15,10 +16,10 @@ void check_combination(const CliOptions& options) {
                 "Transaktion, die nie endet, speichert nichts");
   if (options.dry_run && options.resume)
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
+  if (!options.status_file.empty() && !options.follow)
+    throw Error("--status-file gibt es nur mit --follow");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
-  if (options.follow && options.files.size() > 1)
-    throw Error("--follow folgt genau einer Textdatei");
   for (const std::string& arg : options.arguments) {
     if (arg.size() >= 3 && (arg[0] == 'F' || arg[0] == 'f') && (arg[1] == 'N' || arg[1] == 'n') &&
         arg[2] == '=')
@@ -28,9 +29,32 @@ void check_combination(const CliOptions& options) {
 
 }  // namespace
 
-CliOptions parse_cli_options(const std::vector<std::string>& argv) {
-  CliOptions options;
+namespace {
+
+// "argv" with each --arguments-from=FILE before "--" replaced by the
+// arguments in its file.
+std::vector<std::string> with_argument_files(const std::vector<std::string>& argv) {
+  std::vector<std::string> all;
+  bool files = false;
   for (const std::string& arg : argv) {
+    if (!files && arg.starts_with("--arguments-from=")) {
+      for (std::string& read : read_argument_file(arg.substr(17))) {
+        files = files || read == "--";
+        all.push_back(std::move(read));
+      }
+      continue;
+    }
+    files = files || arg == "--";
+    all.push_back(arg);
+  }
+  return all;
+}
+
+}  // namespace
+
+CliOptions parse_cli_options(const std::vector<std::string>& given) {
+  CliOptions options;
+  for (const std::string& arg : with_argument_files(given)) {
     if (options.files_given) {
       options.files.push_back(arg);
     } else if (platform_text::asks_for_help(arg)) {
@@ -54,6 +78,9 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       if (options.decimal != "." && options.decimal != ",")
         throw Error(fill_message("%s: als Dezimaltrennzeichen sind nur Punkt und Komma möglich",
                                  {arg}));
+    } else if (arg.starts_with("--status-file=")) {
+      options.status_file = arg.substr(14);
+      if (options.status_file.empty()) throw Error("--status-file= braucht einen Dateinamen");
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -116,15 +143,26 @@ Optionen:
                      ohne Zeilenende wartet. Mit * beginnt alles von vorn
                      (nie in einem Auftrag, der neu startet)
   --follow           wie --resume, dann neue Zeilen speichern, sobald sie
-                     angehängt werden, auch über Rotation hinweg; SIGINT
-                     oder SIGTERM beenden es mit Exit-Status 0
+                     angehängt werden, auch über Rotation hinweg; mit
+                     Mustern nach -- auch Dateien, die später dazukommen.
+                     SIGINT oder SIGTERM beenden es mit Exit-Status 0
+  --status-file=PFAD unter --follow den Stand jeder Datei als JSON nach PFAD
+                     schreiben, nach jedem Speichern und mindestens alle
+                     10 s ersetzt: {"time", "files": [{"path", "offset",
+                     "size", "records", "rejected", "last_commit"}]}
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
-                     zusammen mit FN=)
+                     zusammen mit FN=). Ein Muster mit *, ? oder [...] löst
+                     Kadrum selbst auf, innerhalb eines Pfadteils, in
+                     Namensfolge ("logs/*.txt", in Anführungszeichen)
   --decimal=.        Werte mit Dezimalpunkt umwandeln, was immer das
   --decimal=,        Gebietsschema sagt (oder mit Dezimalkomma); das Komma
                      trennt dabei stets Items
   -h, --help         diesen Text zeigen
+  --arguments-from=DATEI
+                     die Argumente und Optionen aus DATEI lesen, eines je
+                     Zeile, an dieser Stelle; Zeilen mit # am Anfang und
+                     leere Zeilen zählen nicht (für Dienste und Aufgaben)
   --version          die Version zeigen
 )";
 
@@ -148,7 +186,7 @@ std::string first_example() {
 const std::string& cli_help_text() {
   static const std::string text = std::string(kUsage) + std::string(kHelpRest) +
                                   "\nBeispiele:\n" + first_example() +
-                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt\n" +
+                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- \"logs/*.txt\"\n" +
                                   std::string(kExitStatus);
   return text;
 }

@@ -15,14 +15,20 @@ struct CliOptions {
   bool resume = false;           // store only the lines after each file's checkpoint
   bool follow = false;           // keep storing lines as they arrive (implies resume)
   std::string decimal;           // "." or ","; empty: the locale's separator
+  std::string status_file;       // --status-file=PATH of --follow; empty: none
   bool help = false;
   bool version = false;
   std::vector<std::string> arguments;  // for the argument grammar
   bool files_given = false;            // "--" came: the text files follow
   std::vector<std::string> files;      // every argument after "--"
+  // The arguments after "--" as given, once "files" holds what their
+  // patterns matched.
+  std::vector<std::string> given_files;
 };
 
-// Sorts "argv" (without the program's name) into options and arguments.
+// Sorts "argv" (without the program's name) into options and arguments,
+// each --arguments-from=FILE before "--" replaced by the arguments in FILE
+// (cli/argument_file.h), which throws kadrum::Error for a file it cannot read.
 // Throws kadrum::Error naming an option that does not exist, and for options
 // that do not mix, for a --decimal= other than "." or ",", (--follow with --single-transaction or --dry-run, FN= with
 // files after "--", ...).

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,13 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "base/stop_signal.h"
+#include "cli/file_patterns.h"
+#include "cli/folder_follow.h"
 #include "cli/follow_wait.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
+#include "cli/status_file.h"
 #include "cli/text_file.h"
 #include "db/engine.h"
 #include "db/transaction.h"
@@ -30,8 +34,9 @@ namespace kadrum {
 void run_preview(RunSettings& settings, const CliOptions& options, ImportProgress& progress) {
   // The files after "--" are read as the import reads them: one after the
   // other, each with its header lines.
-  const std::vector<std::string> files =
-      options.files_given ? options.files : std::vector<std::string>{settings.text_file};
+  const std::vector<std::string> files = options.files_given
+                                             ? expand_file_arguments(options.files, false)
+                                             : std::vector<std::string>{settings.text_file};
   RowPrinter printer(STDOUT_FILENO);
   for (std::size_t i = 0; i < files.size(); ++i) {
     settings.text_file = files[i];
@@ -172,10 +177,41 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     hooks.stop_requested = [] { return !stop_request().empty(); };
     hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
     try {
-      ResumeRun run(settings, db, false, progress, hooks);
-      settings.text_file = files.front();
-      run.follow(files.front());
-      run.finish();
+      if (options.files_given || !options.status_file.empty()) {
+        // Files come and go, and another run may store some of them: such
+        // a file is passed over, with one notice.
+        std::set<std::string> told;
+        hooks.notice = [told](const std::string& text) mutable {
+          if (!text.ends_with("übergangen") || told.insert(text).second)
+            write_text(2, text + "\n");
+        };
+        std::function<void(const std::vector<FollowedFile>&)> report;
+        if (!options.status_file.empty()) {
+          // A status file that cannot be written fails before the first
+          // record; later, monitoring sees its time stand still.
+          write_status_file(options.status_file, {});
+          report = [&options, failed = false](const std::vector<FollowedFile>& state) mutable {
+            try {
+              write_status_file(options.status_file, state);
+              failed = false;
+            } catch (const Error& error) {
+              if (!failed) write_text(2, "Hinweis: " + display_text(error) + "\n");
+              failed = true;
+            }
+          };
+        }
+        ResumeRun run(settings, db, false, progress, hooks, true);
+        follow_files(settings, run,
+                     options.files_given ? options.given_files
+                                         : std::vector<std::string>{settings.text_file},
+                     hooks.stop_requested, report);
+        run.finish();
+      } else {
+        ResumeRun run(settings, db, false, progress, hooks);
+        settings.text_file = files.front();
+        run.follow(files.front());
+        run.finish();
+      }
     } catch (...) {
       if (stop_request().empty()) throw;
     }
@@ -237,8 +273,14 @@ void run_import(RunSettings& settings, const CliOptions& options,
   // success.
   StopRequests stops;
   try {
-    if (options.resume || options.files_given)
-      run_files(settings, options, progress, start);
+    if (options.resume || options.files_given) {
+      // Kadrum expands the patterns after "--" itself; under --follow one
+      // that matches nothing yet is a folder waiting for its files.
+      CliOptions expanded = options;
+      if (options.files_given) expanded.files = expand_file_arguments(options.files, options.follow);
+      expanded.given_files = options.files;
+      run_files(settings, expanded, progress, start);
+    }
     else
       run_one_file(settings, options, progress, start);
   } catch (const CommitOutcomeUnknown&) {

@@ -218,6 +218,11 @@ TEST_F(CliTest, ErrorsEndWithTheShownMessageOnOneLineAndStatusOne) {
        "Hinweis: Argument 'HB=34' passt zu keiner Form und wird übergangen\nHinweis: Ohne RT= "
        "legt * die Tabelle 'tabname' an\nfehlt.txt: Die angegebene Datei wurde nicht gefunden.\n",
        ""},
+      // Patterns after "--": one that matches nothing, and a folder that is not there.
+      {{"--dry-run", "IN=3", "--", "d.txt", "*.csv"}, "Zum Muster *.csv passt keine Datei.\n",
+       ""},
+      {{"--dry-run", "IN=3", "--", "fehlt/*.txt"},
+       "Den Ordner fehlt im Muster fehlt/*.txt gibt es nicht.\n", ""},
       // Fault: a misspelt "odbc:" is a file path, and its message showed the password.
       {{"DB=obdc:Driver=x;PWD=GEHEIM1", "RT=t", "FN=d.txt", "IN=3"},
        "Die Datenbankdatei 'obdc:Driver=x;PWD=***' wurde nicht gefunden.\n", ""},
@@ -256,7 +261,6 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
       {{"FN=a.txt", "--", "b.txt"}, "FN= und Textdateien nach -- schließen einander aus; bitte "
        "nur eines angeben"},
       {{"IN=3", "--"}, "Nach -- fehlt die Textdatei"},
-      {{"--follow", "--", "a.txt", "b.txt"}, "--follow folgt genau einer Textdatei"},
       {{"--dry-run", "--resume"}, "--dry-run speichert nichts und hat daher keinen Stand für "
        "--resume oder --follow"},
       {{"--decimal=x", "IN=3"}, "--decimal=x: als Dezimaltrennzeichen sind nur Punkt und Komma möglich"},
@@ -265,6 +269,32 @@ TEST_F(CliTest, UnknownOptionIsAUsageError) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 2) << message;
     EXPECT_EQ(r.err, std::string("kadrum-cli: ") + message + ".\n");
+  }
+}
+
+// A service's arguments come from a file: one per line, as written (a
+// pattern and blanks inside stay), comments, blank lines, CR LF and a byte
+// order mark skipped; after "--" the option is a file name like any other.
+TEST_F(CliTest, ArgumentsFromAFileStandWhereTheOptionStands) {
+  write("d 1.txt", "h\n1 2 3\n");
+  write("d2.txt", "h\n4 5 6\n");
+  write("lab.conf", "\xEF\xBB\xBF# Labor\r\n  IN=3 \r\n\n   # Dateien\n--\nd 1.txt\n*2.txt\n");
+  Outcome r = run({"--dry-run", "--arguments-from=lab.conf"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t3\n4\t5\t6\n");
+  r = run({"--dry-run", "IN=3", "--", "--arguments-from=lab.conf"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "--arguments-from=lab.conf: Die angegebene Datei wurde nicht gefunden.\n");
+  write("loop.conf", "--arguments-from=loop.conf\n");
+  const std::pair<std::string, std::string> refused[] = {
+      {"fehlt.conf", "--arguments-from=fehlt.conf: Die angegebene Datei wurde nicht gefunden."},
+      {"loop.conf", "--arguments-from=loop.conf: eine Argumentdatei nennt keine weitere "
+                    "(--arguments-from=loop.conf)"},
+  };
+  for (const auto& [file, message] : refused) {
+    r = run({"--arguments-from=" + file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kadrum-cli: " + message + "\n");
   }
 }
 
