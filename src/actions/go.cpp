@@ -9,21 +9,30 @@
 
 namespace kadrum {
 
-AppendingSink::AppendingSink(Table& itab, StoredNotice stored)
-    : itab_(itab), stored_(std::move(stored)), formats_(locale_formats()) {}
+AppendingSink::AppendingSink(Table& itab, StoredNotice stored, Engine* own_transactions)
+    : itab_(itab),
+      stored_(std::move(stored)),
+      own_transactions_(own_transactions),
+      formats_(locale_formats()) {}
 
 void AppendingSink::take(const Row& row, std::uint64_t /*line*/) {
-  append_row(itab_, row, formats_);
+  if (own_transactions_) {
+    Transaction transaction(*own_transactions_, Transaction::Length::short_one);
+    append_row(itab_, row, formats_);
+    transaction.commit();
+  } else {
+    append_row(itab_, row, formats_);
+  }
   if (stored_) stored_(++count_);
 }
 
 void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
-        ImportProgress* progress) {
+        ImportProgress* progress, LineRejects* rejects) {
   ImportProgress local;
   ImportProgress& at = progress ? *progress : local;
   std::exception_ptr read_error;
   try {
-    import_run(settings, file, [&](const Row& row) { sink.take(row, at.line); }, &at);
+    import_run(settings, file, [&](const Row& row) { sink.take(row, at.line); }, &at, rejects);
   } catch (...) {
     read_error = std::current_exception();
   }

@@ -38,15 +38,20 @@ class RecordSink {
 
 // Each row one new record of "itab", converted with the current locale
 // formats and committed at once unless the caller holds a transaction;
-// "stored" after each.
+// "stored" after each. With "own_transactions", each record is stored in a
+// short transaction of its own on that engine, so that a record the
+// database would keep changed (a value cut to fit) is undone with its
+// failure instead.
 class AppendingSink final : public RecordSink {
  public:
-  explicit AppendingSink(Table& itab, StoredNotice stored = {});
+  explicit AppendingSink(Table& itab, StoredNotice stored = {},
+                         Engine* own_transactions = nullptr);
   void take(const Row& row, std::uint64_t line) override;
 
  private:
   Table& itab_;
   StoredNotice stored_;
+  Engine* own_transactions_;
   const LocaleFormats& formats_;
   std::uint64_t count_ = 0;
 };
@@ -57,9 +62,10 @@ class AppendingSink final : public RecordSink {
 // side and one the sink finds later, the one at the earlier line of the
 // file, and "progress" then names that line. What the sink stored before
 // stays. "progress", when given, tells where the run stood, also after a
-// failure.
+// failure. With "rejects", a line whose row fails is offered to it and the
+// run goes on when it takes the line (see LineRejects).
 void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
-        ImportProgress* progress = nullptr);
+        ImportProgress* progress = nullptr, LineRejects* rejects = nullptr);
 
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run

@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include <charconv>
 #include <string_view>
+#include <system_error>
 
 #include "base/error.h"
 #include "cli/platform_text.h"
@@ -15,6 +17,17 @@ void check_combination(const CliOptions& options) {
                 "Transaktion, die nie endet, speichert nichts");
   if (options.dry_run && options.resume)
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
+  if (options.max_errors_given && !options.rejects)
+    throw Error("--max-errors zählt abgewiesene Zeilen und gilt nur mit --rejects");
+  if (options.dry_run && options.rejects)
+    throw Error("--dry-run wandelt nichts um und weist daher keine Zeile ab; --rejects gilt nur "
+                "beim Speichern");
+  if (options.dry_run && options.json)
+    throw Error("--dry-run schreibt die Zeilen auf die Standardausgabe; --json gilt nur beim "
+                "Speichern");
+  if (options.rejects && options.single_transaction)
+    throw Error("--rejects und --single-transaction lassen sich in dieser Version nicht "
+                "verbinden");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
   if (options.follow && options.files.size() > 1)
@@ -35,6 +48,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       options.files.push_back(arg);
     } else if (platform_text::asks_for_help(arg)) {
       options.help = true;
+    } else if (arg == "-q") {
+      options.quiet = true;
     } else if (arg == "--") {
       options.files_given = true;
     } else if (!arg.starts_with("--")) {
@@ -54,6 +69,23 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       if (options.decimal != "." && options.decimal != ",")
         throw Error(fill_message("%s: als Dezimaltrennzeichen sind nur Punkt und Komma möglich",
                                  {arg}));
+    } else if (arg == "--rejects") {
+      options.rejects = true;
+    } else if (arg.starts_with("--max-errors=")) {
+      const std::string number = arg.substr(13);
+      std::uint64_t value = 0;
+      const auto [end, failed] =
+          std::from_chars(number.data(), number.data() + number.size(), value);
+      if (number.empty() || failed != std::errc() || end != number.data() + number.size())
+        throw Error(fill_message("%s: nach --max-errors= steht die Zahl der Zeilen, die "
+                                 "abgewiesen werden dürfen (0 oder mehr)",
+                                 {arg}));
+      options.max_errors_given = true;
+      options.max_errors = value;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
