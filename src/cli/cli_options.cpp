@@ -149,7 +149,25 @@ Optionen:
                      (nie in einem Auftrag, der neu startet)
   --follow           wie --resume, dann neue Zeilen speichern, sobald sie
                      angehängt werden, auch über Rotation hinweg; SIGINT
-                     oder SIGTERM beenden es mit Exit-Status 0
+                     oder SIGTERM beenden es mit Exit-Status 0 (3, wenn
+                     Zeilen abgewiesen wurden)
+  --rejects          eine Datenzeile, die kein Datensatz werden kann (ein
+                     Wert, den die Umwandlung oder die Datenbank ablehnt,
+                     eine zu lange Zeile), kommt mit Zeilennummer,
+                     Byte-Position, Text und Grund in die Tabelle
+                     kadrum_rejects der Datenbank, und der Lauf geht weiter;
+                     mit --resume zusammen mit dem Stand. Nicht mit
+                     --single-transaction
+  --max-errors=N     mit --rejects: höchstens N Zeilen abweisen, über alle
+                     Dateien; die nächste schlechte Zeile beendet den Lauf
+                     wie ohne --rejects
+  -q, --quiet        nach einem Lauf, der alles gespeichert hat, nichts auf
+                     die Standardfehlerausgabe schreiben; Fehler, Hinweise
+                     und die Zahl abgewiesener Zeilen erscheinen weiter
+  --json             am Ende ein JSON-Objekt auf die Standardausgabe, auch
+                     nach einem Fehler: records, rejected, seconds, exit,
+                     message und files (je Datei path, records, rejected,
+                     first_line, last_line)
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
                      zusammen mit FN=)
@@ -167,6 +185,8 @@ Exit-Status:
      Datenzeile hinter Datei und Zeilennummer
   2  Aufruf ohne Argument und Option, eine unbekannte Option, oder
      Optionen, die sich nicht vertragen
+  3  der Lauf ist zu Ende, hat aber Zeilen abgewiesen (--rejects); sie
+     stehen in kadrum_rejects
 )";
 
 // The first example, which the usage shows too.
