@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "actions/rejects.h"
 #include "actions/row_append.h"
 #include "actions/storing_thread.h"
 #include "base/stop_signal.h"
@@ -32,7 +33,7 @@ void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
   ImportProgress& at = progress ? *progress : local;
   std::exception_ptr read_error;
   try {
-    import_run(settings, file, [&](const Row& row) { sink.take(row, at.line); }, &at, rejects);
+    import_run(settings, file, [&](const Row& row) { sink.take_line(row, at); }, &at, rejects);
   } catch (...) {
     read_error = std::current_exception();
   }
@@ -44,14 +45,24 @@ void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
 
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress,
-                                       const StoredNotice& stored, const StopCheck& stop) {
+                                       const StoredNotice& stored, const StopCheck& stop,
+                                       TransactionRejects* rejects) {
   open_connection(settings, db);
   lock_for_recreate(settings, db);
   Transaction transaction(db.access_con.engine());
   open_target_table(settings, db, true);
+  const StoringRejects* storing_rejects =
+      rejects ? rejects->begin_file(db, settings.text_file) : nullptr;
   {
-    StoringThreadSink sink(db.itab, stored, stop);
-    go(settings, file, sink, progress);
+    StoringThreadSink sink(db.itab, stored, stop, storing_rejects);
+    if (rejects) rejects->queue_into(&sink);
+    try {
+      go(settings, file, sink, progress, rejects ? &rejects->lines() : nullptr);
+    } catch (...) {
+      if (rejects) rejects->queue_into(nullptr);
+      throw;
+    }
+    if (rejects) rejects->queue_into(nullptr);
   }
   // A stop requested while the input ended is still a stop: nothing of a
   // partial run may be committed.

@@ -30,6 +30,9 @@ class RecordSink {
   // Stores or queues "row", the file's data line "line". Throws with the
   // German message of its failure.
   virtual void take(const Row& row, std::uint64_t line) = 0;
+  // As take, for the row of the data line "at" stands at (its number, text
+  // and start), for a sink that needs more of the line than its number.
+  virtual void take_line(const Row& row, const ImportProgress& at) { take(row, at.line); }
   // After the last row, and also after a failure of the reading side:
   // waits for what was queued. Throws its failure; "at" then names the line
   // of the record it met.
@@ -67,6 +70,8 @@ class AppendingSink final : public RecordSink {
 void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
         ImportProgress* progress = nullptr, LineRejects* rejects = nullptr);
 
+class TransactionRejects;
+
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run
 // stays and the table is as it was before. Reads "file", opened by
@@ -75,10 +80,12 @@ void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
 // one at the earliest line of the file, and "progress" then names that line.
 // Reading and converting run on the calling thread, storing on a second one
 // that ends before this returns; "stored" is called on that second thread,
-// "stop" on both, before each record.
+// "stop" on both, before each record. With "rejects", a line whose record
+// fails is kept as a reject in the same transaction and the run goes on.
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress = nullptr,
                                        const StoredNotice& stored = {},
-                                       const StopCheck& stop = {});
+                                       const StopCheck& stop = {},
+                                       TransactionRejects* rejects = nullptr);
 
 }  // namespace kadrum

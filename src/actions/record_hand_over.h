@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "convert/value.h"
@@ -21,6 +22,15 @@ namespace kadrum {
 struct ConvertedRecord {
   std::uint64_t line = 0;
   std::array<Value, 3> values;
+  // Kept only while rejects are kept: where the line starts and its text,
+  // for the reject of a record the database refuses.
+  std::uint64_t start = 0;
+  std::string text;
+  // No record but a line rejected on the converting side, "text" cut as
+  // "cut" says: its reject is written in its place, with "reason".
+  bool rejected = false;
+  bool cut = false;
+  std::string reason;
 };
 
 using RecordBlock = std::vector<ConvertedRecord>;

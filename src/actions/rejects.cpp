@@ -135,11 +135,15 @@ Rejects::Rejects(std::optional<std::uint64_t> max_errors, Kept kept)
 
 bool Rejects::reject(const RejectedLine& line, const std::exception& error) {
   if (!keep_ || !is_line_fault(error)) return false;
-  if (max_errors_ && count_ >= *max_errors_) return false;
+  std::uint64_t count = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    if (max_errors_ && count_ >= *max_errors_) return false;
+    count = ++count_;
+  }
   const std::string reason = display_text(error);
   keep_(line, reason);
-  ++count_;
-  if (kept_) kept_(line, reason, count_);
+  if (kept_) kept_(line, reason, count);
   return true;
 }
 

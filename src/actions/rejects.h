@@ -10,14 +10,19 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "actions/db_connect.h"
 #include "db/query.h"
 #include "import/line_rejects.h"
 
 namespace kadrum {
+
+struct StoringRejects;
+class StoringThreadSink;
 
 // The name of the rejects table; one row per rejected line.
 inline constexpr const char* kRejectsTable = "kadrum_rejects";
@@ -74,16 +79,39 @@ class Rejects final : public LineRejects {
 
   // Keeps "line" when is_line_fault("error") and fewer than max_errors
   // rejects were kept; the reason is the message as shown, without a
-  // place in front. Throws what the Keep throws.
+  // place in front. Throws what the Keep throws. May be called on the
+  // thread that reads and on the one that stores at once; the Keep and
+  // the Kept run on the calling thread, outside any lock.
   bool reject(const RejectedLine& line, const std::exception& error) override;
 
-  std::uint64_t count() const { return count_; }
+  std::uint64_t count() const {
+    const std::lock_guard lock(mutex_);
+    return count_;
+  }
 
  private:
   std::optional<std::uint64_t> max_errors_;
   Kept kept_;
   Keep keep_;
+  mutable std::mutex mutex_;
   std::uint64_t count_ = 0;
+};
+
+// How a run in one transaction keeps its rejects: the records are stored
+// on a second thread, which writes the rejects among them.
+class TransactionRejects {
+ public:
+  virtual ~TransactionRejects() = default;
+  // What the reading side offers its bad lines to.
+  virtual LineRejects& lines() = 0;
+  // With "db" connected, inside the transaction, its table open, before
+  // the records of the text file "name" (empty: standard input): makes
+  // kadrum_rejects ready and returns what the storing side needs. Throws
+  // ProviderError.
+  virtual const StoringRejects* begin_file(DatabaseObjects& db, const std::string& name) = 0;
+  // The sink the reading side's rejects are queued into from now on; null
+  // once it is gone.
+  virtual void queue_into(StoringThreadSink* sink) = 0;
 };
 
 }  // namespace kadrum

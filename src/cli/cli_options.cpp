@@ -25,9 +25,9 @@ void check_combination(const CliOptions& options) {
   if (options.dry_run && options.json)
     throw Error("--dry-run schreibt die Zeilen auf die Standardausgabe; --json gilt nur beim "
                 "Speichern");
-  if (options.rejects && options.single_transaction)
-    throw Error("--rejects und --single-transaction lassen sich in dieser Version nicht "
-                "verbinden");
+  if (options.rejects && options.single_transaction && options.resume)
+    throw Error("--rejects mit --resume und --single-transaction zusammen lässt sich in dieser "
+                "Version nicht verbinden; bitte eines davon weglassen");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
   if (options.follow && options.files.size() > 1)
@@ -156,8 +156,9 @@ Optionen:
                      eine zu lange Zeile), kommt mit Zeilennummer,
                      Byte-Position, Text und Grund in die Tabelle
                      kadrum_rejects der Datenbank, und der Lauf geht weiter;
-                     mit --resume zusammen mit dem Stand. Nicht mit
-                     --single-transaction
+                     mit --resume zusammen mit dem Stand, mit
+                     --single-transaction in der einen Transaktion (nicht
+                     mit beiden zugleich)
   --max-errors=N     mit --rejects: höchstens N Zeilen abweisen, über alle
                      Dateien; die nächste schlechte Zeile beendet den Lauf
                      wie ohne --rejects

@@ -141,13 +141,22 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
       };
       report.begin_file(files[i], progress);
       if (transaction) {
-        StoringThreadSink sink(db.itab, notice, check_stop_request);
-        go(settings, file, sink, &progress);
+        const StoringRejects* storing =
+            options.rejects ? rejects.begin_file(db, files[i]) : nullptr;
+        StoringThreadSink sink(db.itab, notice, check_stop_request, storing);
+        rejects.queue_into(&sink);
+        try {
+          go(settings, file, sink, &progress, rejects.offered());
+        } catch (...) {
+          rejects.queue_into(nullptr);
+          throw;
+        }
+        rejects.queue_into(nullptr);
       } else {
         rejects.write_alone(db, files[i]);
         AppendingSink sink(db.itab, notice,
                            options.rejects ? &db.access_con.engine() : nullptr);
-        go(settings, file, sink, &progress, rejects.lines());
+        go(settings, file, sink, &progress, rejects.offered());
       }
       report.end_file(progress);
     }
@@ -160,7 +169,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
 
   ResumeHooks hooks;
   hooks.notice = [](const std::string& text) { write_text(2, text + "\n"); };
-  hooks.rejects = rejects.lines();
+  hooks.rejects = rejects.offered();
   open_connection(settings, db);
   lock_for_recreate(settings, db);
   if (options.single_transaction) {
@@ -242,12 +251,12 @@ void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgre
     report.begin_file(settings.text_file, progress);
     if (options.single_transaction) {
       connect_and_go_in_one_transaction(settings, db, file, &progress, notice,
-                                        check_stop_request);
+                                        check_stop_request, rejects.in_transaction());
     } else {
       db_connect(settings, db);
       rejects.write_alone(db, settings.text_file);
       AppendingSink sink(db.itab, notice, options.rejects ? &db.access_con.engine() : nullptr);
-      go(settings, file, sink, &progress, rejects.lines());
+      go(settings, file, sink, &progress, rejects.offered());
     }
     report.end_file(progress);
   }
@@ -275,6 +284,7 @@ void run_import(RunSettings& settings, const CliOptions& options,
   } catch (...) {
     report.end_file(progress);
     rejects.tell_the_rest();
+    if (options.single_transaction) report.none_kept();
     // Whatever a stop made fail (a cancelled statement, a closed
     // connection, an ended read) is told as the stop it was.
     const std::string_view signal = stop_request();

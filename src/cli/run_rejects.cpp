@@ -46,6 +46,25 @@ void RunRejects::write_alone(DatabaseObjects& db, const std::string& name) {
   });
 }
 
+const StoringRejects* RunRejects::begin_file(DatabaseObjects& db, const std::string& name) {
+  write_alone(db, name);
+  // A reject found on the reading side goes among the records, so that it
+  // is written by the thread that owns the connection.
+  rejects_->keep_with([this](const RejectedLine& line, const std::string& reason) {
+    if (queue_ && std::this_thread::get_id() == reading_)
+      queue_->add_reject(line, reason);
+    else
+      table_->save(source_, line, reason);
+  });
+  storing_.emplace(StoringRejects{
+      *rejects_,
+      [this](const RejectedLine& line, const std::string& reason) {
+        table_->save(source_, line, reason);
+      },
+      db.access_con.engine()});
+  return &*storing_;
+}
+
 void RunRejects::write_with_checkpoints(DatabaseObjects& db, ResumeRun& run) {
   if (!rejects_) return;
   make_table(db);

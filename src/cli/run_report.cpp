@@ -25,6 +25,11 @@ void RunReport::end_file(const ImportProgress& progress) {
   file.last_line = progress.first_line == 0 ? 0 : progress.line;
 }
 
+void RunReport::none_kept() {
+  records = rejected = 0;
+  for (FileReport& file : files) file.records = file.rejected = 0;
+}
+
 namespace {
 
 // A JSON string: quotes, backslashes and control characters escaped, and

@@ -34,6 +34,8 @@ struct RunReport {
   // Fills in the counts of the file begun last from "progress" and the
   // run's counts. Harmless to call twice.
   void end_file(const ImportProgress& progress);
+  // Nothing of the run stays (one transaction that failed).
+  void none_kept();
 };
 
 // The JSON object of --json: records, rejected, seconds, exit, message

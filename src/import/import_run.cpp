@@ -99,6 +99,8 @@ void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendO
       at.line = cursor.lines();
       if (at.first_line == 0) at.first_line = at.line;
       at.in_data_line = true;
+      at.line_text = line;
+      at.line_start = cursor.line_start();
       if (!rows) rows.emplace(settings);
       if (!rejects) {
         append((*rows)(line));

@@ -25,6 +25,10 @@ struct ImportProgress {
   bool in_data_line = false;     // true while a data line's row is built or appended
   std::uint64_t rows = 0;        // rows whose append has returned
   std::uint64_t first_line = 0;  // the number of the first data line read, 0 before any
+  // While a data line's row is appended: the line as read and where it
+  // starts in the file.
+  std::string_view line_text;
+  std::uint64_t line_start = 0;
 };
 
 // Runs one import with "settings": opens imprtfile (standard input when the
