@@ -10,9 +10,13 @@ namespace kadrum {
 
 namespace {
 
-// A savepoint for each block lasts a round trip or two: with rejects the
-// blocks are larger, so that a clean file pays little for them.
+// Each savepoint ends a COPY and waits for the server to catch up: with
+// rejects the blocks are larger and one savepoint covers several, so that
+// a clean file pays little for them.
 constexpr std::size_t kRejectBlockRecords = 4096;
+// The blocks one savepoint covers: fewer than there are, so that the
+// reading side always has blocks to fill meanwhile.
+constexpr std::size_t kChunkBlocks = kHandOverBlocks - 2;
 
 constexpr std::string_view kBlockSavepoint = "kadrum_block_rejects";
 constexpr std::string_view kRecordSavepoint = "kadrum_record_rejects";
@@ -38,8 +42,7 @@ void StoringThread::store_blocks() {
   try {
     while (std::optional<RecordBlock> block = hand_over_.take_full()) {
       if (rejects_) {
-        store_keeping_rejects(*block, count, line);
-        hand_over_.give_back(std::move(*block));
+        store_keeping_rejects(std::move(*block), count, line);
         continue;
       }
       for (ConvertedRecord& record : *block) {
@@ -50,6 +53,7 @@ void StoringThread::store_blocks() {
       }
       hand_over_.give_back(std::move(*block));
     }
+    if (rejects_) finish_chunk(count, line);
     // Records the engine holds back for a bulk send are sent now, not at
     // the commit: a refused one is then a failure of the run, reported at
     // its line and before a later failure of the reading side.
@@ -108,42 +112,71 @@ void StoringThread::store_one_by_one(RecordBlock& block, std::uint64_t& count,
   itab_.store_one_by_one(false);
 }
 
-void StoringThread::store_keeping_rejects(RecordBlock& block, std::uint64_t& count,
+void StoringThread::store_keeping_rejects(RecordBlock block, std::uint64_t& count,
                                           std::uint64_t& line) {
   Engine& engine = rejects_->engine;
   // Without savepoints that last, only records stored one by one, each
   // undone alone when refused, keep the others.
   if (!engine.keeps_savepoints()) {
     store_one_by_one(block, count, line, false);
+    hand_over_.give_back(std::move(block));
     return;
   }
-  engine.set_savepoint(kBlockSavepoint);
-  try {
-    std::uint64_t records = 0;
-    for (const ConvertedRecord& record : block) {
-      line = record.line;
-      if (record.rejected) {
-        write_reject(record);
-        continue;
+  if (chunk_.empty()) {
+    engine.set_savepoint(kBlockSavepoint);
+    chunk_records_ = 0;
+    chunk_failed_ = false;
+  }
+  if (!chunk_failed_) {
+    try {
+      for (const ConvertedRecord& record : block) {
+        line = record.line;
+        if (record.rejected) continue;  // written at the chunk's end
+        if (stop_) stop_();
+        store_row(itab_, record.values, record.line);
+        ++chunk_records_;
       }
-      if (stop_) stop_();
-      store_row(itab_, record.values, record.line);
-      ++records;
+    } catch (const std::exception& error) {
+      if (!is_line_fault(error)) throw;
+      chunk_failed_ = true;
     }
-    // A bulk send refuses its records only here.
-    itab_.send_held_records();
-    engine.release_savepoint(kBlockSavepoint);
-    for (std::uint64_t i = 0; i < records; ++i)
-      if (stored_) stored_(++count);
-    return;
-  } catch (const std::exception& error) {
-    if (!is_line_fault(error)) throw;
   }
-  // Which record was refused, only storing them one by one tells; every
-  // other record of the block is stored.
-  engine.roll_back_to_savepoint(kBlockSavepoint);
-  store_one_by_one(block, count, line, true);
-  engine.release_savepoint(kBlockSavepoint);
+  chunk_.push_back(std::move(block));
+  if (chunk_failed_ || chunk_.size() == kChunkBlocks) finish_chunk(count, line);
+}
+
+void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
+  if (chunk_.empty()) return;
+  Engine& engine = rejects_->engine;
+  if (!chunk_failed_) {
+    try {
+      // A bulk send refuses its records only here. The rejects go after
+      // the records: written between them they would end every COPY.
+      itab_.send_held_records();
+      for (const RecordBlock& block : chunk_)
+        for (const ConvertedRecord& record : block)
+          if (record.rejected) {
+            line = record.line;
+            write_reject(record);
+          }
+      engine.release_savepoint(kBlockSavepoint);
+      for (std::uint64_t i = 0; i < chunk_records_; ++i)
+        if (stored_) stored_(++count);
+    } catch (const std::exception& error) {
+      if (!is_line_fault(error)) throw;
+      chunk_failed_ = true;
+    }
+  }
+  if (chunk_failed_) {
+    // Which record was refused, only storing them one by one tells; every
+    // other record of the chunk is stored.
+    engine.roll_back_to_savepoint(kBlockSavepoint);
+    for (RecordBlock& block : chunk_) store_one_by_one(block, count, line, true);
+    engine.release_savepoint(kBlockSavepoint);
+  }
+  for (RecordBlock& block : chunk_) hand_over_.give_back(std::move(block));
+  chunk_.clear();
+  chunk_failed_ = false;
 }
 
 void StoringThread::add_reject(const RejectedLine& line, const std::string& reason) {

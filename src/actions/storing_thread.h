@@ -68,9 +68,14 @@ class StoringThread {
  private:
   void store_blocks();
   void hand_on();
-  // Stores "block" keeping rejects (see the constructor); "count" counts
-  // the records stored, "line" names the record being stored.
-  void store_keeping_rejects(RecordBlock& block, std::uint64_t& count, std::uint64_t& line);
+  // Stores "block" keeping rejects (see the constructor) into the chunk of
+  // blocks behind one savepoint; "count" counts the records stored, "line"
+  // names the record being stored.
+  void store_keeping_rejects(RecordBlock block, std::uint64_t& count, std::uint64_t& line);
+  // Sends the chunk's records and writes its rejects, or, when the
+  // database refused one, undoes the chunk and stores it again one by one;
+  // gives its blocks back.
+  void finish_chunk(std::uint64_t& count, std::uint64_t& line);
   // Stores the records of "block" one by one, each behind a savepoint when
   // "savepoints"; a refused one is offered to the rejects.
   void store_one_by_one(RecordBlock& block, std::uint64_t& count, std::uint64_t& line,
@@ -83,6 +88,9 @@ class StoringThread {
   StoredNotice stored_;
   StopCheck stop_;
   const StoringRejects* rejects_;
+  std::vector<RecordBlock> chunk_;  // stored behind the savepoint, kept to store again
+  std::uint64_t chunk_records_ = 0;
+  bool chunk_failed_ = false;
   RecordHandOver hand_over_;
   std::optional<RecordBlock> block_;  // being filled by the calling thread
   std::exception_ptr error_;          // the storing side's failure
