@@ -72,7 +72,7 @@ void StoringThread::store_blocks() {
 }
 
 void StoringThread::write_reject(const ConvertedRecord& record) {
-  rejects_->write(RejectedLine{record.line, record.start, 0, record.text, record.cut},
+  rejects_->write(RejectedLine{record.line, record.start, 0, record.text(), record.cut},
                   record.reason);
 }
 
@@ -90,7 +90,7 @@ bool StoringThread::store_alone(const ConvertedRecord& record, bool savepoint) {
       engine.roll_back_to_savepoint(kRecordSavepoint);
       engine.release_savepoint(kRecordSavepoint);
     }
-    if (!rejects_->rejects.reject(RejectedLine{record.line, record.start, 0, record.text, false},
+    if (!rejects_->rejects.reject(RejectedLine{record.line, record.start, 0, record.text(), false},
                                   error))
       throw;
     return false;
@@ -184,7 +184,7 @@ void StoringThread::add_reject(const RejectedLine& line, const std::string& reas
   ConvertedRecord& record = block_->emplace_back();
   record.line = line.line;
   record.start = line.byte_offset;
-  record.text.assign(line.text.substr(0, kRejectTextBytes));
+  record.set_text(line.text.substr(0, kRejectTextBytes));
   record.rejected = true;
   record.cut = line.cut || line.text.size() > kRejectTextBytes;
   record.reason = reason;
@@ -205,7 +205,7 @@ void StoringThread::add(std::span<const EngineField> fields, const Row& row,
   if (rejects_) {
     // Blocks come back for reuse: the text's room stays from line to line.
     record.start = start;
-    record.text.assign(text.substr(0, kRejectTextBytes + 1));
+    record.set_text(text.substr(0, kRejectTextBytes + 1));
     record.rejected = false;
   }
   try {
