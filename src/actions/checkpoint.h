@@ -97,6 +97,18 @@ class CheckpointRow {
   // ProviderError and nothing must be committed. Belongs in the
   // transaction of the records it covers. Throws ProviderError.
   void save(const Checkpoint& checkpoint);
+  // What the row knows of the database, taken before a transaction that
+  // saves it, and given back when that transaction is rolled back: a save
+  // whose failure surfaced only at the commit must not count.
+  struct Known {
+    bool exists = false;
+    std::uint64_t offset = 0;
+  };
+  Known known() const { return {exists_, saved_offset_}; }
+  void restore(const Known& known) {
+    exists_ = known.exists;
+    saved_offset_ = known.offset;
+  }
   // Deletes every checkpoint of the target table (the table is recreated),
   // under its key and under its typed name.
   // Throws ProviderError.

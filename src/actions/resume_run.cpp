@@ -312,7 +312,7 @@ void ResumeRun::read_lines() {
   import_lines(
       settings_, cursor,
       [&](const Row& row) { store(row, cursor.line_start(), cursor.offset(), cursor.lines()); },
-      progress_, stopping);
+      progress_, stopping, hooks_.rejects);
   // Header lines used up count as the data lines stored do.
   f.offset = cursor.offset();
   f.line = cursor.lines();
@@ -344,15 +344,25 @@ void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_off
     storing_->take(row, line);
   } else {
     const bool recreating = recreate_pending_;
-    Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
-    if (recreating) {
-      open_target_table(settings_, db_, true);
-      f.row->clear_table();
+    // A refused record may surface only at the commit, after the
+    // checkpoint's save: with rejects the run goes on, from the checkpoint
+    // as it was.
+    const CheckpointRow::Known known = f.row->known();
+    Checkpoint checkpoint;
+    try {
+      Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
+      if (recreating) {
+        open_target_table(settings_, db_, true);
+        f.row->clear_table();
+      }
+      append_row(db_.itab, row, formats);
+      checkpoint = checkpoint_at(start, end_offset, line, f.records + 1, false);
+      f.row->save(checkpoint);
+      transaction.commit();
+    } catch (...) {
+      f.row->restore(known);
+      throw;
     }
-    append_row(db_.itab, row, formats);
-    const Checkpoint checkpoint = checkpoint_at(start, end_offset, line, f.records + 1, false);
-    f.row->save(checkpoint);
-    transaction.commit();
     f.line_hash = checkpoint.line_hash;
     ++f.records;
     recreate_pending_ = false;
@@ -377,6 +387,43 @@ void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_off
   f.offset = end_offset;
   f.line = line;
   if (hooks_.stored) hooks_.stored(++stored_);
+}
+
+void ResumeRun::keep_reject(const RejectedLine& line,
+                            const std::function<void(const std::string&)>& write) {
+  OpenFile& f = *file_;
+  const bool recreating = recreate_pending_;
+  const CheckpointRow::Known known = f.row->known();
+  Checkpoint checkpoint;
+  try {
+    Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
+    // "*" happens with the run's first line, whether it is stored or not:
+    // a recreate after it would take its checkpoint along.
+    if (recreating) {
+      open_target_table(settings_, db_, true);
+      f.row->clear_table();
+    }
+    write(f.path);
+    checkpoint = checkpoint_at(line.byte_offset, line.end_offset, line.line, f.records, false);
+    f.row->save(checkpoint);
+    transaction.commit();
+  } catch (...) {
+    f.row->restore(known);
+    throw;
+  }
+  f.line_hash = checkpoint.line_hash;
+  recreate_pending_ = false;
+  if (recreating) {
+    RunSettings plain = settings_;
+    plain.recreate = false;
+    open_target_table(plain, db_, false);
+  }
+  f.line_start = line.byte_offset;
+  f.offset = line.end_offset;
+  f.line = line.line;
+  // The checkpoint moved as with a stored record: the full fingerprint
+  // follows it at the file's end.
+  ++f.stored_now;
 }
 
 void ResumeRun::save_full_fingerprint() {

@@ -32,6 +32,9 @@ struct ResumeHooks {
   // Waits until the file at "path" may have changed, at most about a second,
   // or until a stop is requested.
   std::function<void(const std::string& path)> wait_for_change;
+  // Offered each line whose row fails (see LineRejects); none: a failing
+  // row ends the run.
+  LineRejects* rejects = nullptr;
 };
 
 // Deletes the checkpoints of "table" (it is being recreated), creating the
@@ -63,6 +66,13 @@ class ResumeRun {
   // As load, then keeps storing lines as they arrive, following the path
   // through rotation and truncation, until a stop is requested.
   void follow(const std::string& file);
+  // Keeps the data line "line" of the file being read as a reject:
+  // "write" writes its row, given the file's path as its checkpoint keeps
+  // it, in one transaction with the checkpoint that passes the line, so
+  // that a rerun neither keeps it twice nor loses it. For a LineRejects'
+  // Keep; not in one-transaction mode. Throws what "write" and the
+  // checkpoint throw; nothing is committed then.
+  void keep_reject(const RejectedLine& line, const std::function<void(const std::string&)>& write);
   // The recreate of a run that stored no record, alone. Call after the
   // last file.
   void finish();

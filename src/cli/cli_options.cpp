@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include <charconv>
 #include <string_view>
+#include <system_error>
 
 #include "base/error.h"
 #include "cli/argument_file.h"
@@ -18,6 +20,17 @@ void check_combination(const CliOptions& options) {
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
   if (!options.status_file.empty() && !options.follow)
     throw Error("--status-file gibt es nur mit --follow");
+  if (options.max_errors_given && !options.rejects)
+    throw Error("--max-errors zählt abgewiesene Zeilen und gilt nur mit --rejects");
+  if (options.dry_run && options.rejects)
+    throw Error("--dry-run wandelt nichts um und weist daher keine Zeile ab; --rejects gilt nur "
+                "beim Speichern");
+  if (options.dry_run && options.json)
+    throw Error("--dry-run schreibt die Zeilen auf die Standardausgabe; --json gilt nur beim "
+                "Speichern");
+  if (options.rejects && options.single_transaction && options.resume)
+    throw Error("--rejects mit --resume und --single-transaction zusammen lässt sich in dieser "
+                "Version nicht verbinden; bitte eines davon weglassen");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
   for (const std::string& arg : options.arguments) {
@@ -59,6 +72,8 @@ CliOptions parse_cli_options(const std::vector<std::string>& given) {
       options.files.push_back(arg);
     } else if (platform_text::asks_for_help(arg)) {
       options.help = true;
+    } else if (arg == "-q") {
+      options.quiet = true;
     } else if (arg == "--") {
       options.files_given = true;
     } else if (!arg.starts_with("--")) {
@@ -81,6 +96,23 @@ CliOptions parse_cli_options(const std::vector<std::string>& given) {
     } else if (arg.starts_with("--status-file=")) {
       options.status_file = arg.substr(14);
       if (options.status_file.empty()) throw Error("--status-file= braucht einen Dateinamen");
+    } else if (arg == "--rejects") {
+      options.rejects = true;
+    } else if (arg.starts_with("--max-errors=")) {
+      const std::string number = arg.substr(13);
+      std::uint64_t value = 0;
+      const auto [end, failed] =
+          std::from_chars(number.data(), number.data() + number.size(), value);
+      if (number.empty() || failed != std::errc() || end != number.data() + number.size())
+        throw Error(fill_message("%s: nach --max-errors= steht die Zahl der Zeilen, die "
+                                 "abgewiesen werden dürfen (0 oder mehr)",
+                                 {arg}));
+      options.max_errors_given = true;
+      options.max_errors = value;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -145,11 +177,30 @@ Optionen:
   --follow           wie --resume, dann neue Zeilen speichern, sobald sie
                      angehängt werden, auch über Rotation hinweg; mit
                      Mustern nach -- auch Dateien, die später dazukommen.
-                     SIGINT oder SIGTERM beenden es mit Exit-Status 0
+                     SIGINT oder SIGTERM beenden es mit Exit-Status 0 (3,
+                     wenn Zeilen abgewiesen wurden)
   --status-file=PFAD unter --follow den Stand jeder Datei als JSON nach PFAD
                      schreiben, nach jedem Speichern und mindestens alle
                      10 s ersetzt: {"time", "files": [{"path", "offset",
                      "size", "records", "rejected", "last_commit"}]}
+  --rejects          eine Datenzeile, die kein Datensatz werden kann (ein
+                     Wert, den die Umwandlung oder die Datenbank ablehnt,
+                     eine zu lange Zeile), kommt mit Zeilennummer,
+                     Byte-Position, Text und Grund in die Tabelle
+                     kadrum_rejects der Datenbank, und der Lauf geht weiter;
+                     mit --resume zusammen mit dem Stand, mit
+                     --single-transaction in der einen Transaktion (nicht
+                     mit beiden zugleich)
+  --max-errors=N     mit --rejects: höchstens N Zeilen abweisen, über alle
+                     Dateien; die nächste schlechte Zeile beendet den Lauf
+                     wie ohne --rejects
+  -q, --quiet        nach einem Lauf, der alles gespeichert hat, nichts auf
+                     die Standardfehlerausgabe schreiben; Fehler, Hinweise
+                     und die Zahl abgewiesener Zeilen erscheinen weiter
+  --json             am Ende ein JSON-Objekt auf die Standardausgabe, auch
+                     nach einem Fehler: records, rejected, seconds, exit,
+                     message und files (je Datei path, records, rejected,
+                     first_line, last_line)
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
                      zusammen mit FN=). Ein Muster mit *, ? oder [...] löst
@@ -173,6 +224,8 @@ Exit-Status:
      Datenzeile hinter Datei und Zeilennummer
   2  Aufruf ohne Argument und Option, eine unbekannte Option, oder
      Optionen, die sich nicht vertragen
+  3  der Lauf ist zu Ende, hat aber Zeilen abgewiesen (--rejects); sie
+     stehen in kadrum_rejects
 )";
 
 // The first example, which the usage shows too.
