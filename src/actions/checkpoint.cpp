@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/utc_time.h"
 #include "import/file_byte_source.h"
 
 namespace kadrum {
@@ -37,16 +38,6 @@ std::string hex(std::uint64_t value) {
 
 constexpr const char* kColumns =
     "fingerprint, fingerprint_bytes, byte_offset, line_number, records";
-
-// The second "now", in UTC, as "2026-03-01 14:05:09": readable and sorting
-// as text.
-std::string utc_text(std::time_t now) {
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
 
 std::uint64_t parse_count(const std::string& text) {
   try {

@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/provider_error.h"
 #include "base/stop_signal.h"
+#include "base/utc_time.h"
 #include "base/utf8.h"
 
 namespace kadrum {
@@ -39,15 +40,6 @@ bool sqlstate_row_refused(std::string_view state) {
   for (const std::string_view exact : {"P0001", "45000", "01004", "01S07"})
     if (state == exact) return true;
   return false;
-}
-
-std::string utc_now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
 }
 
 }  // namespace
@@ -126,7 +118,7 @@ void RejectTable::save(const std::string& source, const RejectedLine& line,
                                    static_cast<std::int64_t>(line.byte_offset),
                                    reject_text(line.text, line.cut),
                                    reject_text(reason),
-                                   utc_now()};
+                                   utc_text(std::time(nullptr))};
   insert_->run(values);
 }
 

@@ -336,75 +336,25 @@ Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, s
                     line_hash(f.fd, start, offset)};
 }
 
-void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
-                      std::uint64_t line) {
-  OpenFile& f = *file_;
-  const LocaleFormats& formats = locale_formats();
-  if (one_transaction_) {
-    storing_->take(row, line);
-  } else {
-    const bool recreating = recreate_pending_;
-    // A refused record may surface only at the commit, after the
-    // checkpoint's save: with rejects the run goes on, from the checkpoint
-    // as it was.
-    const CheckpointRow::Known known = f.row->known();
-    Checkpoint checkpoint;
-    try {
-      Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
-      if (recreating) {
-        open_target_table(settings_, db_, true);
-        f.row->clear_table();
-      }
-      append_row(db_.itab, row, formats);
-      checkpoint = checkpoint_at(start, end_offset, line, f.records + 1, false);
-      f.row->save(checkpoint);
-      transaction.commit();
-    } catch (...) {
-      f.row->restore(known);
-      throw;
-    }
-    f.line_hash = checkpoint.line_hash;
-    ++f.records;
-    recreate_pending_ = false;
-    if (recreating) {
-      // An engine whose drop and create commit at once fills the new table
-      // under another name until the commit swaps it in; the later records
-      // go to the table by its own name.
-      RunSettings plain = settings_;
-      plain.recreate = false;
-      open_target_table(plain, db_, false);
-    }
-    f.line_start = start;
-    f.offset = end_offset;
-    f.line = line;
-    ++f.stored_now;
-    if (hooks_.stored) hooks_.stored(++stored_);
-    return;
-  }
-  ++f.records;
-  ++f.stored_now;
-  f.line_start = start;
-  f.offset = end_offset;
-  f.line = line;
-  if (hooks_.stored) hooks_.stored(++stored_);
-}
-
-void ResumeRun::keep_reject(const RejectedLine& line,
-                            const std::function<void(const std::string&)>& write) {
+void ResumeRun::commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
+                            std::uint64_t records, const std::function<void()>& write) {
   OpenFile& f = *file_;
   const bool recreating = recreate_pending_;
+  // A refused record may surface only at the commit, after the
+  // checkpoint's save: with rejects the run goes on, from the checkpoint
+  // as it was.
   const CheckpointRow::Known known = f.row->known();
   Checkpoint checkpoint;
   try {
     Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
-    // "*" happens with the run's first line, whether it is stored or not:
-    // a recreate after it would take its checkpoint along.
+    // "*" happens with the run's first line, whether it is stored or
+    // rejected: a recreate after it would take its checkpoint along.
     if (recreating) {
       open_target_table(settings_, db_, true);
       f.row->clear_table();
     }
-    write(f.path);
-    checkpoint = checkpoint_at(line.byte_offset, line.end_offset, line.line, f.records, false);
+    write();
+    checkpoint = checkpoint_at(start, end_offset, line, records, false);
     f.row->save(checkpoint);
     transaction.commit();
   } catch (...) {
@@ -412,18 +362,46 @@ void ResumeRun::keep_reject(const RejectedLine& line,
     throw;
   }
   f.line_hash = checkpoint.line_hash;
+  f.records = records;
   recreate_pending_ = false;
   if (recreating) {
+    // An engine whose drop and create commit at once fills the new table
+    // under another name until the commit swaps it in; the later records
+    // go to the table by its own name.
     RunSettings plain = settings_;
     plain.recreate = false;
     open_target_table(plain, db_, false);
   }
-  f.line_start = line.byte_offset;
-  f.offset = line.end_offset;
-  f.line = line.line;
-  // The checkpoint moved as with a stored record: the full fingerprint
-  // follows it at the file's end.
+  f.line_start = start;
+  f.offset = end_offset;
+  f.line = line;
+  // A rejected line moves the checkpoint as a stored record does: the
+  // full fingerprint follows it at the file's end.
   ++f.stored_now;
+}
+
+void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
+                      std::uint64_t line) {
+  OpenFile& f = *file_;
+  if (one_transaction_) {
+    storing_->take(row, line);
+    ++f.records;
+    ++f.stored_now;
+    f.line_start = start;
+    f.offset = end_offset;
+    f.line = line;
+  } else {
+    const LocaleFormats& formats = locale_formats();
+    commit_line(start, end_offset, line, f.records + 1,
+                [&] { append_row(db_.itab, row, formats); });
+  }
+  if (hooks_.stored) hooks_.stored(++stored_);
+}
+
+void ResumeRun::keep_reject(const RejectedLine& line,
+                            const std::function<void(const std::string&)>& write) {
+  commit_line(line.byte_offset, line.end_offset, line.line, file_->records,
+              [&] { write(file_->path); });
 }
 
 void ResumeRun::save_full_fingerprint() {

@@ -118,6 +118,11 @@ class ResumeRun {
   // True while the unfinished last line that the pass before ended on has
   // still no line end (and is not over the length limit).
   bool unfinished_line_still_open();
+  // Runs "write" and saves the checkpoint after the data line "line"
+  // (from "start" to "end_offset", "records" stored up to it) in one short
+  // transaction, recreating the table first when that is still pending.
+  void commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
+                   std::uint64_t records, const std::function<void()>& write);
   // Stores "row", the data line "line" from "start" to "end_offset".
   void store(const Row& row, std::uint64_t start, std::uint64_t end_offset, std::uint64_t line);
   void save_full_fingerprint();

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <map>
 #include <set>
 
 #include "base/file_io.h"
+#include "base/utc_time.h"
 #include "cli/file_patterns.h"
 #include "cli/folder_listing.h"
 #include "cli/folder_watch.h"
-#include "cli/status_file.h"
 
 namespace kadrum {
 
@@ -200,7 +201,7 @@ class Follower {
     t.identity = {s.device, s.inode};
     t.size = s.size;
     if (run_.records() != stored_before) {
-      t.state.last_commit = utc_time_text();
+      t.state.last_commit = utc_text(std::time(nullptr), true);
       t.last_change = now;
       stored_ = true;
     }

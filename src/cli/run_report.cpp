@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "base/utf8.h"
+#include "cli/json_text.h"
 
 namespace kadrum {
 
@@ -29,34 +29,6 @@ void RunReport::none_kept() {
   records = rejected = 0;
   for (FileReport& file : files) file.records = file.rejected = 0;
 }
-
-namespace {
-
-// A JSON string: quotes, backslashes and control characters escaped, and
-// every byte that is not UTF-8 as U+FFFD, so that any parser takes it.
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t size = utf8_char_size(text, pos);
-    const auto byte = static_cast<unsigned char>(text[pos]);
-    if (size == 1 && byte >= 0x80) {
-      out += "\\ufffd";
-    } else if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += static_cast<char>(byte);
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out.append(text.substr(pos, size));
-    }
-    pos += size;
-  }
-  return out + "\"";
-}
-
-}  // namespace
 
 std::string json_report(const RunReport& report, int exit_status, const std::string& message) {
   const double seconds =

@@ -14,9 +14,6 @@
 
 namespace kadrum {
 
-// Now, in UTC, as "2026-12-10T14:05:09Z".
-std::string utc_time_text();
-
 // The JSON text of the state of "files" at "time" (as "…Z").
 std::string status_json(const std::string& time, const std::vector<FollowedFile>& files);
 
