@@ -11,7 +11,10 @@
 #    warning, above all); the programs unpacked from them run; both install
 #    side by side into a throwaway dpkg root;
 #  - a window-less build (-DKADRUM_BUILD_WINDOW=OFF) makes the same
-#    kadrum-cli package.
+#    kadrum-cli package;
+#  - the systemd units of kadrum-cli pass `systemd-analyze verify`, start
+#    the program installed below the prefix, and the package enables and
+#    starts nothing (no maintainer scripts, nothing below /etc).
 # Usage: scripts/check-install.sh [build folder, default build/]
 # Installs the Debian packages the checks need (not needed to build).
 set -euo pipefail
@@ -19,7 +22,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
 
-"$root/scripts/install-packages.sh" desktop-file-utils groff-base dpkg-dev file lintian appstream
+"$root/scripts/install-packages.sh" desktop-file-utils groff-base dpkg-dev file lintian appstream \
+  systemd
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kadrum-check-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -52,6 +56,11 @@ package_files() {  # package_files kadrum-cli|kadrum
   echo "share/doc/$program/copyright"
   echo "share/doc/$program/changelog.gz"
   echo "share/lintian/overrides/$program"
+  if [ "$program" = kadrum-cli ]; then
+    echo "lib/systemd/system/kadrum-follow@.service"
+    echo "lib/systemd/system/kadrum-load@.service"
+    echo "lib/systemd/system/kadrum-load@.timer"
+  fi
   [ "$program" = kadrum ] || return 0
   echo share/applications/org.kadrum.Kadrum.desktop
   echo share/metainfo/org.kadrum.Kadrum.metainfo.xml
@@ -149,6 +158,42 @@ for page in "$dest"/share/man/man1/kadrum-cli.1.gz "$dest"/share/man/de/man1/kad
   check "man page ${page#"$dest"/share/man/}: every option of --help" options_described "$page"
 done
 
+# units_verified PREFIX DESTDIR: systemd-analyze verify accepts each unit (as
+# an instance "lab", the way an administrator enables it), and ExecStart
+# names the kadrum-cli installed below the prefix. The check runs the built
+# program in its place, since verify looks for it on this system.
+units_verified() {
+  local prefix=$1 dest=$2 units=$work/units unit name
+  rm -rf "$units" && mkdir "$units"
+  for unit in "$dest$prefix"/lib/systemd/system/kadrum-*; do
+    name=$(basename "$unit")
+    grep -q '^ExecStart=' "$unit" || [[ $name == *.timer ]] || { echo "$name: no ExecStart"; return 1; }
+    if grep '^ExecStart=' "$unit" | grep -vq "^ExecStart=$prefix/bin/kadrum-cli "; then
+      echo "$name does not start $prefix/bin/kadrum-cli"
+      return 1
+    fi
+    sed "s|^ExecStart=$prefix/bin/kadrum-cli|ExecStart=$build/src/cli/kadrum-cli|" "$unit" \
+      > "$units/${name/@./@lab.}"
+  done
+  systemd-analyze verify --man=no "$units"/*
+}
+for prefix in /usr /opt/kadrum; do
+  check "systemd units below $prefix: systemd-analyze verify" units_verified "$prefix" \
+    "$work/install$(echo "$prefix" | tr / _)"
+done
+
+# enables_nothing DEB: no maintainer script (which could enable or start a
+# unit) and no file below /etc (where an enabled unit's link lives).
+enables_nothing() {
+  local scripts
+  scripts=$(dpkg-deb --ctrl-tarfile "$1" | tar -t | grep -E 'preinst|postinst|prerm|postrm' || true)
+  [ -z "$scripts" ] || { echo "maintainer scripts: $scripts"; return 1; }
+  if dpkg-deb -c "$1" | awk '{ print $6 }' | grep -q '^\./etc/'; then
+    echo "files below /etc"
+    return 1
+  fi
+}
+
 # cpack_in BUILD OUT: both packages (or kadrum-cli alone) into OUT.
 cpack_in() {
   (cd "$1" && cpack -G DEB -B "$2" > "$work/cpack.log" 2>&1) \
@@ -178,6 +223,7 @@ package_checks() {
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' > "$work/deb-list"
   check "$name: package files" same_files "$name" "$work/deb-list"
   check "$name: lintian" lintian_clean "$deb"
+  check "$name: enables and starts nothing" enables_nothing "$deb"
   dpkg-deb -x "$deb" "$work/unpacked-$name"
   check "$name: $name --version" prints_version "$work/unpacked-$name/usr/bin/$name" "$name"
 }

@@ -129,6 +129,13 @@ cli --create-database "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath 
   && [ "$(sqlite3 "$work/resume.db" 'select count(*) from kadrum_checkpoints')" = "1" ] \
   && pass "--resume: two spellings of one file are one file" \
   || fail "--resume spellings: $(sqlite3 "$work/resume.db" 'select file_path from kadrum_checkpoints') $(cat "$work/err")"
+# A copy of it is another file (another file ID): loaded again, and told of.
+cp "$work/Resume.txt" "$work/Kopie.txt"
+cli "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/Kopie.txt")" IN=3 \
+  --resume </dev/null 2>"$work/err" \
+  && grep -q 'Kopie.txt hat denselben Inhalt wie .*Resume.txt' "$work/err" \
+  && [ "$(sqlite3 "$work/resume.db" 'select count(*) from t')" = "4" ] \
+  && pass "--resume: a copy is loaded and told of" || fail "--resume copy: $(cat "$work/err")"
 
 # The help on Windows: "/?" shows it, and its examples write "*" bare,
 # since cmd would pass quotes on. An argument that matches no form is told.

@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "base/file_io.h"
+#include "base/utc_time.h"
 #include "import/file_byte_source.h"
 
 namespace kadrum {
@@ -37,16 +38,6 @@ std::string hex(std::uint64_t value) {
 
 constexpr const char* kColumns =
     "fingerprint, fingerprint_bytes, byte_offset, line_number, records";
-
-// The second "now", in UTC, as "2026-03-01 14:05:09": readable and sorting
-// as text.
-std::string utc_text(std::time_t now) {
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
 
 std::uint64_t parse_count(const std::string& text) {
   try {
@@ -140,6 +131,22 @@ bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcep
     return line_hash(fd, start, offset) == hash;
   } catch (const Error&) {
     return false;
+  }
+}
+
+void add_checkpoint_indexes(Query& qry) noexcept {
+  const std::string table = kCheckpointTable;
+  for (const std::string& sql :
+       {"create index if not exists kadrum_checkpoints_path on " + table + " using hash (file_path)",
+        "create index if not exists kadrum_checkpoints_path on " + table + " (file_path)",
+        "create index if not exists kadrum_checkpoints_identity on " + table + " (file_inode)",
+        "create index kadrum_checkpoints_identity on " + table + " (file_inode)"}) {
+    try {
+      qry.clear();
+      qry.add(sql);
+      qry.execute();
+    } catch (const std::exception&) {
+    }
   }
 }
 
@@ -267,6 +274,23 @@ std::optional<Checkpoint> CheckpointRow::load() {
                         parse_count(row[4]), row[5]};
   saved_offset_ = checkpoint.byte_offset;
   return checkpoint;
+}
+
+std::string CheckpointRow::copy_of(const std::string& fingerprint, std::uint64_t bytes) {
+  const StatementValue values[] = {table_, fingerprint, count(bytes), count(bytes)};
+  const auto rows = prepared(std::string("select file_path, file_device, file_inode from ") +
+                             kCheckpointTable +
+                             " where target_table = :target_table and fingerprint = :fingerprint"
+                             " and fingerprint_bytes = :bytes and byte_offset = :offset")
+                        ->rows(values);
+  for (const auto& row : rows) {
+    if (row.size() < 3 || row[0] == path_) continue;
+    // The same file under another name is renamed, not copied.
+    const bool same_file = (device_ != 0 || inode_ != 0) && row[1] == std::to_string(device_) &&
+                           row[2] == std::to_string(inode_);
+    if (!same_file) return row[0];
+  }
+  return {};
 }
 
 void CheckpointRow::adopt_renamed() {

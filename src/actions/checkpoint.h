@@ -50,6 +50,13 @@ std::string line_hash(int fd, std::uint64_t start, std::uint64_t end);
 // Never throws.
 bool line_ends_at(int fd, std::uint64_t offset, const std::string& hash) noexcept;
 
+// Adds the indexes that find a checkpoint by its path and by its file's
+// identity at once among thousands, where the engine allows them and they
+// are not there yet: on PostgreSQL a hash index for the path, which has no
+// length limit. Run it outside a transaction, since the engine refuses
+// statements where an index is there or cannot be. Never throws.
+void add_checkpoint_indexes(Query& qry) noexcept;
+
 // The checkpoint row of one target table and one text file.
 class CheckpointRow {
  public:
@@ -74,6 +81,11 @@ class CheckpointRow {
   // Moves the checkpoint load found under renamed_from() to this path: the
   // file matched it. Throws ProviderError.
   void adopt_renamed();
+  // The path of another file of this table whose checkpoint covers its
+  // whole content of "bytes" bytes with "fingerprint" (that of this file at
+  // its size), under another identity: this file looks like a copy of it.
+  // Empty when there is none. Call after load. Throws ProviderError.
+  std::string copy_of(const std::string& fingerprint, std::uint64_t bytes);
   // The identity saved from now on: another file took the path.
   void set_identity(std::uint64_t device, std::uint64_t inode) {
     device_ = static_cast<std::int64_t>(device);
@@ -85,6 +97,18 @@ class CheckpointRow {
   // ProviderError and nothing must be committed. Belongs in the
   // transaction of the records it covers. Throws ProviderError.
   void save(const Checkpoint& checkpoint);
+  // What the row knows of the database, taken before a transaction that
+  // saves it, and given back when that transaction is rolled back: a save
+  // whose failure surfaced only at the commit must not count.
+  struct Known {
+    bool exists = false;
+    std::uint64_t offset = 0;
+  };
+  Known known() const { return {exists_, saved_offset_}; }
+  void restore(const Known& known) {
+    exists_ = known.exists;
+    saved_offset_ = known.offset;
+  }
   // Deletes every checkpoint of the target table (the table is recreated),
   // under its key and under its typed name.
   // Throws ProviderError.

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "actions/rejects.h"
 #include "actions/row_append.h"
 #include "actions/storing_thread.h"
 #include "base/stop_signal.h"
@@ -9,21 +10,30 @@
 
 namespace kadrum {
 
-AppendingSink::AppendingSink(Table& itab, StoredNotice stored)
-    : itab_(itab), stored_(std::move(stored)), formats_(locale_formats()) {}
+AppendingSink::AppendingSink(Table& itab, StoredNotice stored, Engine* own_transactions)
+    : itab_(itab),
+      stored_(std::move(stored)),
+      own_transactions_(own_transactions),
+      formats_(locale_formats()) {}
 
 void AppendingSink::take(const Row& row, std::uint64_t /*line*/) {
-  append_row(itab_, row, formats_);
+  if (own_transactions_) {
+    Transaction transaction(*own_transactions_, Transaction::Length::short_one);
+    append_row(itab_, row, formats_);
+    transaction.commit();
+  } else {
+    append_row(itab_, row, formats_);
+  }
   if (stored_) stored_(++count_);
 }
 
 void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
-        ImportProgress* progress) {
+        ImportProgress* progress, LineRejects* rejects) {
   ImportProgress local;
   ImportProgress& at = progress ? *progress : local;
   std::exception_ptr read_error;
   try {
-    import_run(settings, file, [&](const Row& row) { sink.take(row, at.line); }, &at);
+    import_run(settings, file, [&](const Row& row) { sink.take_line(row, at); }, &at, rejects);
   } catch (...) {
     read_error = std::current_exception();
   }
@@ -35,14 +45,24 @@ void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
 
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress,
-                                       const StoredNotice& stored, const StopCheck& stop) {
+                                       const StoredNotice& stored, const StopCheck& stop,
+                                       TransactionRejects* rejects) {
   open_connection(settings, db);
   lock_for_recreate(settings, db);
   Transaction transaction(db.access_con.engine());
   open_target_table(settings, db, true);
+  const StoringRejects* storing_rejects =
+      rejects ? rejects->begin_file(db, settings.text_file) : nullptr;
   {
-    StoringThreadSink sink(db.itab, stored, stop);
-    go(settings, file, sink, progress);
+    StoringThreadSink sink(db.itab, stored, stop, storing_rejects);
+    if (rejects) rejects->queue_into(&sink);
+    try {
+      go(settings, file, sink, progress, rejects ? &rejects->lines() : nullptr);
+    } catch (...) {
+      if (rejects) rejects->queue_into(nullptr);
+      throw;
+    }
+    if (rejects) rejects->queue_into(nullptr);
   }
   // A stop requested while the input ended is still a stop: nothing of a
   // partial run may be committed.

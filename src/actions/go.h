@@ -30,6 +30,9 @@ class RecordSink {
   // Stores or queues "row", the file's data line "line". Throws with the
   // German message of its failure.
   virtual void take(const Row& row, std::uint64_t line) = 0;
+  // As take, for the row of the data line "at" stands at (its number, text
+  // and start), for a sink that needs more of the line than its number.
+  virtual void take_line(const Row& row, const ImportProgress& at) { take(row, at.line); }
   // After the last row, and also after a failure of the reading side:
   // waits for what was queued. Throws its failure; "at" then names the line
   // of the record it met.
@@ -38,15 +41,20 @@ class RecordSink {
 
 // Each row one new record of "itab", converted with the current locale
 // formats and committed at once unless the caller holds a transaction;
-// "stored" after each.
+// "stored" after each. With "own_transactions", each record is stored in a
+// short transaction of its own on that engine, so that a record the
+// database would keep changed (a value cut to fit) is undone with its
+// failure instead.
 class AppendingSink final : public RecordSink {
  public:
-  explicit AppendingSink(Table& itab, StoredNotice stored = {});
+  explicit AppendingSink(Table& itab, StoredNotice stored = {},
+                         Engine* own_transactions = nullptr);
   void take(const Row& row, std::uint64_t line) override;
 
  private:
   Table& itab_;
   StoredNotice stored_;
+  Engine* own_transactions_;
   const LocaleFormats& formats_;
   std::uint64_t count_ = 0;
 };
@@ -57,9 +65,12 @@ class AppendingSink final : public RecordSink {
 // side and one the sink finds later, the one at the earlier line of the
 // file, and "progress" then names that line. What the sink stored before
 // stays. "progress", when given, tells where the run stood, also after a
-// failure.
+// failure. With "rejects", a line whose row fails is offered to it and the
+// run goes on when it takes the line (see LineRejects).
 void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
-        ImportProgress* progress = nullptr);
+        ImportProgress* progress = nullptr, LineRejects* rejects = nullptr);
+
+class TransactionRejects;
 
 // "db connect" and "go" as one transaction: on success every record and the
 // recreated table become visible at once; on any error nothing of the run
@@ -69,10 +80,12 @@ void go(const RunSettings& settings, ByteSource& file, RecordSink& sink,
 // one at the earliest line of the file, and "progress" then names that line.
 // Reading and converting run on the calling thread, storing on a second one
 // that ends before this returns; "stored" is called on that second thread,
-// "stop" on both, before each record.
+// "stop" on both, before each record. With "rejects", a line whose record
+// fails is kept as a reject in the same transaction and the run goes on.
 void connect_and_go_in_one_transaction(RunSettings& settings, DatabaseObjects& db,
                                        ByteSource& file, ImportProgress* progress = nullptr,
                                        const StoredNotice& stored = {},
-                                       const StopCheck& stop = {});
+                                       const StopCheck& stop = {},
+                                       TransactionRejects* rejects = nullptr);
 
 }  // namespace kadrum

@@ -9,6 +9,8 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "convert/value.h"
@@ -21,6 +23,33 @@ namespace kadrum {
 struct ConvertedRecord {
   std::uint64_t line = 0;
   std::array<Value, 3> values;
+  // Kept only while rejects are kept: where the line starts and its text,
+  // for the reject of a record the database refuses.
+  std::uint64_t start = 0;
+  // A line of numbers fits the record itself: no allocation for most.
+  void set_text(std::string_view line) {
+    if (line.size() <= short_text.size()) {
+      line.copy(short_text.data(), line.size());
+      short_size = static_cast<std::uint8_t>(line.size());
+      long_text.clear();
+    } else {
+      short_size = kLong;
+      long_text.assign(line);
+    }
+  }
+  std::string_view text() const {
+    return short_size == kLong ? std::string_view(long_text)
+                               : std::string_view(short_text.data(), short_size);
+  }
+  static constexpr std::uint8_t kLong = 255;
+  std::array<char, 62> short_text;
+  std::uint8_t short_size = 0;
+  std::string long_text;
+  // No record but a line rejected on the converting side, "text" cut as
+  // "cut" says: its reject is written in its place, with "reason".
+  bool rejected = false;
+  bool cut = false;
+  std::string reason;
 };
 
 using RecordBlock = std::vector<ConvertedRecord>;

@@ -123,6 +123,9 @@ bool ResumeRun::open(const std::string& name) {
   }
 
   const std::optional<Checkpoint> saved = file->row->load();
+  // Outside a transaction a statement the engine refuses costs nothing.
+  if (!indexes_added_ && !one_transaction_) add_checkpoint_indexes(db_.qry);
+  indexes_added_ = true;
   // "*" starts over: the checkpoints from before the run go with the table.
   if (saved && !recreate_pending_) {
     const std::uint64_t size = file->size();
@@ -136,6 +139,8 @@ bool ResumeRun::open(const std::string& name) {
     // A file rewritten so that its first bytes stayed may have other lines
     // after them: the offset must still end the same line.
     matches = matches && line_ends_at(file->fd, saved->byte_offset, saved->line_hash);
+    // The file its path's checkpoint was written for went: this one is new.
+    matches = matches && !(fresh_ && file->row->renamed_from().empty());
     if (matches) {
       file->row->adopt_renamed();
       file->offset = saved->byte_offset;
@@ -151,6 +156,24 @@ bool ResumeRun::open(const std::string& name) {
           "Hinweis: %s passt nicht mehr zu ihrem Stand in %s (ersetzt, rotiert oder "
           "gekürzt) und wird ab Zeile 1 geladen",
           {name, kCheckpointTable}));
+    }
+  }
+  // A second copy of a file the table holds already stores its records
+  // again: that is what the user asked for, but rarely what was meant.
+  if (!saved && hooks_.notice) {
+    if (const std::uint64_t size = file->size(); size > 0) {
+      std::string fingerprint;
+      try {
+        fingerprint = file_fingerprint(file->fd, size);
+      } catch (const Error&) {
+      }
+      const std::string original =
+          fingerprint.empty() ? std::string() : file->row->copy_of(fingerprint, size);
+      if (!original.empty())
+        hooks_.notice(fill_message("Hinweis: %s hat denselben Inhalt wie %s, die schon in die "
+                                   "Tabelle %s geladen ist, ist aber eine andere Datei (eine "
+                                   "Kopie?) und wird ab Zeile 1 geladen",
+                                   {name, original, table_key_}));
     }
   }
   keep_lock();
@@ -289,7 +312,7 @@ void ResumeRun::read_lines() {
   import_lines(
       settings_, cursor,
       [&](const Row& row) { store(row, cursor.line_start(), cursor.offset(), cursor.lines()); },
-      progress_, stopping);
+      progress_, stopping, hooks_.rejects);
   // Header lines used up count as the data lines stored do.
   f.offset = cursor.offset();
   f.line = cursor.lines();
@@ -313,47 +336,72 @@ Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, s
                     line_hash(f.fd, start, offset)};
 }
 
-void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
-                      std::uint64_t line) {
+void ResumeRun::commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
+                            std::uint64_t records, const std::function<void()>& write) {
   OpenFile& f = *file_;
-  const LocaleFormats& formats = locale_formats();
-  if (one_transaction_) {
-    storing_->take(row, line);
-  } else {
-    const bool recreating = recreate_pending_;
+  const bool recreating = recreate_pending_;
+  // A refused record may surface only at the commit, after the
+  // checkpoint's save: with rejects the run goes on, from the checkpoint
+  // as it was.
+  const CheckpointRow::Known known = f.row->known();
+  Checkpoint checkpoint;
+  try {
     Transaction transaction(db_.access_con.engine(), Transaction::Length::short_one);
+    // "*" happens with the run's first line, whether it is stored or
+    // rejected: a recreate after it would take its checkpoint along.
     if (recreating) {
       open_target_table(settings_, db_, true);
       f.row->clear_table();
     }
-    append_row(db_.itab, row, formats);
-    const Checkpoint checkpoint = checkpoint_at(start, end_offset, line, f.records + 1, false);
+    write();
+    checkpoint = checkpoint_at(start, end_offset, line, records, false);
     f.row->save(checkpoint);
     transaction.commit();
-    f.line_hash = checkpoint.line_hash;
-    ++f.records;
-    recreate_pending_ = false;
-    if (recreating) {
-      // An engine whose drop and create commit at once fills the new table
-      // under another name until the commit swaps it in; the later records
-      // go to the table by its own name.
-      RunSettings plain = settings_;
-      plain.recreate = false;
-      open_target_table(plain, db_, false);
-    }
-    f.line_start = start;
-    f.offset = end_offset;
-    f.line = line;
-    ++f.stored_now;
-    if (hooks_.stored) hooks_.stored(++stored_);
-    return;
+  } catch (...) {
+    f.row->restore(known);
+    throw;
   }
-  ++f.records;
-  ++f.stored_now;
+  f.line_hash = checkpoint.line_hash;
+  f.records = records;
+  recreate_pending_ = false;
+  if (recreating) {
+    // An engine whose drop and create commit at once fills the new table
+    // under another name until the commit swaps it in; the later records
+    // go to the table by its own name.
+    RunSettings plain = settings_;
+    plain.recreate = false;
+    open_target_table(plain, db_, false);
+  }
   f.line_start = start;
   f.offset = end_offset;
   f.line = line;
+  // A rejected line moves the checkpoint as a stored record does: the
+  // full fingerprint follows it at the file's end.
+  ++f.stored_now;
+}
+
+void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
+                      std::uint64_t line) {
+  OpenFile& f = *file_;
+  if (one_transaction_) {
+    storing_->take(row, line);
+    ++f.records;
+    ++f.stored_now;
+    f.line_start = start;
+    f.offset = end_offset;
+    f.line = line;
+  } else {
+    const LocaleFormats& formats = locale_formats();
+    commit_line(start, end_offset, line, f.records + 1,
+                [&] { append_row(db_.itab, row, formats); });
+  }
   if (hooks_.stored) hooks_.stored(++stored_);
+}
+
+void ResumeRun::keep_reject(const RejectedLine& line,
+                            const std::function<void(const std::string&)>& write) {
+  commit_line(line.byte_offset, line.end_offset, line.line, file_->records,
+              [&] { write(file_->path); });
 }
 
 void ResumeRun::save_full_fingerprint() {
@@ -376,6 +424,66 @@ void ResumeRun::finish() {
   clear_checkpoints(db_, settings_.table_name);
   transaction.commit();
   recreate_pending_ = false;
+}
+
+void ResumeRun::start_from_line_one(const char* notice) {
+  OpenFile& f = *file_;
+  if (hooks_.notice) hooks_.notice(fill_message(notice, {f.label}));
+  f.offset = 0;
+  f.no_line_end_before = 0;
+  f.line_start = 0;
+  f.line = 0;
+  f.records = 0;
+  f.fingerprint_bytes = 0;
+  f.headers_left = integer_text_value(settings_.header_lines);
+  f.past_first_data_line = false;
+}
+
+bool ResumeRun::follow_pass(const std::string& name, bool fresh) {
+  const auto found = following_.find(name);
+  if (found != following_.end()) {
+    file_ = std::move(found->second);
+    following_.erase(found);
+    if (file_->size() < file_->offset)
+      start_from_line_one("Hinweis: %s wurde gekürzt und wird ab Zeile 1 geladen");
+    else if (!line_ends_at(file_->fd, file_->offset, file_->line_hash))
+      start_from_line_one("Hinweis: %s wurde neu geschrieben und wird ab Zeile 1 geladen");
+  } else {
+    fresh_ = fresh;
+    const bool opened = open(name);
+    fresh_ = false;
+    if (!opened) return false;
+  }
+  pass();
+  following_[name] = std::move(file_);
+  return true;
+}
+
+void ResumeRun::let_go(const std::string& name) {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return;
+  file_ = std::move(found->second);
+  following_.erase(found);
+  pass();
+  save_full_fingerprint();
+  file_.reset();
+}
+
+void ResumeRun::close_idle(const std::string& name) {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return;
+  file_ = std::move(found->second);
+  following_.erase(found);
+  save_full_fingerprint();
+  file_.reset();
+}
+
+bool ResumeRun::file_state(const std::string& name, FileState& state) const {
+  const auto found = following_.find(name);
+  if (found == following_.end()) return false;
+  const OpenFile& f = *found->second;
+  state = {f.path, f.offset, f.size(), f.records, f.device, f.inode};
+  return true;
 }
 
 }  // namespace kadrum

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ struct ResumeHooks {
   // Waits until the file at "path" may have changed, at most about a second,
   // or until a stop is requested.
   std::function<void(const std::string& path)> wait_for_change;
+  // Offered each line whose row fails (see LineRejects); none: a failing
+  // row ends the run.
+  LineRejects* rejects = nullptr;
 };
 
 // Deletes the checkpoints of "table" (it is being recreated), creating the
@@ -62,11 +66,46 @@ class ResumeRun {
   // As load, then keeps storing lines as they arrive, following the path
   // through rotation and truncation, until a stop is requested.
   void follow(const std::string& file);
+  // Keeps the data line "line" of the file being read as a reject:
+  // "write" writes its row, given the file's path as its checkpoint keeps
+  // it, in one transaction with the checkpoint that passes the line, so
+  // that a rerun neither keeps it twice nor loses it. For a LineRejects'
+  // Keep; not in one-transaction mode. Throws what "write" and the
+  // checkpoint throw; nothing is committed then.
+  void keep_reject(const RejectedLine& line, const std::function<void(const std::string&)>& write);
   // The recreate of a run that stored no record, alone. Call after the
   // last file.
   void finish();
 
   std::uint64_t records() const { return stored_; }
+
+  // --follow over many files: each stays open between calls, under the
+  // name it was given by, until let_go or close_idle.
+  // Stores the lines added to the file "name" since the last call. Opens it
+  // on first use and after close_idle: its checkpoint, or that of the same
+  // file under another name, says where to go on; with "fresh" it is
+  // another file than the one its checkpoint was written for, whatever its
+  // first bytes say, and starts at line 1. False when another run stores
+  // it and it was passed over with a notice. Throws as load does.
+  bool follow_pass(const std::string& name, bool fresh = false);
+  // Reads what is left of the file open as "name" through its descriptor
+  // (its name now holds another file, or none), saves its checkpoint and
+  // closes it. Throws as load does.
+  void let_go(const std::string& name);
+  // Saves the checkpoint of the file open as "name" and closes it (it has
+  // been idle; follow_pass opens it again). Throws ProviderError.
+  void close_idle(const std::string& name);
+
+  struct FileState {
+    std::string path;          // the checkpoint's key
+    std::uint64_t offset = 0;  // just after the last line used up
+    std::uint64_t size = 0;    // the file's size now
+    std::uint64_t records = 0; // stored from it, over all runs
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+  };
+  // The file open as "name" under follow_pass; false when none is.
+  bool file_state(const std::string& name, FileState& state) const;
 
  private:
   struct OpenFile;
@@ -79,9 +118,16 @@ class ResumeRun {
   // True while the unfinished last line that the pass before ended on has
   // still no line end (and is not over the length limit).
   bool unfinished_line_still_open();
+  // Runs "write" and saves the checkpoint after the data line "line"
+  // (from "start" to "end_offset", "records" stored up to it) in one short
+  // transaction, recreating the table first when that is still pending.
+  void commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
+                   std::uint64_t records, const std::function<void()>& write);
   // Stores "row", the data line "line" from "start" to "end_offset".
   void store(const Row& row, std::uint64_t start, std::uint64_t end_offset, std::uint64_t line);
   void save_full_fingerprint();
+  // The open file is read again from its first line, with "notice".
+  void start_from_line_one(const char* notice);
   Checkpoint checkpoint_at(std::uint64_t start, std::uint64_t offset, std::uint64_t line,
                            std::uint64_t records, bool full);
 
@@ -99,6 +145,9 @@ class ResumeRun {
   bool skip_busy_files_;
   std::string table_key_;  // Engine::table_key of the table, once asked
   std::vector<std::unique_ptr<EngineLock>> kept_locks_;  // see keep_lock
+  std::map<std::string, std::unique_ptr<OpenFile>> following_;  // see follow_pass
+  bool indexes_added_ = false;
+  bool fresh_ = false;  // see follow_pass
 };
 
 }  // namespace kadrum

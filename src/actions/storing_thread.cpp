@@ -3,14 +3,33 @@
 #include <utility>
 
 #include "actions/row_append.h"
+#include "actions/rejects.h"
 #include "base/provider_error.h"
 
 namespace kadrum {
 
-StoringThread::StoringThread(Table& itab, StoredNotice stored, StopCheck stop)
+namespace {
+
+// Each savepoint ends a COPY and waits for the server to catch up: with
+// rejects the blocks are larger and one savepoint covers several, so that
+// a clean file pays little for them.
+constexpr std::size_t kRejectBlockRecords = 4096;
+// The blocks one savepoint covers: fewer than there are, so that the
+// reading side always has blocks to fill meanwhile.
+constexpr std::size_t kChunkBlocks = kHandOverBlocks - 2;
+
+constexpr std::string_view kBlockSavepoint = "kadrum_block_rejects";
+constexpr std::string_view kRecordSavepoint = "kadrum_record_rejects";
+
+}  // namespace
+
+StoringThread::StoringThread(Table& itab, StoredNotice stored, StopCheck stop,
+                             const StoringRejects* rejects)
     : itab_(itab),
       stored_(std::move(stored)),
       stop_(std::move(stop)),
+      rejects_(rejects),
+      hand_over_(kHandOverBlocks, rejects ? kRejectBlockRecords : kHandOverBlockRecords),
       thread_([this] { store_blocks(); }) {}
 
 StoringThread::~StoringThread() {
@@ -22,6 +41,10 @@ void StoringThread::store_blocks() {
   std::uint64_t line = 0;
   try {
     while (std::optional<RecordBlock> block = hand_over_.take_full()) {
+      if (rejects_) {
+        store_keeping_rejects(std::move(*block), count, line);
+        continue;
+      }
       for (ConvertedRecord& record : *block) {
         line = record.line;
         if (stop_) stop_();
@@ -30,6 +53,7 @@ void StoringThread::store_blocks() {
       }
       hand_over_.give_back(std::move(*block));
     }
+    if (rejects_) finish_chunk(count, line);
     // Records the engine holds back for a bulk send are sent now, not at
     // the commit: a refused one is then a failure of the run, reported at
     // its line and before a later failure of the reading side.
@@ -47,16 +71,143 @@ void StoringThread::store_blocks() {
   }
 }
 
+void StoringThread::write_reject(const ConvertedRecord& record) {
+  rejects_->write(RejectedLine{record.line, record.start, 0, record.text(), record.cut},
+                  record.reason);
+}
+
+bool StoringThread::store_alone(const ConvertedRecord& record, bool savepoint) {
+  Engine& engine = rejects_->engine;
+  if (savepoint) engine.set_savepoint(kRecordSavepoint);
+  try {
+    store_row(itab_, record.values, record.line);
+    itab_.send_held_records();
+    if (savepoint) engine.release_savepoint(kRecordSavepoint);
+    return true;
+  } catch (const std::exception& error) {
+    if (!is_line_fault(error)) throw;
+    if (savepoint) {
+      engine.roll_back_to_savepoint(kRecordSavepoint);
+      engine.release_savepoint(kRecordSavepoint);
+    }
+    if (!rejects_->rejects.reject(RejectedLine{record.line, record.start, 0, record.text(), false},
+                                  error))
+      throw;
+    return false;
+  }
+}
+
+void StoringThread::store_one_by_one(RecordBlock& block, std::uint64_t& count,
+                                     std::uint64_t& line, bool savepoints) {
+  itab_.store_one_by_one(true);
+  for (const ConvertedRecord& record : block) {
+    line = record.line;
+    if (record.rejected) {
+      write_reject(record);
+      continue;
+    }
+    if (stop_) stop_();
+    if (store_alone(record, savepoints) && stored_) stored_(++count);
+  }
+  itab_.store_one_by_one(false);
+}
+
+void StoringThread::store_keeping_rejects(RecordBlock block, std::uint64_t& count,
+                                          std::uint64_t& line) {
+  Engine& engine = rejects_->engine;
+  // Without savepoints that last, only records stored one by one, each
+  // undone alone when refused, keep the others.
+  if (!engine.keeps_savepoints()) {
+    store_one_by_one(block, count, line, false);
+    hand_over_.give_back(std::move(block));
+    return;
+  }
+  if (chunk_.empty()) {
+    engine.set_savepoint(kBlockSavepoint);
+    chunk_records_ = 0;
+    chunk_failed_ = false;
+  }
+  if (!chunk_failed_) {
+    try {
+      for (const ConvertedRecord& record : block) {
+        line = record.line;
+        if (record.rejected) continue;  // written at the chunk's end
+        if (stop_) stop_();
+        store_row(itab_, record.values, record.line);
+        ++chunk_records_;
+      }
+    } catch (const std::exception& error) {
+      if (!is_line_fault(error)) throw;
+      chunk_failed_ = true;
+    }
+  }
+  chunk_.push_back(std::move(block));
+  if (chunk_failed_ || chunk_.size() == kChunkBlocks) finish_chunk(count, line);
+}
+
+void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
+  if (chunk_.empty()) return;
+  Engine& engine = rejects_->engine;
+  if (!chunk_failed_) {
+    try {
+      // A bulk send refuses its records only here. The rejects go after
+      // the records: written between them they would end every COPY.
+      itab_.send_held_records();
+      for (const RecordBlock& block : chunk_)
+        for (const ConvertedRecord& record : block)
+          if (record.rejected) {
+            line = record.line;
+            write_reject(record);
+          }
+      engine.release_savepoint(kBlockSavepoint);
+      for (std::uint64_t i = 0; i < chunk_records_; ++i)
+        if (stored_) stored_(++count);
+    } catch (const std::exception& error) {
+      if (!is_line_fault(error)) throw;
+      chunk_failed_ = true;
+    }
+  }
+  if (chunk_failed_) {
+    // Which record was refused, only storing them one by one tells; every
+    // other record of the chunk is stored.
+    engine.roll_back_to_savepoint(kBlockSavepoint);
+    for (RecordBlock& block : chunk_) store_one_by_one(block, count, line, true);
+    engine.release_savepoint(kBlockSavepoint);
+  }
+  for (RecordBlock& block : chunk_) hand_over_.give_back(std::move(block));
+  chunk_.clear();
+  chunk_failed_ = false;
+}
+
+void StoringThread::add_reject(const RejectedLine& line, const std::string& reason) {
+  if (!block_ && !(block_ = hand_over_.take_empty())) throw Stopped{};
+  ConvertedRecord& record = block_->emplace_back();
+  record.line = line.line;
+  record.start = line.byte_offset;
+  record.set_text(line.text.substr(0, kRejectTextBytes));
+  record.rejected = true;
+  record.cut = line.cut || line.text.size() > kRejectTextBytes;
+  record.reason = reason;
+  if (block_->size() == hand_over_.block_records()) hand_on();
+}
+
 void StoringThread::hand_on() {
   if (block_ && !block_->empty()) hand_over_.hand_full(std::move(*block_));
   block_.reset();
 }
 
 void StoringThread::add(std::span<const EngineField> fields, const Row& row,
-                        const LocaleFormats& formats, std::uint64_t line) {
+                        const LocaleFormats& formats, std::uint64_t line, std::uint64_t start,
+                        std::string_view text) {
   if (!block_ && !(block_ = hand_over_.take_empty())) throw Stopped{};
   ConvertedRecord& record = block_->emplace_back();
   record.line = line;
+  if (rejects_) {
+    // Blocks come back for reuse: the text's room stays from line to line.
+    record.start = start;
+    record.set_text(text.substr(0, kRejectTextBytes + 1));
+    record.rejected = false;
+  }
   try {
     convert_row(fields, row, formats, record.values);
   } catch (...) {
@@ -80,13 +231,25 @@ void StoringThread::finish(ImportProgress& at) {
   }
 }
 
-StoringThreadSink::StoringThreadSink(Table& itab, StoredNotice stored, StopCheck stop)
+StoringThreadSink::StoringThreadSink(Table& itab, StoredNotice stored, StopCheck stop,
+                                     const StoringRejects* rejects)
     : itab_(itab),
       takes_records_(itab.is_open() && itab.supports_update()),
       fields_(itab.is_open() ? itab.fields() : std::vector<EngineField>{}),
       formats_(locale_formats()),
       stop_(stop),
-      storing_(itab, std::move(stored), std::move(stop)) {}
+      keeps_rejects_(rejects != nullptr),
+      storing_(itab, std::move(stored), std::move(stop), rejects) {}
+
+void StoringThreadSink::take_line(const Row& row, const ImportProgress& at) {
+  if (!keeps_rejects_) {
+    take(row, at.line);
+    return;
+  }
+  if (stop_) stop_();
+  if (!takes_records_) check_takes_records(itab_);
+  storing_.add(fields_, row, formats_, at.line, at.line_start, at.line_text);
+}
 
 void StoringThreadSink::take(const Row& row, std::uint64_t line) {
   if (stop_) stop_();

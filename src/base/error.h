@@ -17,6 +17,14 @@ class Error : public std::runtime_error {
   explicit Error(std::string_view message) : std::runtime_error(std::string(message)) {}
 };
 
+// A failure that belongs to one data line alone (a value text the
+// conversion refuses, a line over the length limit), not to the file, the
+// table or the database: a run that keeps rejected lines goes on after it.
+class LineFault : public Error {
+ public:
+  using Error::Error;
+};
+
 // Fills the placeholders of a message format in order: each "%s", "%d" or
 // "%g" takes the next argument as it is (numbers come already written). Extra arguments are ignored; a
 // placeholder without an argument stays as it is.

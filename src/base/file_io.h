@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kadrum {
 
@@ -53,6 +54,12 @@ enum class ByteLock { locked, busy, failed };
 ByteLock try_lock_byte(int fd, std::uint64_t offset) noexcept;
 // Gives up the lock of try_lock_byte on the byte at "offset".
 void unlock_byte(int fd, std::uint64_t offset) noexcept;
+
+// Replaces the file "path" with one that holds "bytes", at once: a reader
+// sees the old file or the new one, whole, never a part of it (written
+// beside it as "path.kadrum-neu", then renamed over it). False, with errno
+// set, on failure.
+bool replace_file(const std::string& path, std::string_view bytes) noexcept;
 
 // "path" made absolute, with links resolved where the platform does; "path"
 // itself when that fails.

@@ -145,4 +145,30 @@ std::string absolute_path(const std::string& path) {
 
 std::string final_path(int /*fd*/, const std::string& path) { return absolute_path(path); }
 
+bool replace_file(const std::string& path, std::string_view bytes) noexcept {
+  const std::string fresh = path + ".kadrum-neu";
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int saved = n < 0 ? errno : ENOSPC;
+      ::close(fd);
+      ::unlink(fresh.c_str());
+      errno = saved;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0 || ::rename(fresh.c_str(), path.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(fresh.c_str());
+    errno = saved;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace kadrum

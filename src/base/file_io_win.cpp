@@ -221,4 +221,34 @@ std::string final_path(int fd, const std::string& path) {
   return from_wide(full);
 }
 
+bool replace_file(const std::string& path, std::string_view bytes) noexcept {
+  const std::wstring target = to_wide(path);
+  const std::wstring fresh = target + L".kadrum-neu";
+  HANDLE handle = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes.data() + done, want, &written, nullptr) || written == 0) {
+      const DWORD error = GetLastError();
+      CloseHandle(handle);
+      DeleteFileW(fresh.c_str());
+      return fail(error);
+    }
+    done += written;
+  }
+  CloseHandle(handle);
+  // A reader that holds the old file open (sharing delete, as Kadrum's own
+  // reads do) does not keep it from being replaced.
+  if (!MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(fresh.c_str());
+    return fail(error);
+  }
+  return true;
+}
+
 }  // namespace kadrum

@@ -1,8 +1,11 @@
 #include "cli/cli_options.h"
 
+#include <charconv>
 #include <string_view>
+#include <system_error>
 
 #include "base/error.h"
+#include "cli/argument_file.h"
 #include "cli/platform_text.h"
 
 namespace kadrum {
@@ -15,10 +18,21 @@ void check_combination(const CliOptions& options) {
                 "Transaktion, die nie endet, speichert nichts");
   if (options.dry_run && options.resume)
     throw Error("--dry-run speichert nichts und hat daher keinen Stand für --resume oder --follow");
+  if (!options.status_file.empty() && !options.follow)
+    throw Error("--status-file gibt es nur mit --follow");
+  if (options.max_errors_given && !options.rejects)
+    throw Error("--max-errors zählt abgewiesene Zeilen und gilt nur mit --rejects");
+  if (options.dry_run && options.rejects)
+    throw Error("--dry-run wandelt nichts um und weist daher keine Zeile ab; --rejects gilt nur "
+                "beim Speichern");
+  if (options.dry_run && options.json)
+    throw Error("--dry-run schreibt die Zeilen auf die Standardausgabe; --json gilt nur beim "
+                "Speichern");
+  if (options.rejects && options.single_transaction && options.resume)
+    throw Error("--rejects mit --resume und --single-transaction zusammen lässt sich in dieser "
+                "Version nicht verbinden; bitte eines davon weglassen");
   if (!options.files_given) return;
   if (options.files.empty()) throw Error("Nach -- fehlt die Textdatei");
-  if (options.follow && options.files.size() > 1)
-    throw Error("--follow folgt genau einer Textdatei");
   for (const std::string& arg : options.arguments) {
     if (arg.size() >= 3 && (arg[0] == 'F' || arg[0] == 'f') && (arg[1] == 'N' || arg[1] == 'n') &&
         arg[2] == '=')
@@ -28,13 +42,38 @@ void check_combination(const CliOptions& options) {
 
 }  // namespace
 
-CliOptions parse_cli_options(const std::vector<std::string>& argv) {
-  CliOptions options;
+namespace {
+
+// "argv" with each --arguments-from=FILE before "--" replaced by the
+// arguments in its file.
+std::vector<std::string> with_argument_files(const std::vector<std::string>& argv) {
+  std::vector<std::string> all;
+  bool files = false;
   for (const std::string& arg : argv) {
+    if (!files && arg.starts_with("--arguments-from=")) {
+      for (std::string& read : read_argument_file(arg.substr(17))) {
+        files = files || read == "--";
+        all.push_back(std::move(read));
+      }
+      continue;
+    }
+    files = files || arg == "--";
+    all.push_back(arg);
+  }
+  return all;
+}
+
+}  // namespace
+
+CliOptions parse_cli_options(const std::vector<std::string>& given) {
+  CliOptions options;
+  for (const std::string& arg : with_argument_files(given)) {
     if (options.files_given) {
       options.files.push_back(arg);
     } else if (platform_text::asks_for_help(arg)) {
       options.help = true;
+    } else if (arg == "-q") {
+      options.quiet = true;
     } else if (arg == "--") {
       options.files_given = true;
     } else if (!arg.starts_with("--")) {
@@ -54,6 +93,26 @@ CliOptions parse_cli_options(const std::vector<std::string>& argv) {
       if (options.decimal != "." && options.decimal != ",")
         throw Error(fill_message("%s: als Dezimaltrennzeichen sind nur Punkt und Komma möglich",
                                  {arg}));
+    } else if (arg.starts_with("--status-file=")) {
+      options.status_file = arg.substr(14);
+      if (options.status_file.empty()) throw Error("--status-file= braucht einen Dateinamen");
+    } else if (arg == "--rejects") {
+      options.rejects = true;
+    } else if (arg.starts_with("--max-errors=")) {
+      const std::string number = arg.substr(13);
+      std::uint64_t value = 0;
+      const auto [end, failed] =
+          std::from_chars(number.data(), number.data() + number.size(), value);
+      if (number.empty() || failed != std::errc() || end != number.data() + number.size())
+        throw Error(fill_message("%s: nach --max-errors= steht die Zahl der Zeilen, die "
+                                 "abgewiesen werden dürfen (0 oder mehr)",
+                                 {arg}));
+      options.max_errors_given = true;
+      options.max_errors = value;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--json") {
+      options.json = true;
     } else if (arg == "--help") {
       options.help = true;
     } else if (arg == "--version") {
@@ -116,15 +175,45 @@ Optionen:
                      ohne Zeilenende wartet. Mit * beginnt alles von vorn
                      (nie in einem Auftrag, der neu startet)
   --follow           wie --resume, dann neue Zeilen speichern, sobald sie
-                     angehängt werden, auch über Rotation hinweg; SIGINT
-                     oder SIGTERM beenden es mit Exit-Status 0
+                     angehängt werden, auch über Rotation hinweg; mit
+                     Mustern nach -- auch Dateien, die später dazukommen.
+                     SIGINT oder SIGTERM beenden es mit Exit-Status 0 (3,
+                     wenn Zeilen abgewiesen wurden)
+  --status-file=PFAD unter --follow den Stand jeder Datei als JSON nach PFAD
+                     schreiben, nach jedem Speichern und mindestens alle
+                     10 s ersetzt: {"time", "files": [{"path", "offset",
+                     "size", "records", "rejected", "last_commit"}]}
+  --rejects          eine Datenzeile, die kein Datensatz werden kann (ein
+                     Wert, den die Umwandlung oder die Datenbank ablehnt,
+                     eine zu lange Zeile), kommt mit Zeilennummer,
+                     Byte-Position, Text und Grund in die Tabelle
+                     kadrum_rejects der Datenbank, und der Lauf geht weiter;
+                     mit --resume zusammen mit dem Stand, mit
+                     --single-transaction in der einen Transaktion (nicht
+                     mit beiden zugleich)
+  --max-errors=N     mit --rejects: höchstens N Zeilen abweisen, über alle
+                     Dateien; die nächste schlechte Zeile beendet den Lauf
+                     wie ohne --rejects
+  -q, --quiet        nach einem Lauf, der alles gespeichert hat, nichts auf
+                     die Standardfehlerausgabe schreiben; Fehler, Hinweise
+                     und die Zahl abgewiesener Zeilen erscheinen weiter
+  --json             am Ende ein JSON-Objekt auf die Standardausgabe, auch
+                     nach einem Fehler: records, rejected, seconds, exit,
+                     message und files (je Datei path, records, rejected,
+                     first_line, last_line)
   -- DATEI...        jedes Argument danach ist eine Textdatei; sie werden
                      nacheinander geladen, jede mit ihren Kopfzeilen (nicht
-                     zusammen mit FN=)
+                     zusammen mit FN=). Ein Muster mit *, ? oder [...] löst
+                     Kadrum selbst auf, innerhalb eines Pfadteils, in
+                     Namensfolge ("logs/*.txt", in Anführungszeichen)
   --decimal=.        Werte mit Dezimalpunkt umwandeln, was immer das
   --decimal=,        Gebietsschema sagt (oder mit Dezimalkomma); das Komma
                      trennt dabei stets Items
   -h, --help         diesen Text zeigen
+  --arguments-from=DATEI
+                     die Argumente und Optionen aus DATEI lesen, eines je
+                     Zeile, an dieser Stelle; Zeilen mit # am Anfang und
+                     leere Zeilen zählen nicht (für Dienste und Aufgaben)
   --version          die Version zeigen
 )";
 
@@ -135,6 +224,8 @@ Exit-Status:
      Datenzeile hinter Datei und Zeilennummer
   2  Aufruf ohne Argument und Option, eine unbekannte Option, oder
      Optionen, die sich nicht vertragen
+  3  der Lauf ist zu Ende, hat aber Zeilen abgewiesen (--rejects); sie
+     stehen in kadrum_rejects
 )";
 
 // The first example, which the usage shows too.
@@ -148,7 +239,7 @@ std::string first_example() {
 const std::string& cli_help_text() {
   static const std::string text = std::string(kUsage) + std::string(kHelpRest) +
                                   "\nBeispiele:\n" + first_example() +
-                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- logs/*.txt\n" +
+                                  "  kadrum-cli DB=lab.db RT=co2 HD=34 IN=5 --resume -- \"logs/*.txt\"\n" +
                                   std::string(kExitStatus);
   return text;
 }

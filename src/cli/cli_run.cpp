@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,14 @@
 #include "base/error.h"
 #include "base/file_io.h"
 #include "base/stop_signal.h"
+#include "cli/file_patterns.h"
+#include "cli/folder_follow.h"
 #include "cli/follow_wait.h"
 #include "cli/number_text.h"
 #include "cli/progress_display.h"
 #include "cli/row_printer.h"
+#include "cli/status_file.h"
+#include "cli/run_rejects.h"
 #include "cli/text_file.h"
 #include "db/engine.h"
 #include "db/transaction.h"
@@ -30,8 +35,9 @@ namespace kadrum {
 void run_preview(RunSettings& settings, const CliOptions& options, ImportProgress& progress) {
   // The files after "--" are read as the import reads them: one after the
   // other, each with its header lines.
-  const std::vector<std::string> files =
-      options.files_given ? options.files : std::vector<std::string>{settings.text_file};
+  const std::vector<std::string> files = options.files_given
+                                             ? expand_file_arguments(options.files, false)
+                                             : std::vector<std::string>{settings.text_file};
   RowPrinter printer(STDOUT_FILENO);
   for (std::size_t i = 0; i < files.size(); ++i) {
     settings.text_file = files[i];
@@ -56,8 +62,12 @@ void check_and_create(const RunSettings& settings, const CliOptions& options) {
 // The summary line on standard error, once the records are known to be in
 // the database the path names.
 void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t stored,
-               std::chrono::steady_clock::time_point start) {
+               std::chrono::steady_clock::time_point start, RunRejects& rejects,
+               std::uint64_t rejected) {
   db.access_con.engine().check_still_reachable();
+  rejects.tell_the_rest();
+  // A run that stored every line says nothing when asked to be quiet.
+  if (options.quiet && rejected == 0) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const NumberFormat format = user_number_format();
@@ -67,7 +77,8 @@ void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t sto
   const std::string records = format_count(stored, format) + " Datensätze";
   const std::string time = " in " + format_fixed(seconds, 2, format) + " s";
   const std::string together = options.single_transaction ? " gemeinsam in einer Transaktion" : "";
-  const std::string line = records + files + time + together + " gespeichert";
+  const std::string turned_away = rejects_summary(rejected);
+  const std::string line = records + files + time + together + " gespeichert" + turned_away;
   if (!is_terminal(2)) {
     write_text(2, line + "\n");
     return;
@@ -75,8 +86,9 @@ void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t sto
   // On a terminal it fits the width, as the progress line before it did.
   const int columns = terminal_width(2);
   const std::size_t width = columns > 1 ? static_cast<std::size_t>(columns - 1) : 1;
-  write_text(2, fit_to_width({line, records + files + time + " gespeichert",
-                              records + time + " gespeichert", records + " gespeichert"},
+  write_text(2, fit_to_width({line, records + files + time + " gespeichert" + turned_away,
+                              records + time + " gespeichert" + turned_away,
+                              records + " gespeichert" + turned_away},
                              width) +
                     "\n");
 }
@@ -84,7 +96,8 @@ void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t sto
 // The run of many files, of --resume and of --follow: each file as its own
 // run of the same settings, one after the other; in one transaction when asked.
 void run_files(RunSettings& settings, const CliOptions& options, ImportProgress& progress,
-               std::chrono::steady_clock::time_point start) {
+               std::chrono::steady_clock::time_point start, RunRejects& rejects,
+               RunReport& report) {
   const std::vector<std::string> files =
       options.files_given ? options.files : std::vector<std::string>{settings.text_file};
   // What a writer put into a FIFO is gone once its reader closes it: such a
@@ -127,32 +140,47 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
       const std::uint64_t before = stored;
       const auto notice = [&](std::uint64_t count) {
         stored = before + count;
+        report.records = stored;
         display.record_stored(stored);
         check_stop_request();
       };
+      report.begin_file(files[i], progress);
       if (transaction) {
-        StoringThreadSink sink(db.itab, notice, check_stop_request);
-        go(settings, file, sink, &progress);
+        const StoringRejects* storing =
+            options.rejects ? rejects.begin_file(db, files[i]) : nullptr;
+        StoringThreadSink sink(db.itab, notice, check_stop_request, storing);
+        rejects.queue_into(&sink);
+        try {
+          go(settings, file, sink, &progress, rejects.offered());
+        } catch (...) {
+          rejects.queue_into(nullptr);
+          throw;
+        }
+        rejects.queue_into(nullptr);
       } else {
-        AppendingSink sink(db.itab, notice);
-        go(settings, file, sink, &progress);
+        rejects.write_alone(db, files[i]);
+        AppendingSink sink(db.itab, notice,
+                           options.rejects ? &db.access_con.engine() : nullptr);
+        go(settings, file, sink, &progress, rejects.offered());
       }
+      report.end_file(progress);
     }
     // A stop requested while the input ended is still a stop.
     check_stop_request();
     if (transaction) transaction->commit();
-    summarise(db, options, stored, start);
+    summarise(db, options, stored, start, rejects, report.rejected);
     return;
   }
 
   ResumeHooks hooks;
   hooks.notice = [](const std::string& text) { write_text(2, text + "\n"); };
+  hooks.rejects = rejects.offered();
   open_connection(settings, db);
   lock_for_recreate(settings, db);
   if (options.single_transaction) {
     hooks.stored = [&](std::uint64_t count) {
       check_stop_request();
-      stored = count;
+      report.records = stored = count;
     };
     Transaction transaction(db.access_con.engine());
     open_target_table(settings, db, true);
@@ -160,7 +188,9 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     ResumeRun run(settings, db, true, progress, hooks, files.size() > 1);
     for (const std::string& name : files) {
       settings.text_file = name;
+      report.begin_file(name, progress);
       run.load(name);
+      report.end_file(progress);
     }
     check_stop_request();
     transaction.commit();
@@ -168,30 +198,69 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     // A stop is follow mode's normal end. A record that it interrupted was
     // undone together with its checkpoint, so the next run stores it.
     FileWatch watch;
-    hooks.stored = [&](std::uint64_t count) { stored = count; };
+    hooks.stored = [&](std::uint64_t count) { report.records = stored = count; };
     hooks.stop_requested = [] { return !stop_request().empty(); };
     hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
     try {
-      ResumeRun run(settings, db, false, progress, hooks);
-      settings.text_file = files.front();
-      run.follow(files.front());
-      run.finish();
+      if (options.files_given || !options.status_file.empty()) {
+        // Files come and go, and another run may store some of them: such
+        // a file is passed over, with one notice.
+        std::set<std::string> told;
+        hooks.notice = [told](const std::string& text) mutable {
+          if (!text.ends_with("übergangen") || told.insert(text).second)
+            write_text(2, text + "\n");
+        };
+        std::function<void(const std::vector<FollowedFile>&)> status;
+        if (!options.status_file.empty()) {
+          // A status file that cannot be written fails before the first
+          // record; later, monitoring sees its time stand still.
+          write_status_file(options.status_file, {});
+          status = [&options, failed = false](const std::vector<FollowedFile>& state) mutable {
+            try {
+              write_status_file(options.status_file, state);
+              failed = false;
+            } catch (const Error& error) {
+              if (!failed) write_text(2, "Hinweis: " + display_text(error) + "\n");
+              failed = true;
+            }
+          };
+        }
+        ResumeRun run(settings, db, false, progress, hooks, true);
+        rejects.write_with_checkpoints(db, run);
+        follow_files(settings, run,
+                     options.files_given ? options.given_files
+                                         : std::vector<std::string>{settings.text_file},
+                     hooks.stop_requested, status);
+        run.finish();
+      } else {
+        ResumeRun run(settings, db, false, progress, hooks);
+        rejects.write_with_checkpoints(db, run);
+        settings.text_file = files.front();
+        report.begin_file(files.front(), progress);
+        run.follow(files.front());
+        report.end_file(progress);
+        run.finish();
+      }
     } catch (...) {
       if (stop_request().empty()) throw;
+      report.end_file(progress);
     }
   } else {
     hooks.stored = [&](std::uint64_t count) {
-      stored = count;
+      report.records = stored = count;
       check_stop_request();
     };
     ResumeRun run(settings, db, false, progress, hooks, files.size() > 1);
+    rejects.write_with_checkpoints(db, run);
     for (const std::string& name : files) {
       settings.text_file = name;
+      report.begin_file(name, progress);
       run.load(name);
+      report.end_file(progress);
     }
     run.finish();
   }
-  summarise(db, options, stored, start);
+  summarise(db, options, stored, start, rejects, report.rejected);
 }
 
 }  // namespace
@@ -200,7 +269,8 @@ namespace {
 
 // The single-file run of the default mode and of --single-transaction.
 void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgress& progress,
-                  std::chrono::steady_clock::time_point start) {
+                  std::chrono::steady_clock::time_point start, RunRejects& rejects,
+                  RunReport& report) {
   // With "*" the table is emptied before the first line is read: a typo
   // found only then would cost the table its rows.
   TextFile file(settings);
@@ -211,39 +281,53 @@ void run_one_file(RunSettings& settings, const CliOptions& options, ImportProgre
   {
     ProgressDisplay display(STDERR_FILENO, file);
     const auto notice = [&](std::uint64_t count) {
-      stored = count;
+      report.records = stored = count;
       display.record_stored(count);
       check_stop_request();
     };
+    report.begin_file(settings.text_file, progress);
     if (options.single_transaction) {
       connect_and_go_in_one_transaction(settings, db, file, &progress, notice,
-                                        check_stop_request);
+                                        check_stop_request, rejects.in_transaction());
     } else {
       db_connect(settings, db);
-      AppendingSink sink(db.itab, notice);
-      go(settings, file, sink, &progress);
+      rejects.write_alone(db, settings.text_file);
+      AppendingSink sink(db.itab, notice, options.rejects ? &db.access_con.engine() : nullptr);
+      go(settings, file, sink, &progress, rejects.offered());
     }
+    report.end_file(progress);
   }
-  summarise(db, options, stored, start);
+  summarise(db, options, stored, start, rejects, report.rejected);
 }
 
 }  // namespace
 
 void run_import(RunSettings& settings, const CliOptions& options,
-                ImportProgress& progress) {
-  const auto start = std::chrono::steady_clock::now();
+                ImportProgress& progress, RunReport& report) {
+  const auto start = report.start;
+  RunRejects rejects(options, settings, report);
   // SIGINT and SIGTERM end the run with its message, also while it waits
   // for input or for the server: a partial load must never look like a
   // success.
   StopRequests stops;
   try {
-    if (options.resume || options.files_given)
-      run_files(settings, options, progress, start);
+    if (options.resume || options.files_given) {
+      // Kadrum expands the patterns after "--" itself; under --follow one
+      // that matches nothing yet is a folder waiting for its files.
+      CliOptions expanded = options;
+      if (options.files_given) expanded.files = expand_file_arguments(options.files, options.follow);
+      expanded.given_files = options.files;
+      run_files(settings, expanded, progress, start, rejects, report);
+    }
     else
-      run_one_file(settings, options, progress, start);
+      run_one_file(settings, options, progress, start, rejects, report);
   } catch (const CommitOutcomeUnknown&) {
+    rejects.tell_the_rest();
     throw;
   } catch (...) {
+    report.end_file(progress);
+    rejects.tell_the_rest();
+    if (options.single_transaction) report.none_kept();
     // Whatever a stop made fail (a cancelled statement, a closed
     // connection, an ended read) is told as the stop it was.
     const std::string_view signal = stop_request();

@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "import/import_run.h"
 #include "base/run_settings.h"
+#include "cli/run_report.h"
 
 namespace kadrum {
 
@@ -19,9 +20,10 @@ void run_preview(RunSettings& settings, const CliOptions& options, ImportProgres
 
 // Creates the database first when asked and none is there, then "db
 // connect" and "go" (in one transaction when asked), showing progress on a
-// terminal and a summary line on standard error. Throws what those actions
-// throw.
+// terminal and a summary line on standard error; with --rejects a line that
+// cannot become a record goes to kadrum_rejects instead. Counts into
+// "report", also when it fails. Throws what those actions throw.
 void run_import(RunSettings& settings, const CliOptions& options,
-                ImportProgress& progress);
+                ImportProgress& progress, RunReport& report);
 
 }  // namespace kadrum

@@ -22,8 +22,9 @@ namespace {
 
 // One line on standard error: the shown text, behind the file and line
 // number when a data line failed; then the decimal separator hint, if any.
-void report(const std::exception& error, const kadrum::RunSettings& settings,
-            const kadrum::CliOptions& options, const kadrum::ImportProgress& progress) {
+// Returns the message line as shown, without its line end.
+std::string report(const std::exception& error, const kadrum::RunSettings& settings,
+                   const kadrum::CliOptions& options, const kadrum::ImportProgress& progress) {
   std::string where;
   if (progress.in_data_line && !dynamic_cast<const kadrum::OutputError*>(&error)) {
     where = kadrum::text_file_label(settings) + ':' + std::to_string(progress.line) + ": ";
@@ -38,6 +39,7 @@ void report(const std::exception& error, const kadrum::RunSettings& settings,
   const std::string hint = kadrum::decimal_separator_hint(
       error, kadrum::locale_formats().decimal_separator, !options.decimal.empty());
   if (!hint.empty()) kadrum::write_text(2, hint + "\n");
+  return where + text;
 }
 
 // Writes "text" to standard output; returns the exit status. A text lost on
@@ -80,17 +82,23 @@ int main(int argc, char** argv) {
     kadrum::write_text(2, note + "\n");
 
   kadrum::ImportProgress progress;
+  kadrum::RunReport run;
+  // --json: one object on standard output, whatever the outcome.
+  const auto finish = [&](int status, const std::string& message) {
+    if (!options.json) return status;
+    const int printed = print_text(kadrum::json_report(run, status, message));
+    return printed != 0 ? printed : status;
+  };
   try {
     if (options.dry_run)
       kadrum::run_preview(settings, options, progress);
     else
-      kadrum::run_import(settings, options, progress);
+      kadrum::run_import(settings, options, progress, run);
   } catch (const std::exception& error) {
-    report(error, settings, options, progress);
-    return 1;
+    return finish(1, report(error, settings, options, progress));
   } catch (...) {
-    report(std::runtime_error(""), settings, options, progress);
-    return 1;
+    return finish(1, report(std::runtime_error(""), settings, options, progress));
   }
-  return 0;
+  // Every line reached its end, but not every line became a record.
+  return finish(run.rejected > 0 ? 3 : 0, "");
 }

@@ -35,13 +35,13 @@ constexpr std::string_view kOverflowMessage = messages::float_overflow;
 
 [[noreturn]] void fail(std::string_view format, std::string_view text,
                        std::string_view field_name) {
-  throw Error(fill_message(format, {text, field_name}));
+  throw LineFault(fill_message(format, {text, field_name}));
 }
 
 // The range message's numbers are whole numbers, written as decimal text.
 [[noreturn]] void fail_range(std::int32_t value, std::string_view field_name,
                              std::int32_t low, std::int32_t high) {
-  throw Error(fill_message(kRangeMessage, {std::to_string(value), field_name,
+  throw LineFault(fill_message(kRangeMessage, {std::to_string(value), field_name,
                                     std::to_string(low),
                                     std::to_string(high)}));
 }
@@ -52,7 +52,7 @@ Value convert_floating(std::string_view text, std::string_view field_name,
       parse_float_text(text, formats.decimal_separator);
   switch (result.status) {
     case FloatTextStatus::ok: return result.value;
-    case FloatTextStatus::overflow: throw Error(std::string(kOverflowMessage));
+    case FloatTextStatus::overflow: throw LineFault(std::string(kOverflowMessage));
     case FloatTextStatus::invalid: break;
   }
   throw FloatTextError(fill_message(kFloatingMessage, {text, field_name}), text);
@@ -144,7 +144,7 @@ Value convert_date_kind(std::string_view text, FieldKind kind,
       message = kDateTimeMessage;
       break;
   }
-  if (!value) throw Error(fill_message(message, {text}));
+  if (!value) throw LineFault(fill_message(message, {text}));
   return *value;
 }
 

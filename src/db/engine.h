@@ -65,6 +65,11 @@ class EngineTable {
   // Sends the records held back to go in bulk, so that a refused one fails
   // here rather than at the commit. Throws ProviderError as insert does.
   virtual void send_held_records() {}
+  // With "on", each record goes to the database alone, when it is stored,
+  // also inside a transaction: a refused one fails its own insert. For
+  // finding the record of a refused bulk send. Does nothing on an engine
+  // that always stores records alone.
+  virtual void store_one_by_one(bool /*on*/) {}
 
  protected:
   // Makes the engine ready to store records with values for "positions".
@@ -212,6 +217,19 @@ class Engine {
   // replaced meanwhile), so that records stored in it are not reported as
   // kept. Does nothing where the engine has no such notion.
   virtual void check_still_reachable() const {}
+
+  // Inside the caller's transaction: sets the savepoint "name" (Kadrum's
+  // own fixed name), releases it, or undoes everything since it and keeps
+  // it. A record held back for a bulk send belongs to what follows the
+  // last call. Each throws ProviderError. The default runs the SQL
+  // statements.
+  virtual void set_savepoint(std::string_view name);
+  virtual void release_savepoint(std::string_view name);
+  virtual void roll_back_to_savepoint(std::string_view name);
+  // False where a savepoint does not last beyond the next statement (a
+  // driver that wraps every statement in a savepoint of its own and
+  // releases it), but every failed statement is undone alone.
+  virtual bool keeps_savepoints() const { return true; }
 
  protected:
   // The column type of the recreated table's three number columns.

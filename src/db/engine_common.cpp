@@ -42,6 +42,18 @@ std::vector<std::vector<std::string>> Engine::select_text(std::string_view) {
   throw ProviderError("Diese Datenbank kann keine Abfrageergebnisse lesen");
 }
 
+void Engine::set_savepoint(std::string_view name) {
+  execute("SAVEPOINT " + std::string(name), 0);
+}
+
+void Engine::release_savepoint(std::string_view name) {
+  execute("RELEASE SAVEPOINT " + std::string(name), 0);
+}
+
+void Engine::roll_back_to_savepoint(std::string_view name) {
+  execute("ROLLBACK TO SAVEPOINT " + std::string(name), 0);
+}
+
 std::unique_ptr<EngineLock> Engine::try_lock(std::string_view) {
   return std::make_unique<EngineLock>();
 }

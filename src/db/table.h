@@ -54,6 +54,8 @@ class Table {
   // Sends the records the engine holds back to send in bulk, only while
   // open; see EngineTable::send_held_records.
   void send_held_records();
+  // Only while open; see EngineTable::store_one_by_one.
+  void store_one_by_one(bool on) { if (cursor_) cursor_->store_one_by_one(on); }
 
  private:
   // update, with "tag" naming the record as insert_values says.

@@ -83,18 +83,39 @@ void import_run(const RunSettings& settings, const AppendOperation& append,
 }
 
 void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendOperation& append,
-                  ImportProgress& at, const std::function<bool()>& stop) {
+                  ImportProgress& at, const std::function<bool()>& stop, LineRejects* rejects) {
   // Made at the first data line, so that a bad item number is reported
   // there and a file without data lines never converts one.
   std::optional<RowBuilder> rows;
   std::string_view line;
+  if (rejects) cursor.cut_long_lines();
+  const auto rejected = [&](const std::exception& error) {
+    return rejects->reject({cursor.lines(), cursor.line_start(), cursor.offset(), line,
+                            cursor.line_cut()},
+                           error);
+  };
   try {
     while (cursor.next(line)) {
       at.line = cursor.lines();
+      if (at.first_line == 0) at.first_line = at.line;
       at.in_data_line = true;
+      at.line_text = line;
+      at.line_start = cursor.line_start();
       if (!rows) rows.emplace(settings);
-      append((*rows)(line));
-      ++at.rows;
+      if (!rejects) {
+        append((*rows)(line));
+        ++at.rows;
+      } else if (cursor.line_cut()) {
+        const LineFault too_long(long_line_message(at.line, cursor.max_line_length()));
+        if (!rejected(too_long)) throw too_long;
+      } else {
+        try {
+          append((*rows)(line));
+          ++at.rows;
+        } catch (const std::exception& error) {
+          if (!rejected(error)) throw;
+        }
+      }
       at.in_data_line = false;
       if (stop && stop()) return;
     }
@@ -106,7 +127,8 @@ void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendO
 }
 
 void import_run(const RunSettings& settings, ByteSource& file,
-                const AppendOperation& append, ImportProgress* progress) {
+                const AppendOperation& append, ImportProgress* progress,
+                LineRejects* rejects) {
   ImportProgress local;
   ImportProgress& at = progress ? *progress : local;
   at = ImportProgress{};
@@ -114,7 +136,7 @@ void import_run(const RunSettings& settings, ByteSource& file,
   start.headers_left = integer_text_value(settings.header_lines);
   TextDecoder text(file);
   LineCursor cursor(text, start, false);
-  import_lines(settings, cursor, append, at);
+  import_lines(settings, cursor, append, at, {}, rejects);
 }
 
 }  // namespace kadrum

@@ -14,6 +14,7 @@
 #include "base/run_settings.h"
 #include "import/byte_source.h"
 #include "import/line_cursor.h"
+#include "import/line_rejects.h"
 
 namespace kadrum {
 
@@ -23,6 +24,11 @@ struct ImportProgress {
   std::uint64_t line = 0;        // 1-based number of the last line read, 0 before any
   bool in_data_line = false;     // true while a data line's row is built or appended
   std::uint64_t rows = 0;        // rows whose append has returned
+  std::uint64_t first_line = 0;  // the number of the first data line read, 0 before any
+  // While a data line's row is appended: the line as read and where it
+  // starts in the file.
+  std::string_view line_text;
+  std::uint64_t line_start = 0;
 };
 
 // Runs one import with "settings": opens imprtfile (standard input when the
@@ -60,14 +66,18 @@ class RowBuilder {
 
 // As import_run above, reading "file" opened by open_text_file.
 void import_run(const RunSettings& settings, ByteSource& file,
-                const AppendOperation& append, ImportProgress* progress = nullptr);
+                const AppendOperation& append, ImportProgress* progress = nullptr,
+                LineRejects* rejects = nullptr);
 
 // The one loop of every import: calls "append" with the row of each data
 // line "cursor" reads, in file order, keeping "at" up to date (its line
 // counts from the file's start); after each row, ends early when "stop"
 // returns true. Throws kadrum::Error for a bad item number at the first
-// data line, and what the cursor and "append" throw.
+// data line, and what the cursor and "append" throw. With "rejects", a
+// line over the length limit and a line whose append throws are offered to
+// it first (see LineRejects), and the run goes on when it takes them.
 void import_lines(const RunSettings& settings, LineCursor& cursor, const AppendOperation& append,
-                  ImportProgress& at, const std::function<bool()>& stop = {});
+                  ImportProgress& at, const std::function<bool()>& stop = {},
+                  LineRejects* rejects = nullptr);
 
 }  // namespace kadrum

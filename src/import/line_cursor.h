@@ -40,6 +40,12 @@ class LineCursor {
   // throw.
   bool next(std::string_view& line);
 
+  // From now on a data line over the length limit is returned cut (see
+  // LineReader::cut_long_lines) instead of refused; line_cut() tells.
+  void cut_long_lines() { reader_.cut_long_lines(); }
+  bool line_cut() const { return reader_.last_line_cut(); }
+  std::size_t max_line_length() const { return reader_.max_line_length(); }
+
   // The lines used up, counted from the file's start: the number of the
   // data line last returned.
   std::uint64_t lines() const { return lines_; }

@@ -42,12 +42,19 @@ LineExtent line_extent(const char* begin, std::size_t available) {
   return {length, lf != nullptr && !eot, eot != nullptr};
 }
 
-[[noreturn]] void refuse_long_line(std::uint64_t number, std::size_t limit) {
+}  // namespace
+
+std::string long_line_message(std::uint64_t number, std::size_t limit) {
   constexpr std::size_t kMiB = 1024 * 1024;
   const std::string size = limit % kMiB == 0 ? std::to_string(limit / kMiB) + " MiB"
                                              : std::to_string(limit) + " Bytes";
-  throw Error(fill_message("Zeile %d der Textdatei ist länger als %s",
-                           {std::to_string(number), size}));
+  return fill_message("Zeile %d der Textdatei ist länger als %s", {std::to_string(number), size});
+}
+
+namespace {
+
+[[noreturn]] void refuse_long_line(std::uint64_t number, std::size_t limit) {
+  throw LineFault(long_line_message(number, limit));
 }
 
 }  // namespace
@@ -77,12 +84,20 @@ void LineReader::read_line(std::string& line) {
   line.clear();
   ++lines_begun_;
   last_line_ended_ = false;
+  last_line_cut_ = false;
   while (fill()) {
     const char* begin = buffer_.get() + pos_;
     const auto [length, lf, eot] = line_extent(begin, end_ - pos_);
-    make_room(line, length);
-    append_without_cr(line, begin, begin + length);
-    if (line.size() > max_line_length_) refuse_long_line(lines_begun_, max_line_length_);
+    // Once cut, the rest of the line is only looked through for its end.
+    if (!last_line_cut_) {
+      make_room(line, length);
+      append_without_cr(line, begin, begin + length);
+      if (line.size() > max_line_length_) {
+        if (!cut_long_lines_) refuse_long_line(lines_begun_, max_line_length_);
+        line.resize(max_line_length_);
+        last_line_cut_ = true;
+      }
+    }
     if (lf || eot) {
       last_line_ended_ = true;
       pos_ += length + 1;
@@ -105,6 +120,7 @@ std::string_view LineReader::next_line(std::string& room) {
       if (!cr || pair_end) {
         ++lines_begun_;
         last_line_ended_ = true;
+        last_line_cut_ = false;
         pos_ += length + 1;
         return {begin, pair_end ? length - 1 : length};
       }

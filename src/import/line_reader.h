@@ -39,6 +39,14 @@ class LineReader {
   // or testing member.
   std::string_view next_line(std::string& room);
 
+  // From now on a line beyond the limit is cut, not refused: it keeps its
+  // first "max_line_length" bytes, the rest up to its line end is read and
+  // passed over, and last_line_cut() tells. Memory stays bounded as before.
+  void cut_long_lines() { cut_long_lines_ = true; }
+  // True when the last line returned was cut (see cut_long_lines).
+  bool last_line_cut() const { return last_line_cut_; }
+  std::size_t max_line_length() const { return max_line_length_; }
+
   // For a source that begins after "lines" lines of its file (a resumed
   // read): the numbers in messages then count from the file's start. Call
   // before the first read.
@@ -73,6 +81,11 @@ class LineReader {
   bool source_ended_ = false;
   std::uint64_t source_bytes_ = 0;
   bool last_line_ended_ = true;
+  bool cut_long_lines_ = false;
+  bool last_line_cut_ = false;
 };
+
+// The message for line "number" grown beyond "limit" bytes.
+std::string long_line_message(std::uint64_t number, std::size_t limit);
 
 }  // namespace kadrum

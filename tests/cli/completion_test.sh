@@ -29,7 +29,7 @@ breaks=$' \t\n"\'><=;|&(:'   # bash's default: "=" breaks words
 plain=$' \t\n"\'><;|&(:'     # "=" taken out, as some users do
 expect kadrum-cli 'kadrum-cli --s' "$breaks" '[--single-transaction]'
 expect kadrum-cli 'kadrum-cli ' "$breaks" \
-  '[--dry-run][--create-database][--single-transaction][--resume][--follow][--help][--version][DB=][RT=][HD=][FN=][IN=][I1=][I2=][I3=][GO][!][\*]'
+  '[--dry-run][--create-database][--single-transaction][--resume][--follow][--rejects][--max-errors=][--quiet][--json][--help][--version][DB=][RT=][HD=][FN=][IN=][I1=][I2=][I3=][GO][!][\*]'
 expect kadrum 'kadrum -' "$breaks" '[--version]'
 expect kadrum-cli 'kadrum-cli I' "$breaks" '[IN=][I1=][I2=][I3=]'
 expect kadrum-cli 'kadrum-cli *' "$breaks" '[\*]'
@@ -51,5 +51,5 @@ expect kadrum-cli 'kadrum-cli -- ' "$breaks" '[data/][co2.db][co2.txt]'
 expect kadrum-cli 'kadrum-cli --dry-run -- co2.t' "$breaks" '[co2.txt]'
 expect kadrum-cli 'kadrum-cli -- --d' "$breaks" ''
 expect kadrum-cli 'kadrum-cli -- d' "$plain" '[data/]'
-expect kadrum-cli 'kadrum-cli --' "$breaks" '[--dry-run][--create-database][--single-transaction][--resume][--follow][--help][--version]'
+expect kadrum-cli 'kadrum-cli --' "$breaks" '[--dry-run][--create-database][--single-transaction][--resume][--follow][--rejects][--max-errors=][--quiet][--json][--help][--version]'
 exit $failed

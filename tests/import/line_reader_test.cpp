@@ -144,6 +144,34 @@ TEST(LineReader, LineBeyondTheLimitIsRefusedByItsNumber) {
   EXPECT_LE(endless.served(), kMaxLineLength + 256 * 1024);
 }
 
+// Fault caught: a cut line took the bytes after its limit as the next
+// line, or a line under the limit came cut.
+TEST(LineReader, CutLineKeepsItsStartAndTheNextLineFollowsWhole) {
+  const LinesCase cases[] = {
+      {"1234567890\nab\n", {"1234567890", "ab"}},
+      {"12345678901234\r\nab\n", {"1234567890", "ab"}},
+      {"123456789012\x1a" "ab", {"1234567890", "ab"}},
+      {"a\n1234567890123", {"a", "1234567890"}},
+  };
+  for (const LinesCase& c : cases) {
+    for (std::size_t size : kBufferSizes) {
+      MemoryByteSource source(c.data);
+      LineReader reader(source, size, 10);
+      reader.cut_long_lines();
+      Lines lines;
+      std::vector<bool> cut;
+      std::string room;
+      while (!reader.exhausted()) {
+        lines.emplace_back(reader.next_line(room));
+        cut.push_back(reader.last_line_cut());
+      }
+      EXPECT_EQ(lines, c.expected) << c.data << " " << size;
+      for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(cut[i], c.data.find(lines[i] + "1") != std::string::npos) << c.data;
+    }
+  }
+}
+
 TEST(LineReader, ReadingPastTheEndYieldsEmptyLines) {
   for (std::size_t size : kBufferSizes) {
     MemoryByteSource source("a");

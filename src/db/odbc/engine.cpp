@@ -145,6 +145,8 @@ void OdbcEngine::begin() {
   session_->set_in_transaction(true);
 }
 
+bool OdbcEngine::keeps_savepoints() const { return session_->dialect().dbms != "PostgreSQL"; }
+
 void OdbcEngine::commit() {
   if (!session_->in_transaction()) throw ProviderError("Es läuft keine Transaktion");
   session_->send_waiting();

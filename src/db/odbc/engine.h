@@ -45,6 +45,8 @@ class OdbcEngine final : public Engine {
   std::unique_ptr<EngineTable> open_table(std::string_view name) override;
   void begin() override;
   void commit() override;
+  // PostgreSQL's driver wraps each statement in a savepoint of its own.
+  bool keeps_savepoints() const override;
   void rollback() noexcept override;
   // Where drop and create commit at once: with RENAME TABLE a fresh table
   // is filled and swapped in (at once, or at the commit inside a

@@ -378,7 +378,7 @@ void OdbcTable::prepare(std::span<const std::size_t> positions) {
 }
 
 void OdbcTable::store(std::span<const Value> values, std::uint64_t tag) {
-  if (!session_->in_transaction() || !session_->dialect().parameter_arrays) {
+  if (one_by_one_ || !session_->in_transaction() || !session_->dialect().parameter_arrays) {
     // Autocommit: the record is committed when the execution returns.
     session_->send_waiting();
     block_->clear();

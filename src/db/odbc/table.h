@@ -99,6 +99,7 @@ class OdbcTable final : public EngineTable {
   // named by its tag.
   void store(std::span<const Value> values, std::uint64_t tag) override;
   void send_held_records() override;
+  void store_one_by_one(bool on) override { one_by_one_ = on; }
 
  private:
   void read_columns(SQLHANDLE select);
@@ -108,6 +109,7 @@ class OdbcTable final : public EngineTable {
   std::vector<EngineField> fields_;
   bool accepts_new_records_ = false;
   std::shared_ptr<Block> block_;
+  bool one_by_one_ = false;
 };
 
 }  // namespace kadrum::odbc

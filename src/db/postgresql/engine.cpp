@@ -287,6 +287,20 @@ void PostgresEngine::commit() {
     throw ProviderError("Die Transaktion ist gescheitert und wurde zurückgenommen");
 }
 
+void PostgresEngine::set_savepoint(std::string_view name) {
+  run(session_->command(), "SAVEPOINT " + std::string(name));
+}
+
+void PostgresEngine::release_savepoint(std::string_view name) {
+  run(session_->command(), "RELEASE SAVEPOINT " + std::string(name));
+}
+
+void PostgresEngine::roll_back_to_savepoint(std::string_view name) {
+  // A COPY still running belongs to what is undone.
+  session_->abandon_copy();
+  run(session_->command(), "ROLLBACK TO SAVEPOINT " + std::string(name));
+}
+
 void PostgresEngine::rollback() noexcept {
   session_->abandon_copy();
   session_->abandon_short();

@@ -37,6 +37,11 @@ class PostgresEngine final : public Engine {
   void begin_short() override;
   void commit() override;
   void rollback() noexcept override;
+  // Straight on the connection: behind the savepoint of a command, as
+  // execute runs it, a savepoint would end with that command's.
+  void set_savepoint(std::string_view name) override;
+  void release_savepoint(std::string_view name) override;
+  void roll_back_to_savepoint(std::string_view name) override;
   const SqlDialect& sql_dialect() const override { return postgresql_sql; }
 
  protected:

@@ -303,7 +303,11 @@ pg_conn* Session::command() {
   // the record it met.
   if (!context || server_side_stop(PQresultErrorField(result.get(), PG_DIAG_SQLSTATE)))
     throw failure;
-  throw ProviderError(std::string(failure.what()) + " (" + one_line(context) + ")");
+  // Its SQLSTATE goes along: the record's fault stays told apart from the
+  // server's.
+  throw ProviderError(failure.german(),
+                      trim_description(failure.engine_text()) + ") (" + one_line(context),
+                      failure.code());
 }
 
 void Session::copy_row(const std::string& statement, std::string_view row,

@@ -283,7 +283,7 @@ void PostgresTable::store(std::span<const Value> values, std::uint64_t) {
   // the records stream in one COPY instead of a round trip each.
   // A short transaction's record or two would pay more for starting and
   // ending a COPY than they save.
-  if (!copy_sql_.empty() && !session_->short_transaction() &&
+  if (!copy_sql_.empty() && !one_by_one_ && !session_->short_transaction() &&
       (session_->copying() || session_->in_transaction())) {
     if (binary_sizes_.empty()) {
       write_texts(values);

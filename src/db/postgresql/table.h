@@ -34,6 +34,8 @@ class PostgresTable final : public EngineTable {
   // short transaction (Session::begin_short) the INSERT is held back and
   // goes with the commit.
   void store(std::span<const Value> values, std::uint64_t tag) override;
+  // Inside a transaction each record by its own INSERT, not in the COPY.
+  void store_one_by_one(bool on) override { one_by_one_ = on; }
 
  private:
   struct Column {
@@ -64,6 +66,7 @@ class PostgresTable final : public EngineTable {
   std::vector<unsigned> parameter_types_;
   std::string insert_name_;
   std::string copy_sql_;  // empty when a COPY cannot take these columns
+  bool one_by_one_ = false;
   std::vector<int> binary_sizes_;  // per position; empty for a text COPY
   // The texts of the record, NULL as a null pointer; kept so that each
   // record reuses their room.
