@@ -11,7 +11,7 @@
 #include "base/stop_signal.h"
 #include "db/engine.h"
 #include "db/lock_file.h"
-#include "db/sqlite/row_block.h"
+#include "db/sqlite/multirow/row_block.h"
 #include "db/sqlite/session.h"
 
 namespace kadrum::sqlite {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/engine.h"
-#include "db/sqlite/row_block.h"
+#include "db/sqlite/multirow/row_block.h"
 #include "db/sqlite/session.h"
 
 namespace kadrum::sqlite {

@@ -1,4 +1,4 @@
-#include "db/sqlite/row_block.h"
+#include "db/sqlite/multirow/row_block.h"
 
 #include <sqlite3.h>
 
