@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
-# --resume and --follow beside the plain runs, on SQLite: per-record import
-# of 20,000 lines with and without --resume, --single-transaction of
-# 1,000,000 lines with and without it, the peak memory of --follow over
-# 1,000,000 appended lines against 10,000, and --follow's latency from a
-# line's append to its commit. Arguments: the big and the small line count.
+# --resume and --follow beside the plain runs, on SQLite: a backlog (a
+# complete file of 200,000 lines) per record with and without --resume,
+# --single-transaction of 1,000,000 lines with and without it, the peak
+# memory of --follow over 1,000,000 appended lines against 10,000, and
+# --follow's latency from a line's append to its commit; on PostgreSQL the
+# backlog of 20,000 lines. Arguments: the big, the small (PostgreSQL) and
+# the backlog line count.
 #
-# Per-record --resume on SQLite stays well below the plain rate: each
-# commit writes two pages into the write-ahead log instead of one (the
-# record's and the checkpoint row's), and each frame costs its checksum,
-# its entry in the log's index and two writes; by instruction count
-# (valgrind --tool=callgrind, 5,000 records) a record costs about 19,000
-# instructions plain and 43,000 with --resume, whose checkpoint also
-# compares the offset it read and keeps the hash of the line it ends.
+# Plain per-record mode commits each record; --resume commits up to 10,000
+# records, or what 250 ms bring, with one checkpoint, so that a backlog
+# loads at nearly one-transaction speed while a line that arrives alone is
+# still committed as soon as it is read.
 source "$(dirname "$0")/common.sh"
 big=${1:-1000000}
 small=${2:-20000}
+backlog=${3:-200000}
 
 generate "$big" "$work/big.txt"
 generate "$small" "$work/small.txt"
+generate "$backlog" "$work/backlog.txt"
 generate 10000 "$work/10k.txt"
 
 # fresh: a new database with an empty table t.
@@ -43,7 +44,7 @@ best_pair() {
 }
 
 args=(DB="$work/db" RT=t HD=0 IN=4)
-read -r p_plain p_resume < <(best_pair "$work/small.txt")
+read -r p_plain p_resume < <(best_pair "$work/backlog.txt")
 read -r s_plain s_resume < <(best_pair "$work/big.txt" --single-transaction)
 
 # follow_peak FILE: --follow on an empty file while FILE's lines are appended
@@ -95,11 +96,11 @@ kill -TERM "$follower"; wait "$follower" || true
 read -r l50 l99 lmax <<< "$latency"
 
 printf '%-46s %9s %12s\n' "" seconds records/s
-printf '%-46s %9s %12s\n' "per record, $small lines" "$p_plain" "$(rate "$small" "$p_plain")"
-printf '%-46s %9s %12s\n' "per record, $small lines, --resume" "$p_resume" "$(rate "$small" "$p_resume")"
+printf '%-46s %9s %12s\n' "per record, $backlog lines" "$p_plain" "$(rate "$backlog" "$p_plain")"
+printf '%-46s %9s %12s\n' "per record, $backlog lines, --resume" "$p_resume" "$(rate "$backlog" "$p_resume")"
 printf '%-46s %9s %12s\n' "--single-transaction, $big lines" "$s_plain" "$(rate "$big" "$s_plain")"
 printf '%-46s %9s %12s\n' "--single-transaction, $big lines, --resume" "$s_resume" "$(rate "$big" "$s_resume")"
-echo "per record: --resume / plain rate:          $(ratio "$p_plain" "$p_resume")  (aim: 0.80 or more)"
+echo "backlog: --resume / plain per-record rate:   $(ratio "$p_plain" "$p_resume")  (aim: 3.00 or more; before commit groups 0.66)"
 echo "single transaction: --resume / plain rate:  $(ratio "$s_plain" "$s_resume")  (aim: 0.95 or more)"
 echo "--follow peak memory: 10,000 lines ${f_small} KiB, $big lines ${f_big} KiB"
 echo "--follow latency append to commit: median ${l50} ms, 99th percentile ${l99} ms, max ${lmax} ms (aim: under 1000 ms)"
@@ -133,5 +134,5 @@ if [ -x "$pg_bindir/initdb" ]; then
   echo
   printf '%-46s %9s %12s\n' "PostgreSQL, per record, $small lines" "$pa" "$(rate "$small" "$pa")"
   printf '%-46s %9s %12s\n' "PostgreSQL, per record, $small lines, --resume" "$pb" "$(rate "$small" "$pb")"
-  echo "PostgreSQL per record: --resume / plain rate: $(ratio "$pa" "$pb")  (aim: 0.80 or more)"
+  echo "PostgreSQL backlog: --resume / plain per-record rate: $(ratio "$pa" "$pb")  (aim: 3.00 or more; before commit groups 0.74)"
 fi

@@ -134,7 +134,15 @@ bool Rejects::reject(const RejectedLine& line, const std::exception& error) {
     count = ++count_;
   }
   const std::string reason = display_text(error);
-  keep_(line, reason);
+  try {
+    keep_(line, reason);
+  } catch (...) {
+    // Not kept: the line may be offered again (a resumed run reads it
+    // again after a failed commit group).
+    const std::lock_guard lock(mutex_);
+    --count_;
+    throw;
+  }
   if (kept_) kept_(line, reason, count);
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <exception>
 
 #include "actions/row_append.h"
 #include "actions/storing_thread.h"
@@ -17,6 +19,17 @@
 namespace kadrum {
 
 namespace {
+
+// A commit group ends after this many records or this long, and whenever
+// no complete line is waiting: a backlog commits a few times a second, and
+// a line that arrives alone is committed as soon as it is read.
+constexpr std::uint64_t kGroupLines = 10'000;
+constexpr auto kGroupTime = std::chrono::milliseconds(250);
+
+// Thrown past import_lines when a commit group failed and was rolled back,
+// so that read_lines reads its lines again. No std::exception: no handler
+// of a line's fault may take it for one.
+struct GroupRolledBack {};
 
 // Reads an open file from where its descriptor stands; the descriptor stays
 // open, so that a later pass starts again from the checkpoint.
@@ -78,6 +91,28 @@ struct ResumeRun::OpenFile {
     FileInfo info;
     return file_info(label, info) && (info.device != device || info.inode != inode);
   }
+};
+
+// Lines committed in one transaction with the checkpoint of the last, and
+// where the file stood before them, to read them again one by one when the
+// group fails.
+struct ResumeRun::Group {
+  explicit Group(Engine& engine) : transaction(engine) {}
+  Transaction transaction;
+  std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+  std::uint64_t lines = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t line = 0;
+  std::uint64_t records = 0;
+  std::uint64_t stored_now = 0;
+  std::uint64_t line_start = 0;
+  std::uint64_t run_stored = 0;
+  std::uint64_t fingerprint_bytes = 0;
+  std::string fingerprint;
+  std::int64_t headers_left = 0;
+  bool past_first_data_line = false;
+  CheckpointRow::Known known;
+  ImportProgress progress;
 };
 
 ResumeRun::ResumeRun(const RunSettings& settings, DatabaseObjects& db, bool one_transaction,
@@ -293,6 +328,32 @@ bool ResumeRun::unfinished_line_still_open() {
 }
 
 void ResumeRun::read_lines() {
+  for (;;) {
+    try {
+      read_available_lines();
+      if (end_group()) break;
+    } catch (const GroupRolledBack&) {
+    } catch (...) {
+      // A line that cannot be read or converted ends the run after the
+      // lines before it; an earlier line that the database refused only
+      // at the group's commit is the one found when they are read again.
+      if (!group_) {
+        replay_through_ = 0;
+        throw;
+      }
+      const std::exception_ptr failure = std::current_exception();
+      const std::uint64_t failed_at = progress_.line;
+      if (end_group()) {
+        replay_through_ = 0;
+        std::rethrow_exception(failure);
+      }
+      replay_through_ = std::max(replay_through_, failed_at);
+    }
+  }
+  replay_through_ = 0;
+}
+
+void ResumeRun::read_available_lines() {
   OpenFile& f = *file_;
   if (unfinished_line_still_open()) return;
   if (seek_to(f.fd, static_cast<std::int64_t>(f.offset)) < 0)
@@ -337,8 +398,44 @@ Checkpoint ResumeRun::checkpoint_at(std::uint64_t start, std::uint64_t offset, s
 }
 
 void ResumeRun::commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
-                            std::uint64_t records, const std::function<void()>& write) {
+                            std::uint64_t records, const std::function<void()>& write,
+                            bool may_group) {
   OpenFile& f = *file_;
+  if (may_group && !recreate_pending_ && line > replay_through_) {
+    if (!group_) {
+      group_ = std::make_unique<Group>(db_.access_con.engine());
+      Group& g = *group_;
+      g.offset = f.offset;
+      g.line = f.line;
+      g.records = f.records;
+      g.stored_now = f.stored_now;
+      g.line_start = f.line_start;
+      g.run_stored = stored_;
+      g.fingerprint_bytes = f.fingerprint_bytes;
+      g.fingerprint = f.fingerprint;
+      g.headers_left = f.headers_left;
+      g.past_first_data_line = f.past_first_data_line;
+      g.known = f.row->known();
+      g.progress = progress_;
+    }
+    try {
+      write();
+    } catch (const ProviderError& error) {
+      roll_back_group(error.stopped_by_server() ? 0 : line);
+      if (error.stopped_by_server()) throw;
+      throw GroupRolledBack{};
+    } catch (...) {
+      roll_back_group(line);
+      throw GroupRolledBack{};
+    }
+    f.records = records;
+    moved_past(start, end_offset, line);
+    if (++group_->lines >= kGroupLines ||
+        std::chrono::steady_clock::now() - group_->began >= kGroupTime) {
+      if (!end_group()) throw GroupRolledBack{};
+    }
+    return;
+  }
   const bool recreating = recreate_pending_;
   // A refused record may surface only at the commit, after the
   // checkpoint's save: with rejects the run goes on, from the checkpoint
@@ -372,12 +469,68 @@ void ResumeRun::commit_line(std::uint64_t start, std::uint64_t end_offset, std::
     plain.recreate = false;
     open_target_table(plain, db_, false);
   }
+  moved_past(start, end_offset, line);
+}
+
+void ResumeRun::moved_past(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line) {
+  OpenFile& f = *file_;
   f.line_start = start;
   f.offset = end_offset;
   f.line = line;
+  // Past a data line the headers are behind, and a byte 26 at a line's
+  // start ends the data: a group read again starts from here.
+  f.headers_left = 0;
+  f.past_first_data_line = true;
   // A rejected line moves the checkpoint as a stored record does: the
   // full fingerprint follows it at the file's end.
   ++f.stored_now;
+}
+
+bool ResumeRun::end_group() {
+  if (!group_) return true;
+  OpenFile& f = *file_;
+  Checkpoint checkpoint;
+  try {
+    checkpoint = checkpoint_at(f.line_start, f.offset, f.line, f.records, false);
+    f.row->save(checkpoint);
+    group_->transaction.commit();
+  } catch (const CommitOutcomeUnknown&) {
+    roll_back_group(0);
+    throw;
+  } catch (const ProviderError& error) {
+    if (error.stopped_by_server()) {
+      roll_back_group(0);
+      throw;
+    }
+    roll_back_group(f.line);
+    return false;
+  } catch (...) {
+    roll_back_group(f.line);
+    return false;
+  }
+  f.line_hash = checkpoint.line_hash;
+  group_.reset();
+  return true;
+}
+
+void ResumeRun::roll_back_group(std::uint64_t through) noexcept {
+  OpenFile& f = *file_;
+  Group& g = *group_;
+  f.offset = g.offset;
+  f.line = g.line;
+  f.records = g.records;
+  f.stored_now = g.stored_now;
+  f.line_start = g.line_start;
+  f.headers_left = g.headers_left;
+  f.past_first_data_line = g.past_first_data_line;
+  f.row->restore(g.known);
+  stored_ = g.run_stored;
+  // A checkpoint never covers bytes beyond its offset with its fingerprint.
+  f.fingerprint_bytes = g.fingerprint_bytes;
+  f.fingerprint = std::move(g.fingerprint);
+  progress_ = g.progress;
+  replay_through_ = std::max(replay_through_, through);
+  group_.reset();  // rolls the transaction back
 }
 
 void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_offset,
@@ -393,15 +546,18 @@ void ResumeRun::store(const Row& row, std::uint64_t start, std::uint64_t end_off
   } else {
     const LocaleFormats& formats = locale_formats();
     commit_line(start, end_offset, line, f.records + 1,
-                [&] { append_row(db_.itab, row, formats); });
+                [&] { append_row(db_.itab, row, formats); }, true);
   }
   if (hooks_.stored) hooks_.stored(++stored_);
 }
 
 void ResumeRun::keep_reject(const RejectedLine& line,
                             const std::function<void(const std::string&)>& write) {
+  // A reject is counted as it is kept: it never waits in a group that
+  // could still be rolled back and read again.
+  if (!end_group()) throw GroupRolledBack{};
   commit_line(line.byte_offset, line.end_offset, line.line, file_->records,
-              [&] { write(file_->path); });
+              [&] { write(file_->path); }, false);
 }
 
 void ResumeRun::save_full_fingerprint() {

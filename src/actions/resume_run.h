@@ -1,8 +1,9 @@
 // kadrum-cli's --resume and --follow: each data line of a text file stored
 // once, however often the run is repeated or killed. Each record is stored
-// in one transaction with the checkpoint of its file (actions/checkpoint.h),
-// or, in one-transaction mode, every record and checkpoint at the caller's
-// one commit. A last line without its line end is held back: its writer may
+// in one transaction with the checkpoint of its file (actions/checkpoint.h);
+// while more complete lines are waiting, up to 10,000 records, or what
+// 250 ms bring, share one such transaction. In one-transaction mode every
+// record and checkpoint go at the caller's one commit. A last line without its line end is held back: its writer may
 // still be in the middle of it.
 #pragma once
 
@@ -109,20 +110,38 @@ class ResumeRun {
 
  private:
   struct OpenFile;
+  struct Group;
   // Opens "file" and finds where to go on; false when another run stores
   // it and it is passed over.
   bool open(const std::string& file);
   void keep_lock();
   void pass();
+  // Stores the lines of the open file that are there, in commit groups;
+  // those of a group that failed are read again one commit each.
   void read_lines();
+  void read_available_lines();
   // True while the unfinished last line that the pass before ended on has
   // still no line end (and is not over the length limit).
   bool unfinished_line_still_open();
   // Runs "write" and saves the checkpoint after the data line "line"
   // (from "start" to "end_offset", "records" stored up to it) in one short
   // transaction, recreating the table first when that is still pending.
+  // With "may_group" the line joins the open commit group instead (see
+  // Group), which is committed when full; a failure in the group rolls it
+  // back and throws past import_lines for read_lines to read its lines
+  // again, one commit each.
   void commit_line(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line,
-                   std::uint64_t records, const std::function<void()>& write);
+                   std::uint64_t records, const std::function<void()>& write, bool may_group);
+  // Commits the open commit group, if any, with the checkpoint of its last
+  // line. False when it failed and was rolled back: its lines are to be
+  // read again. A stop request and a commit of unknown outcome are thrown.
+  bool end_group();
+  // The open file's position is after the data line "line", which has
+  // gone into the database.
+  void moved_past(std::uint64_t start, std::uint64_t end_offset, std::uint64_t line);
+  // Rolls the open group back, the file's position with it, and marks its
+  // lines up to "through" for one commit each. Never throws.
+  void roll_back_group(std::uint64_t through) noexcept;
   // Stores "row", the data line "line" from "start" to "end_offset".
   void store(const Row& row, std::uint64_t start, std::uint64_t end_offset, std::uint64_t line);
   void save_full_fingerprint();
@@ -148,6 +167,10 @@ class ResumeRun {
   std::map<std::string, std::unique_ptr<OpenFile>> following_;  // see follow_pass
   bool indexes_added_ = false;
   bool fresh_ = false;  // see follow_pass
+  std::unique_ptr<Group> group_;  // the commit group open, see commit_line
+  // The lines up to this one of the file being read are committed one by
+  // one: they are read again after a group of them failed.
+  std::uint64_t replay_through_ = 0;
 };
 
 }  // namespace kadrum
