@@ -2,7 +2,7 @@
 # test-windows.sh: runs the Windows build (scripts/build-windows.sh) under
 # wine64: the unit tests through ctest, kadrum-cli.exe as a program (CO2
 # import compared value for value with the Linux build, the German locale,
-# a bad line, Ctrl+C, the ODBC engine against the host's SQLite ODBC driver,
+# a bad line, patterns, Ctrl+C, the ODBC engine against the host's SQLite ODBC driver,
 # the Access and PostgreSQL messages), and the installer.
 #
 # One wineserver serves the whole run: started persistent (-p) with its
@@ -136,6 +136,34 @@ cli "DB=$(winpath "$work/resume.db")" RT=t HD=1 "FN=$(winpath "$work/Kopie.txt")
   && grep -q 'Kopie.txt hat denselben Inhalt wie .*Resume.txt' "$work/err" \
   && [ "$(sqlite3 "$work/resume.db" 'select count(*) from t')" = "4" ] \
   && pass "--resume: a copy is loaded and told of" || fail "--resume copy: $(cat "$work/err")"
+
+# Patterns after "--", which cmd would not expand: name order, case ignored,
+# a header in each file; a re-run stores nothing; a follower takes a file
+# that comes later (found by polling).
+mkdir -p "$work/st/2026"
+printf 'Kopf\n1 2 2\n' >"$work/st/2026/b.TXT"
+printf 'Kopf\n1 2 1\n' >"$work/st/2026/a.txt"
+printf 'Kopf\n1 2 9\n' >"$work/st/2026/a.csv"
+pattern="$(winpath "$work/st")\\20??\\*.txt"
+sql_svals() { sqlite3 "$work/st.db" 'select group_concat(sval, " ") from (select sval from t order by rowid)'; }
+cli --create-database "DB=$(winpath "$work/st.db")" RT=t HD=1 IN=3 '*' --resume -- "$pattern" \
+  </dev/null 2>"$work/err" \
+  && cli "DB=$(winpath "$work/st.db")" RT=t HD=1 IN=3 --resume -- "$pattern" </dev/null 2>"$work/err" \
+  && [ "$(sql_svals)" = "1.0 2.0" ] \
+  && pass "patterns: name order, case ignored, a re-run stores nothing" \
+  || fail "patterns: $(sql_svals) $(cat "$work/err")"
+wine64 "$out/src/cli/kadrum-cli.exe" "DB=$(winpath "$work/st.db")" RT=t HD=1 IN=3 --follow -- "$pattern" \
+  </dev/null >/dev/null 2>"$work/err" &
+pid=$!
+sleep 2
+printf 'Kopf\n1 2 3\n' >"$work/st/2026/c.txt"
+for _ in $(seq 100); do [ "$(sql_svals)" = "1.0 2.0 3.0" ] && break; sleep 0.2; done
+[ "$(sql_svals)" = "1.0 2.0 3.0" ] && pass "--follow with a pattern takes a file that comes later" \
+  || fail "--follow pattern: $(sql_svals) $(cat "$work/err")"
+kill -INT "$pid" 2>/dev/null || true
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+kill -KILL "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
 
 # The help on Windows: "/?" shows it, and its examples write "*" bare,
 # since cmd would pass quotes on. An argument that matches no form is told.
