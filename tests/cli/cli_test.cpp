@@ -1168,9 +1168,10 @@ TEST_F(CliTest, OdbcMariaDBWithoutStrictModeRefusesAValueItWouldClip) {
 TEST_F(CliTest, OdbcSignalEndsAWaitOnTheServer) {
   kadrum::testing::MariadbTestDatabase db;
   db.exec("CREATE TABLE t (yr double, jday double, sval double)");
-  // One transaction sends its records 2,000 at a time.
+  // One transaction sends its records 10,000 at a time; they reach it in
+  // blocks of 512 from the reading side.
   std::string lines;
-  for (int i = 0; i < 2100; ++i) lines += "1 2 3\n";
+  for (int i = 0; i < 10600; ++i) lines += "1 2 3\n";
   const std::string waiting = "SELECT id FROM information_schema.processlist WHERE db = '" +
                               db.name() + "' AND state LIKE 'Waiting for table%'";
   for (const bool single_transaction : {false, true}) {
@@ -1186,7 +1187,7 @@ TEST_F(CliTest, OdbcSignalEndsAWaitOnTheServer) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(std::regex_match(
         r.err, std::regex(single_transaction
-                              ? "\\(Standardeingabe\\):2000: Abgebrochen durch SIGINT; nichts "
+                              ? "\\(Standardeingabe\\):10000: Abgebrochen durch SIGINT; nichts "
                                 "wurde gespeichert\\.\n"
                               : "\\(Standardeingabe\\):1: Abgebrochen durch SIGINT; die Datensätze "
                                 "davor sind gespeichert\\.\n")))
