@@ -558,6 +558,7 @@ void ResumeRun::keep_reject(const RejectedLine& line,
   if (!end_group()) throw GroupRolledBack{};
   commit_line(line.byte_offset, line.end_offset, line.line, file_->records,
               [&] { write(file_->path); }, false);
+  ++rejected_;
 }
 
 void ResumeRun::save_full_fingerprint() {

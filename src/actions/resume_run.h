@@ -79,6 +79,8 @@ class ResumeRun {
   void finish();
 
   std::uint64_t records() const { return stored_; }
+  // The lines kept as rejects through keep_reject, committed.
+  std::uint64_t rejected() const { return rejected_; }
 
   // --follow over many files: each stays open between calls, under the
   // name it was given by, until let_go or close_idle.
@@ -157,6 +159,7 @@ class ResumeRun {
   ResumeHooks hooks_;
   bool recreate_pending_;
   std::uint64_t stored_ = 0;
+  std::uint64_t rejected_ = 0;
   std::unique_ptr<OpenFile> file_;
   // In one-transaction mode, while a pass runs: the thread that stores, and
   // what the records are converted by.

@@ -184,6 +184,7 @@ class Follower {
   void pass(const std::string& name, bool fresh) {
     Tracked& t = tracked_[name];
     const std::uint64_t stored_before = run_.records();
+    const std::uint64_t rejected_before = run_.rejected();
     gone_.erase(name);
     settings_.text_file = name;
     if (!run_.follow_pass(name, fresh)) {
@@ -200,6 +201,7 @@ class Follower {
     t.open = true;
     t.identity = {s.device, s.inode};
     t.size = s.size;
+    t.state.rejected += run_.rejected() - rejected_before;
     if (run_.records() != stored_before) {
       t.state.last_commit = utc_text(std::time(nullptr), true);
       t.last_change = now;

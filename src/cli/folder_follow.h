@@ -20,6 +20,7 @@ struct FollowedFile {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
   std::uint64_t records = 0;  // stored from it, over all runs
+  std::uint64_t rejected = 0; // kept as rejects by this run
   std::string last_commit;    // "2026-12-10T14:05:09Z" of this run's last record; "" for none
 };
 

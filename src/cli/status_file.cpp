@@ -19,7 +19,8 @@ std::string status_json(const std::string& time, const std::vector<FollowedFile>
     if (i > 0) out += ",";
     out += "\n  {\"path\": " + json_string(f.path) + ", \"offset\": " + std::to_string(f.offset) +
            ", \"size\": " + std::to_string(f.size) + ", \"records\": " +
-           std::to_string(f.records) + ", \"rejected\": 0, \"last_commit\": " +
+           std::to_string(f.records) + ", \"rejected\": " + std::to_string(f.rejected) +
+           ", \"last_commit\": " +
            (f.last_commit.empty() ? std::string("null") : json_string(f.last_commit)) + "}";
   }
   return out + (files.empty() ? "]}\n" : "\n]}\n");

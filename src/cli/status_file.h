@@ -3,8 +3,9 @@
 //   {"time": "2026-12-10T14:05:09Z", "files": [{"path": "/data/a.txt",
 //    "offset": 4711, "size": 4711, "records": 120, "rejected": 0,
 //    "last_commit": "2026-12-10T14:05:08Z"}]}
-// "size" - "offset" is how far the load is behind; "last_commit" is null
-// until the run stored a record from the file.
+// "size" - "offset" is how far the load is behind; "rejected" counts the
+// lines this run kept as rejects (--rejects); "last_commit" is null until
+// the run stored a record from the file.
 #pragma once
 
 #include <string>

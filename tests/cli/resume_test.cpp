@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -591,7 +592,8 @@ TEST_P(ResumeTest, FollowStoresLinesAsTheyArriveThroughRotation) {
 TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   fs::create_directories(path("logs"));
   kadrum::testing::write_file(path("logs/a.txt"), "Kopf\n" + lines(1, 2));
-  const pid_t pid = start({"--follow", "--status-file=status.json", "--", "logs/*.txt"});
+  const pid_t pid =
+      start({"--follow", "--rejects", "--status-file=status.json", "--", "logs/*.txt"});
   const auto has = [&](std::size_t n) { return [&, n] { return stored().size() >= n; }; };
   wait_until(has(2), kPatience);
   kadrum::testing::write_file(path("logs/b.txt"), "Kopf\n" + lines(3, 3));
@@ -611,24 +613,27 @@ TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   wait_until(has(12), kPatience);
   kadrum::testing::write_file(path("logs/d.txt"), "");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  append(path("logs/d.txt"), "Kopf\n" + lines(9, 9));
+  append(path("logs/d.txt"), "Kopf\n" + lines(9, 9) + "1 2 4.5.6\n");
   wait_until(has(13), kPatience);
+  wait_until([&] { return slurp(path("status.json")).find("\"rejected\": 1") != std::string::npos; },
+             kPatience);
   kill(pid, SIGTERM);
   const Outcome r = wait_for(pid);
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 3) << r.err;
   EXPECT_EQ(stored(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 1, 2, 4, 5, 8, 9}));
   std::string status = slurp(path("status.json"));
   const std::regex utc("\"20[0-9-]{8}T[0-9:]{8}Z\"");
   ASSERT_TRUE(std::regex_search(status, utc)) << status;
   status = std::regex_replace(status, utc, "T");
   std::string expected = "{\"time\": T, \"files\": [";
-  for (const auto& [name, records] : {std::pair{"b", 1}, {"c", 5}, {"d", 1}}) {
+  for (const auto& [name, records, rejected] :
+       {std::tuple{"b", 1, 0}, {"c", 5, 0}, {"d", 1, 1}}) {
     const std::string file = path("logs/") + name + ".txt";
     const std::string size = std::to_string(fs::file_size(file));
     expected += std::string(name == std::string("b") ? "" : ",") + "\n  {\"path\": \"" +
                 fs::canonical(file).string() + "\", \"offset\": " + size + ", \"size\": " + size +
                 ", \"records\": " + std::to_string(records) +
-                ", \"rejected\": 0, \"last_commit\": T}";
+                ", \"rejected\": " + std::to_string(rejected) + ", \"last_commit\": T}";
   }
   EXPECT_EQ(status, expected + "\n]}\n");
   const Outcome again = run({"--resume", "--", "logs/*.txt"});
