@@ -106,6 +106,10 @@ class ResumeRun {
     std::uint64_t records = 0; // stored from it, over all runs
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    // The first and last data line the last follow_pass read; 0 when it
+    // read none.
+    std::uint64_t first_line = 0;
+    std::uint64_t last_line = 0;
   };
   // The file open as "name" under follow_pass; false when none is.
   bool file_state(const std::string& name, FileState& state) const;

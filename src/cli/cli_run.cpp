@@ -61,6 +61,21 @@ void check_and_create(const RunSettings& settings, const CliOptions& options) {
 
 // The summary line on standard error, once the records are known to be in
 // the database the path names.
+// The files of a --follow over many files, for --json: the follower
+// counts them, as the progress is shared by all of them.
+void report_followed_files(const std::vector<FollowedFile>& files, RunReport& report) {
+  report.files.clear();
+  for (const FollowedFile& followed : files) {
+    FileReport& file = report.files.emplace_back();
+    file.path = followed.path;
+    file.records = followed.stored;
+    file.rejected = followed.rejected;
+    file.first_line = followed.first_line;
+    file.last_line = followed.last_line;
+    file.ended = true;
+  }
+}
+
 void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t stored,
                std::chrono::steady_clock::time_point start, RunRejects& rejects,
                std::uint64_t rejected) {
@@ -201,8 +216,9 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
     hooks.stored = [&](std::uint64_t count) { report.records = stored = count; };
     hooks.stop_requested = [] { return !stop_request().empty(); };
     hooks.wait_for_change = [&watch](const std::string& path) { watch.wait(path); };
+    const bool many_files = options.files_given || !options.status_file.empty();
     try {
-      if (options.files_given || !options.status_file.empty()) {
+      if (many_files) {
         // Files come and go, and another run may store some of them: such
         // a file is passed over, with one notice.
         std::set<std::string> told;
@@ -210,21 +226,22 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
           if (!text.ends_with("übergangen") || told.insert(text).second)
             write_text(2, text + "\n");
         };
-        std::function<void(const std::vector<FollowedFile>&)> status;
-        if (!options.status_file.empty()) {
-          // A status file that cannot be written fails before the first
-          // record; later, monitoring sees its time stand still.
-          write_status_file(options.status_file, {});
-          status = [&options, failed = false](const std::vector<FollowedFile>& state) mutable {
-            try {
-              write_status_file(options.status_file, state);
-              failed = false;
-            } catch (const Error& error) {
-              if (!failed) write_text(2, "Hinweis: " + display_text(error) + "\n");
-              failed = true;
-            }
-          };
-        }
+        // A status file that cannot be written fails before the first
+        // record; later, monitoring sees its time stand still.
+        if (!options.status_file.empty()) write_status_file(options.status_file, {});
+        const auto status = [&options, &report, failed = false](
+                                const std::vector<FollowedFile>& state,
+                                const std::vector<FollowedFile>& read) mutable {
+          report_followed_files(read, report);
+          if (options.status_file.empty()) return;
+          try {
+            write_status_file(options.status_file, state);
+            failed = false;
+          } catch (const Error& error) {
+            if (!failed) write_text(2, "Hinweis: " + display_text(error) + "\n");
+            failed = true;
+          }
+        };
         ResumeRun run(settings, db, false, progress, hooks, true);
         rejects.write_with_checkpoints(db, run);
         follow_files(settings, run,
@@ -243,7 +260,7 @@ void run_files(RunSettings& settings, const CliOptions& options, ImportProgress&
       }
     } catch (...) {
       if (stop_request().empty()) throw;
-      report.end_file(progress);
+      if (!many_files) report.end_file(progress);
     }
   } else {
     hooks.stored = [&](std::uint64_t count) {

@@ -91,10 +91,9 @@ class Follower {
         ++it;
         continue;
       }
-      settings_.text_file = it->first;
-      run_.let_go(it->first);
+      let_go(it->first, it->second);
       gone_.insert(it->first);
-      it = tracked_.erase(it);
+      it = retire(it);
       rescan_ = true;  // a new file under its name waited for it
     }
     bound_open_files();
@@ -120,6 +119,16 @@ class Follower {
     std::vector<FollowedFile> all;
     for (const auto& [name, t] : tracked_) all.push_back(t.state);
     return all;
+  }
+
+  // Every file this run read, those followed now and those let go, by the
+  // name it was read under: a name read again adds to its counts.
+  std::vector<FollowedFile> files_read() const {
+    std::map<std::string, FollowedFile> all = let_go_;
+    for (const auto& [name, t] : tracked_) add_up(all, t.state);
+    std::vector<FollowedFile> files;
+    for (auto& [path, state] : all) files.push_back(std::move(state));
+    return files;
   }
 
  private:
@@ -202,6 +211,11 @@ class Follower {
     t.identity = {s.device, s.inode};
     t.size = s.size;
     t.state.rejected += run_.rejected() - rejected_before;
+    t.state.stored += run_.records() - stored_before;
+    if (s.first_line != 0) {
+      if (t.state.first_line == 0) t.state.first_line = s.first_line;
+      t.state.last_line = s.last_line;
+    }
     if (run_.records() != stored_before) {
       t.state.last_commit = utc_text(std::time(nullptr), true);
       t.last_change = now;
@@ -226,9 +240,11 @@ class Follower {
       FileInfo now;
       if (file_info(it->first, now) && identity_of(now) == t.identity) return;  // a second link
       settings_.text_file = path;
-      if (run_.follow_pass(path)) run_.let_go(path);
+      counted(t, [&] {
+        if (run_.follow_pass(path)) run_.let_go(path);
+      });
       gone_.insert(it->first);
-      tracked_.erase(it);
+      retire(it);
       return;
     }
   }
@@ -259,11 +275,8 @@ class Follower {
         ++it;
         continue;
       }
-      if (t.open) {
-        settings_.text_file = it->first;
-        run_.let_go(it->first);
-      }
-      it = tracked_.erase(it);
+      if (t.open) let_go(it->first, t);
+      it = retire(it);
     }
     for (const auto& [name, size] : found) {
       const auto it = tracked_.find(name);
@@ -285,6 +298,39 @@ class Follower {
       }
       if (size != t.size || written.count(name) || gone_.count(name)) pass(name, gone_.count(name) > 0);
     }
+  }
+
+  static void add_up(std::map<std::string, FollowedFile>& files, const FollowedFile& state) {
+    if (state.path.empty()) return;  // passed over: another run stores it
+    const auto [it, added] = files.try_emplace(state.path, state);
+    if (added) return;
+    FollowedFile& sum = it->second;
+    sum.stored += state.stored;
+    sum.rejected += state.rejected;
+    if (sum.first_line == 0) sum.first_line = state.first_line;
+    if (state.last_line != 0) sum.last_line = state.last_line;
+  }
+
+  // The records and rejects of "read", a read of t's file outside pass,
+  // count as t's.
+  template <typename Read>
+  void counted(Tracked& t, const Read& read) {
+    const std::uint64_t stored_before = run_.records();
+    const std::uint64_t rejected_before = run_.rejected();
+    read();
+    t.state.stored += run_.records() - stored_before;
+    t.state.rejected += run_.rejected() - rejected_before;
+  }
+
+  void let_go(const std::string& name, Tracked& t) {
+    settings_.text_file = name;
+    counted(t, [&] { run_.let_go(name); });
+  }
+
+  // Forgets a file no longer followed; what this run read of it stays.
+  std::map<std::string, Tracked>::iterator retire(std::map<std::string, Tracked>::iterator it) {
+    add_up(let_go_, it->second.state);
+    return tracked_.erase(it);
   }
 
   void close(const std::string& name, Tracked& t) {
@@ -313,6 +359,7 @@ class Follower {
   std::vector<Pattern> patterns_;
   FolderWatch watch_;
   std::map<std::string, Tracked> tracked_;
+  std::map<std::string, FollowedFile> let_go_;  // what this run read of files let go
   // Names whose file was seen to go: a file that comes under one is new.
   std::set<std::string> gone_;
   bool stored_ = false;
@@ -324,12 +371,12 @@ class Follower {
 
 void follow_files(RunSettings& settings, ResumeRun& run, const std::vector<std::string>& arguments,
                   const std::function<bool()>& stopping,
-                  const std::function<void(const std::vector<FollowedFile>&)>& report) {
+                  const FollowReport& report) {
   Follower follower(settings, run, arguments);
   try {
     follower.start();
     while (!stopping()) {
-      if (report && follower.report_due()) report(follower.states());
+      if (report && follower.report_due()) report(follower.states(), follower.files_read());
       follower.round();
     }
   } catch (...) {
@@ -339,10 +386,12 @@ void follow_files(RunSettings& settings, ResumeRun& run, const std::vector<std::
       follower.close_all();
     } catch (...) {
     }
+    // What was stored up to the failure stays: monitoring sees it too.
+    if (report) report(follower.states(), follower.files_read());
     throw;
   }
   follower.close_all();
-  if (report) report(follower.states());
+  if (report) report(follower.states(), follower.files_read());
 }
 
 }  // namespace kadrum

@@ -21,8 +21,16 @@ struct FollowedFile {
   std::uint64_t size = 0;
   std::uint64_t records = 0;  // stored from it, over all runs
   std::uint64_t rejected = 0; // kept as rejects by this run
+  std::uint64_t stored = 0;   // stored from it by this run
+  std::uint64_t first_line = 0;  // the first and last data line this run read; 0 for none
+  std::uint64_t last_line = 0;
   std::string last_commit;    // "2026-12-10T14:05:09Z" of this run's last record; "" for none
 };
+
+// The files followed now, as the status file shows them, and every file
+// the run has read, with what it read of each.
+using FollowReport = std::function<void(const std::vector<FollowedFile>& followed,
+                                        const std::vector<FollowedFile>& read)>;
 
 // Stores, through "run" (made to pass over files another run stores), the
 // lines of every file that "arguments" (the files after "--", patterns
@@ -35,12 +43,13 @@ struct FollowedFile {
 //    or written anew in place;
 //  - files idle for 30 s, and the least recently written beyond
 //    kMaxOpenFollowedFiles, are closed and watched by name.
-// After each round that stored records, and at least every 10 s,
-// "report" gets every file's state (when set). Throws what the run throws,
+// After each round that stored records, at least every 10 s and at the
+// end, also one by a failure, "report" gets the state of every file
+// followed and the counts of every file read (when set). Throws what the run throws,
 // and kadrum::Error for a folder of a pattern that went away.
 // "settings" names the file being read, for the message of a failure.
 void follow_files(RunSettings& settings, ResumeRun& run, const std::vector<std::string>& arguments,
                   const std::function<bool()>& stopping,
-                  const std::function<void(const std::vector<FollowedFile>&)>& report);
+                  const FollowReport& report);
 
 }  // namespace kadrum

@@ -17,8 +17,9 @@ void RunReport::begin_file(const std::string& name, ImportProgress& progress) {
 }
 
 void RunReport::end_file(const ImportProgress& progress) {
-  if (files.empty()) return;
+  if (files.empty() || files.back().ended) return;
   FileReport& file = files.back();
+  file.ended = true;
   file.records = records - file.records_before;
   file.rejected = rejected - file.rejected_before;
   file.first_line = progress.first_line;

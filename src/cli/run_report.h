@@ -21,6 +21,7 @@ struct FileReport {
   std::uint64_t last_line = 0;  // the last data line read, 0 when none
   std::uint64_t records_before = 0;   // the run's counts when it began
   std::uint64_t rejected_before = 0;
+  bool ended = false;  // its counts are final
 };
 
 struct RunReport {
@@ -32,7 +33,7 @@ struct RunReport {
   // A new file "name" begins; "progress" starts counting its lines anew.
   void begin_file(const std::string& name, ImportProgress& progress);
   // Fills in the counts of the file begun last from "progress" and the
-  // run's counts. Harmless to call twice.
+  // run's counts, once: a second call changes nothing.
   void end_file(const ImportProgress& progress);
   // Nothing of the run stays (one transaction that failed).
   void none_kept();

@@ -64,12 +64,13 @@ class ResumeTest : public ::testing::TestWithParam<TestEngine> {
   pid_t start(std::vector<std::string> args) {
     args.insert(args.begin(), {"DB=" + db_->data_source(), "RT=t", "IN=3"});
     kadrum::testing::ProcessStreams streams;
+    streams.output = path("stdout.txt");
     streams.error = path("stderr.txt");
     return kadrum::testing::start_process(KADRUM_CLI, args, folder_.path(), streams);
   }
   Outcome wait_for(pid_t pid) {
     const int status = kadrum::testing::exit_status_of(pid);
-    return {status, "", slurp(path("stderr.txt"))};
+    return {status, slurp(path("stdout.txt")), slurp(path("stderr.txt"))};
   }
   Outcome run(const std::vector<std::string>& args) { return wait_for(start(args)); }
   // A run after a killed one: a server may hold the killed run's lock for
@@ -593,7 +594,7 @@ TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   fs::create_directories(path("logs"));
   kadrum::testing::write_file(path("logs/a.txt"), "Kopf\n" + lines(1, 2));
   const pid_t pid =
-      start({"--follow", "--rejects", "--status-file=status.json", "--", "logs/*.txt"});
+      start({"--follow", "--rejects", "--json", "--status-file=status.json", "--", "logs/*.txt"});
   const auto has = [&](std::size_t n) { return [&, n] { return stored().size() >= n; }; };
   wait_until(has(2), kPatience);
   kadrum::testing::write_file(path("logs/b.txt"), "Kopf\n" + lines(3, 3));
@@ -636,6 +637,19 @@ TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
                 ", \"rejected\": " + std::to_string(rejected) + ", \"last_commit\": T}";
   }
   EXPECT_EQ(status, expected + "\n]}\n");
+  // --json counts every file read, also those let go: their records add
+  // up to the run's.
+  const std::string logs = fs::canonical(path("logs")).string();
+  std::string json = "{\"records\": 13, \"rejected\": 1, \"seconds\": S, \"exit\": 3, "
+                     "\"message\": null, \"files\": [";
+  for (const auto& [name, records, rejected, last] :
+       {std::tuple{"a", 4, 0, 4}, {"b", 3, 0, 2}, {"c", 5, 0, 6}, {"d", 1, 1, 3}})
+    json += std::string(name == std::string("a") ? "" : ", ") + "{\"path\": \"" + logs + "/" +
+            name + ".txt\", \"records\": " + std::to_string(records) + ", \"rejected\": " +
+            std::to_string(rejected) + ", \"first_line\": 2, \"last_line\": " +
+            std::to_string(last) + "}";
+  EXPECT_EQ(std::regex_replace(r.out, std::regex("\"seconds\": [0-9.]+"), "\"seconds\": S"),
+            json + "]}\n");
   const Outcome again = run({"--resume", "--", "logs/*.txt"});
   EXPECT_TRUE(again.err.starts_with("0 Datensätze aus 3 Dateien")) << again.err;
 }
