@@ -7,17 +7,17 @@
 # three by turns, so that a drift in what else the machine does meets every
 # command alike. Arguments: the big and the small line count.
 #
-# On PostgreSQL --rejects stays below its aim where page faults are dear
-# (about 0.6 to 0.7 on a virtual machine whose faults cost 10 to 13 us
-# each): each savepoint (one per 24,576 records) ends the binary COPY and
-# a new COPY starts behind it, and each new COPY costs the server about
-# 250 minor faults (its buffers, freed at the COPY's end, taken anew):
-# 41 COPYs of 1,000,000 records take its backend from about 5,800 to
-# 16,000 faults and add some 4 ms each, the same with psql's \copy. The
-# same load as one COPY without savepoints runs at 0.95 of the plain one.
-# Fewer savepoints need a larger log of the records behind one, to store
-# them again one by one after a refusal, and its memory costs faults of
-# its own: 131,072 records behind each savepoint ran slower, not faster.
+# PostgreSQL --rejects puts up to 65,536 records behind each savepoint, and
+# each savepoint ends the COPY. Where page faults are dear it stays below
+# its aim: on a virtual machine whose faults cost 10 to 13 us each (some 20
+# times a bare machine's), 0.71 with the server's shared memory in 4 KiB
+# pages, 0.86 to 0.91 with huge pages (vm.nr_hugepages set before the
+# server starts; it takes them by default). A single COPY fills one ring of
+# buffers again and again, while COPYs one after the other take new
+# buffers each, so that the server's backend touches the table's pages in
+# its shared memory for the first time: from about 6,000 faults to 15,000
+# for 1,000,000 records, whether 4 or 41 COPYs, and the same with psql's
+# \copy. Huge pages take those faults away.
 source "$(dirname "$0")/common.sh"
 n=${1:-1000000}
 small=${2:-20000}

@@ -10,13 +10,13 @@ namespace kadrum {
 
 namespace {
 
-// Each savepoint ends a COPY and waits for the server to catch up: with
-// rejects the blocks are larger and one savepoint covers several, so that
-// a clean file pays little for them.
-constexpr std::size_t kRejectBlockRecords = 4096;
-// The blocks one savepoint covers: fewer than there are, so that the
-// reading side always has blocks to fill meanwhile.
-constexpr std::size_t kChunkBlocks = kHandOverBlocks - 2;
+// Each savepoint ends a COPY, and the next COPY waits for the server to
+// finish the one before and takes buffers of its own anew: one savepoint
+// covers up to this many records, kept in the log to store them again one
+// by one when the database refuses one, and up to this many bytes of them
+// (a line's text takes up to 4 KB).
+constexpr std::size_t kChunkRecords = 65536;
+constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
 
 constexpr std::string_view kBlockSavepoint = "kadrum_block_rejects";
 constexpr std::string_view kRecordSavepoint = "kadrum_record_rejects";
@@ -29,7 +29,7 @@ StoringThread::StoringThread(Table& itab, StoredNotice stored, StopCheck stop,
       stored_(std::move(stored)),
       stop_(std::move(stop)),
       rejects_(rejects),
-      hand_over_(kHandOverBlocks, rejects ? kRejectBlockRecords : kHandOverBlockRecords),
+      hand_over_(kHandOverBlocks, kHandOverBlockRecords),
       thread_([this] { store_blocks(); }) {}
 
 StoringThread::~StoringThread() {
@@ -97,19 +97,15 @@ bool StoringThread::store_alone(const ConvertedRecord& record, bool savepoint) {
   }
 }
 
-void StoringThread::store_one_by_one(RecordBlock& block, std::uint64_t& count,
-                                     std::uint64_t& line, bool savepoints) {
-  itab_.store_one_by_one(true);
-  for (const ConvertedRecord& record : block) {
-    line = record.line;
-    if (record.rejected) {
-      write_reject(record);
-      continue;
-    }
-    if (stop_) stop_();
-    if (store_alone(record, savepoints) && stored_) stored_(++count);
+void StoringThread::store_one_by_one(const ConvertedRecord& record, std::uint64_t& count,
+                                     std::uint64_t& line, bool savepoint) {
+  line = record.line;
+  if (record.rejected) {
+    write_reject(record);
+    return;
   }
-  itab_.store_one_by_one(false);
+  if (stop_) stop_();
+  if (store_alone(record, savepoint) && stored_) stored_(++count);
 }
 
 void StoringThread::store_keeping_rejects(RecordBlock block, std::uint64_t& count,
@@ -118,13 +114,18 @@ void StoringThread::store_keeping_rejects(RecordBlock block, std::uint64_t& coun
   // Without savepoints that last, only records stored one by one, each
   // undone alone when refused, keep the others.
   if (!engine.keeps_savepoints()) {
-    store_one_by_one(block, count, line, false);
+    itab_.store_one_by_one(true);
+    for (const ConvertedRecord& record : block) store_one_by_one(record, count, line, false);
+    itab_.store_one_by_one(false);
     hand_over_.give_back(std::move(block));
     return;
   }
-  if (chunk_.empty()) {
+  if (chunk_.records() == 0) {
+    // Its room at once: grown step by step, the log would copy itself and
+    // touch each new page twice.
+    chunk_.reserve(kChunkBytes);
     engine.set_savepoint(kBlockSavepoint);
-    chunk_records_ = 0;
+    chunk_stored_ = 0;
     chunk_failed_ = false;
   }
   if (!chunk_failed_) {
@@ -134,33 +135,37 @@ void StoringThread::store_keeping_rejects(RecordBlock block, std::uint64_t& coun
         if (record.rejected) continue;  // written at the chunk's end
         if (stop_) stop_();
         store_row(itab_, record.values, record.line);
-        ++chunk_records_;
+        ++chunk_stored_;
       }
     } catch (const std::exception& error) {
       if (!is_line_fault(error)) throw;
       chunk_failed_ = true;
     }
   }
-  chunk_.push_back(std::move(block));
-  if (chunk_failed_ || chunk_.size() == kChunkBlocks) finish_chunk(count, line);
+  // The block goes back to the reading side at once: the log keeps what
+  // the chunk needs.
+  for (const ConvertedRecord& record : block) chunk_.add(record);
+  hand_over_.give_back(std::move(block));
+  if (chunk_failed_ || chunk_.records() >= kChunkRecords || chunk_.bytes() >= kChunkBytes)
+    finish_chunk(count, line);
 }
 
 void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
-  if (chunk_.empty()) return;
+  if (chunk_.records() == 0) return;
   Engine& engine = rejects_->engine;
   if (!chunk_failed_) {
     try {
       // A bulk send refuses its records only here. The rejects go after
       // the records: written between them they would end every COPY.
       itab_.send_held_records();
-      for (const RecordBlock& block : chunk_)
-        for (const ConvertedRecord& record : block)
-          if (record.rejected) {
-            line = record.line;
-            write_reject(record);
-          }
+      RecordLog::Reader reader(chunk_);
+      while (chunk_.rejected() > 0 && reader.next(replayed_))
+        if (replayed_.rejected) {
+          line = replayed_.line;
+          write_reject(replayed_);
+        }
       engine.release_savepoint(kBlockSavepoint);
-      for (std::uint64_t i = 0; i < chunk_records_; ++i)
+      for (std::uint64_t i = 0; i < chunk_stored_; ++i)
         if (stored_) stored_(++count);
     } catch (const std::exception& error) {
       if (!is_line_fault(error)) throw;
@@ -171,10 +176,12 @@ void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
     // Which record was refused, only storing them one by one tells; every
     // other record of the chunk is stored.
     engine.roll_back_to_savepoint(kBlockSavepoint);
-    for (RecordBlock& block : chunk_) store_one_by_one(block, count, line, true);
+    itab_.store_one_by_one(true);
+    RecordLog::Reader reader(chunk_);
+    while (reader.next(replayed_)) store_one_by_one(replayed_, count, line, true);
+    itab_.store_one_by_one(false);
     engine.release_savepoint(kBlockSavepoint);
   }
-  for (RecordBlock& block : chunk_) hand_over_.give_back(std::move(block));
   chunk_.clear();
   chunk_failed_ = false;
 }

@@ -13,6 +13,7 @@
 
 #include "actions/go.h"
 #include "actions/record_hand_over.h"
+#include "actions/record_log.h"
 #include "convert/locale_formats.h"
 #include "db/table.h"
 #include "import/import_run.h"
@@ -38,9 +39,9 @@ class StoringThread {
   // Starts the second thread, which stores into "itab" (open, taking new
   // records): from now until finish only that thread touches it. "stored"
   // and "stop" are called there, "stop" before each record, "stored" after.
-  // With "rejects", each block of records is stored behind a savepoint;
-  // when the database refuses one, the block is undone and stored again
-  // record by record, each behind a savepoint of its own, and a refused
+  // With "rejects", the records are stored behind savepoints, many blocks
+  // each; when the database refuses one, the records behind its savepoint
+  // are undone and stored again record by record, each behind a savepoint of its own, and a refused
   // record's line is offered to the rejects; the others are stored.
   StoringThread(Table& itab, StoredNotice stored, StopCheck stop,
                 const StoringRejects* rejects = nullptr);
@@ -69,17 +70,16 @@ class StoringThread {
   void store_blocks();
   void hand_on();
   // Stores "block" keeping rejects (see the constructor) into the chunk of
-  // blocks behind one savepoint; "count" counts the records stored, "line"
-  // names the record being stored.
+  // records behind one savepoint, and gives it back; "count" counts the
+  // records stored, "line" names the record being stored.
   void store_keeping_rejects(RecordBlock block, std::uint64_t& count, std::uint64_t& line);
   // Sends the chunk's records and writes its rejects, or, when the
-  // database refused one, undoes the chunk and stores it again one by one;
-  // gives its blocks back.
+  // database refused one, undoes the chunk and stores it again one by one.
   void finish_chunk(std::uint64_t& count, std::uint64_t& line);
-  // Stores the records of "block" one by one, each behind a savepoint when
-  // "savepoints"; a refused one is offered to the rejects.
-  void store_one_by_one(RecordBlock& block, std::uint64_t& count, std::uint64_t& line,
-                        bool savepoints);
+  // Stores "record" alone, behind a savepoint of its own when "savepoint",
+  // or writes its reject; a refused one is offered to the rejects.
+  void store_one_by_one(const ConvertedRecord& record, std::uint64_t& count, std::uint64_t& line,
+                        bool savepoint);
   // One record alone; false when it was refused and kept as a reject.
   bool store_alone(const ConvertedRecord& record, bool savepoint);
   void write_reject(const ConvertedRecord& record);
@@ -88,8 +88,9 @@ class StoringThread {
   StoredNotice stored_;
   StopCheck stop_;
   const StoringRejects* rejects_;
-  std::vector<RecordBlock> chunk_;  // stored behind the savepoint, kept to store again
-  std::uint64_t chunk_records_ = 0;
+  RecordLog chunk_;  // stored behind the savepoint, kept to store again
+  ConvertedRecord replayed_;  // a record of the chunk read back
+  std::uint64_t chunk_stored_ = 0;
   bool chunk_failed_ = false;
   RecordHandOver hand_over_;
   std::optional<RecordBlock> block_;  // being filled by the calling thread

@@ -127,11 +127,13 @@ TEST_P(RejectsTest, OneTransactionFindsTheRefusedRowOfABlockAndStoresTheOthers) 
   if (GetParam().name == "OdbcSQLite") GTEST_SKIP() << "its driver reports no SQLSTATE";
   std::string text = "Kopf\n";
   std::vector<std::string> good;
-  // Refused rows in the first block, in its last and beyond the first
-  // savepoint's blocks, which stay stored.
+  // Refused rows in the first block, in a later one and beyond the first
+  // savepoint's records, which stay stored: the long lines fill the 16 MB
+  // that one savepoint covers at most before line 25900.
   const auto refused = [](int i) { return i == 1000 || i == 4000 || i == 25900; };
+  const std::string padding(700, 'x');
   for (int i = 1; i <= 26000; ++i) {
-    text += "1 2 " + std::to_string(refused(i) ? -i : i) + "\n";
+    text += "1 2 " + std::to_string(refused(i) ? -i : i) + " " + padding + "\n";
     if (!refused(i)) good.push_back(std::to_string(i));
   }
   kadrum::testing::write_file(folder_.file("big.txt"), text);
