@@ -19,6 +19,7 @@ constexpr std::size_t kChunkRecords = 65536;
 constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
 
 constexpr std::string_view kBlockSavepoint = "kadrum_block_rejects";
+constexpr std::string_view kPartSavepoint = "kadrum_part_rejects";
 constexpr std::string_view kRecordSavepoint = "kadrum_record_rejects";
 
 }  // namespace
@@ -173,17 +174,58 @@ void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
     }
   }
   if (chunk_failed_) {
-    // Which record was refused, only storing them one by one tells; every
-    // other record of the chunk is stored.
+    // The chunk again, in parts of a block each behind a savepoint of its
+    // own, still in bulk: only a part the database refuses again is stored
+    // one by one, which tells the refused record; every other record of
+    // the chunk is stored.
     engine.roll_back_to_savepoint(kBlockSavepoint);
-    itab_.store_one_by_one(true);
     RecordLog::Reader reader(chunk_);
-    while (reader.next(replayed_)) store_one_by_one(replayed_, count, line, true);
-    itab_.store_one_by_one(false);
+    for (;;) {
+      std::size_t size = 0;
+      for (; size < kHandOverBlockRecords; ++size) {
+        if (size == part_.size()) part_.emplace_back();
+        if (!reader.next(part_[size])) break;
+      }
+      if (size == 0) break;
+      store_part(std::span(part_).first(size), count, line);
+    }
     engine.release_savepoint(kBlockSavepoint);
   }
   chunk_.clear();
   chunk_failed_ = false;
+}
+
+void StoringThread::store_part(std::span<const ConvertedRecord> part, std::uint64_t& count,
+                               std::uint64_t& line) {
+  Engine& engine = rejects_->engine;
+  engine.set_savepoint(kPartSavepoint);
+  std::uint64_t stored = 0;
+  try {
+    for (const ConvertedRecord& record : part) {
+      line = record.line;
+      if (record.rejected) continue;
+      if (stop_) stop_();
+      store_row(itab_, record.values, record.line);
+      ++stored;
+    }
+    itab_.send_held_records();
+    for (const ConvertedRecord& record : part)
+      if (record.rejected) {
+        line = record.line;
+        write_reject(record);
+      }
+    engine.release_savepoint(kPartSavepoint);
+    for (std::uint64_t i = 0; i < stored; ++i)
+      if (stored_) stored_(++count);
+    return;
+  } catch (const std::exception& error) {
+    if (!is_line_fault(error)) throw;
+  }
+  engine.roll_back_to_savepoint(kPartSavepoint);
+  itab_.store_one_by_one(true);
+  for (const ConvertedRecord& record : part) store_one_by_one(record, count, line, true);
+  itab_.store_one_by_one(false);
+  engine.release_savepoint(kPartSavepoint);
 }
 
 void StoringThread::add_reject(const RejectedLine& line, const std::string& reason) {

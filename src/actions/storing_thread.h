@@ -74,8 +74,12 @@ class StoringThread {
   // records stored, "line" names the record being stored.
   void store_keeping_rejects(RecordBlock block, std::uint64_t& count, std::uint64_t& line);
   // Sends the chunk's records and writes its rejects, or, when the
-  // database refused one, undoes the chunk and stores it again one by one.
+  // database refused one, undoes the chunk and stores it again in parts.
   void finish_chunk(std::uint64_t& count, std::uint64_t& line);
+  // Stores "part" of a chunk undone behind a savepoint of its own, or, when
+  // the database refuses one of its records, one by one.
+  void store_part(std::span<const ConvertedRecord> part, std::uint64_t& count,
+                  std::uint64_t& line);
   // Stores "record" alone, behind a savepoint of its own when "savepoint",
   // or writes its reject; a refused one is offered to the rejects.
   void store_one_by_one(const ConvertedRecord& record, std::uint64_t& count, std::uint64_t& line,
@@ -90,6 +94,7 @@ class StoringThread {
   const StoringRejects* rejects_;
   RecordLog chunk_;  // stored behind the savepoint, kept to store again
   ConvertedRecord replayed_;  // a record of the chunk read back
+  RecordBlock part_;          // records of an undone chunk read back
   std::uint64_t chunk_stored_ = 0;
   bool chunk_failed_ = false;
   RecordHandOver hand_over_;
