@@ -59,8 +59,6 @@ void check_and_create(const RunSettings& settings, const CliOptions& options) {
     create_database(read_data_source(settings.database_path));
 }
 
-// The summary line on standard error, once the records are known to be in
-// the database the path names.
 // The files of a --follow over many files, for --json: the follower
 // counts them, as the progress is shared by all of them.
 void report_followed_files(const std::vector<FollowedFile>& files, RunReport& report) {
@@ -76,6 +74,8 @@ void report_followed_files(const std::vector<FollowedFile>& files, RunReport& re
   }
 }
 
+// The summary line on standard error, once the records are known to be in
+// the database the path names.
 void summarise(DatabaseObjects& db, const CliOptions& options, std::uint64_t stored,
                std::chrono::steady_clock::time_point start, RunRejects& rejects,
                std::uint64_t rejected) {
