@@ -75,8 +75,6 @@ struct ResumeRun::OpenFile {
   // The bytes from offset up to here hold no line end: an unfinished last
   // line read before.
   std::uint64_t no_line_end_before = 0;
-  std::uint64_t pass_first_line = 0;  // the data lines the last pass read
-  std::uint64_t pass_last_line = 0;
   std::unique_ptr<CheckpointRow> row;
   // Keeps a second run off this file and table while this one stores it.
   std::unique_ptr<EngineLock> lock;
@@ -613,11 +611,7 @@ bool ResumeRun::follow_pass(const std::string& name, bool fresh) {
     fresh_ = false;
     if (!opened) return false;
   }
-  // Counted anew for each pass: the progress is shared by all the files.
-  progress_.first_line = 0;
-  pass();
-  file_->pass_first_line = progress_.first_line;
-  file_->pass_last_line = progress_.first_line == 0 ? 0 : progress_.line;
+  following_pass();
   following_[name] = std::move(file_);
   return true;
 }
@@ -627,9 +621,22 @@ void ResumeRun::let_go(const std::string& name) {
   if (found == following_.end()) return;
   file_ = std::move(found->second);
   following_.erase(found);
-  pass();
+  following_pass();
   save_full_fingerprint();
   file_.reset();
+}
+
+void ResumeRun::following_pass() {
+  // Counted anew for each pass: the progress is shared by all the files.
+  progress_.first_line = 0;
+  pass();
+  if (progress_.first_line == 0) return;
+  if (lines_read_.first == 0) lines_read_.first = progress_.first_line;
+  lines_read_.second = progress_.line;
+}
+
+std::pair<std::uint64_t, std::uint64_t> ResumeRun::take_lines_read() {
+  return std::exchange(lines_read_, {});
 }
 
 void ResumeRun::close_idle(const std::string& name) {
@@ -645,8 +652,7 @@ bool ResumeRun::file_state(const std::string& name, FileState& state) const {
   const auto found = following_.find(name);
   if (found == following_.end()) return false;
   const OpenFile& f = *found->second;
-  state = {f.path,   f.offset, f.size(),          f.records,
-           f.device, f.inode,  f.pass_first_line, f.pass_last_line};
+  state = {f.path, f.offset, f.size(), f.records, f.device, f.inode};
   return true;
 }
 

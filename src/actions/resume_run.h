@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actions/checkpoint.h"
@@ -106,13 +107,12 @@ class ResumeRun {
     std::uint64_t records = 0; // stored from it, over all runs
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    // The first and last data line the last follow_pass read; 0 when it
-    // read none.
-    std::uint64_t first_line = 0;
-    std::uint64_t last_line = 0;
   };
   // The file open as "name" under follow_pass; false when none is.
   bool file_state(const std::string& name, FileState& state) const;
+  // The first and last data line that follow_pass and let_go have read
+  // since the last call, of whichever file; 0 and 0 for none.
+  std::pair<std::uint64_t, std::uint64_t> take_lines_read();
 
  private:
   struct OpenFile;
@@ -122,6 +122,9 @@ class ResumeRun {
   bool open(const std::string& file);
   void keep_lock();
   void pass();
+  // A pass of follow_pass or let_go, its data lines counted for
+  // take_lines_read.
+  void following_pass();
   // Stores the lines of the open file that are there, in commit groups;
   // those of a group that failed are read again one commit each.
   void read_lines();
@@ -164,6 +167,7 @@ class ResumeRun {
   bool recreate_pending_;
   std::uint64_t stored_ = 0;
   std::uint64_t rejected_ = 0;
+  std::pair<std::uint64_t, std::uint64_t> lines_read_;  // see take_lines_read
   std::unique_ptr<OpenFile> file_;
   // In one-transaction mode, while a pass runs: the thread that stores, and
   // what the records are converted by.

@@ -212,10 +212,7 @@ class Follower {
     t.size = s.size;
     t.state.rejected += run_.rejected() - rejected_before;
     t.state.stored += run_.records() - stored_before;
-    if (s.first_line != 0) {
-      if (t.state.first_line == 0) t.state.first_line = s.first_line;
-      t.state.last_line = s.last_line;
-    }
+    add_lines_read(t);
     if (run_.records() != stored_before) {
       t.state.last_commit = utc_text(std::time(nullptr), true);
       t.last_change = now;
@@ -320,6 +317,14 @@ class Follower {
     read();
     t.state.stored += run_.records() - stored_before;
     t.state.rejected += run_.rejected() - rejected_before;
+    add_lines_read(t);
+  }
+
+  void add_lines_read(Tracked& t) {
+    const auto [first, last] = run_.take_lines_read();
+    if (first == 0) return;
+    if (t.state.first_line == 0) t.state.first_line = first;
+    t.state.last_line = last;
   }
 
   void let_go(const std::string& name, Tracked& t) {

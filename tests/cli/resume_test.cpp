@@ -643,7 +643,7 @@ TEST_P(ResumeTest, FollowPatternTakesFilesAsTheyComeAndGo) {
   std::string json = "{\"records\": 13, \"rejected\": 1, \"seconds\": S, \"exit\": 3, "
                      "\"message\": null, \"files\": [";
   for (const auto& [name, records, rejected, last] :
-       {std::tuple{"a", 4, 0, 4}, {"b", 3, 0, 2}, {"c", 5, 0, 6}, {"d", 1, 1, 3}})
+       {std::tuple{"a", 4, 0, 5}, {"b", 3, 0, 2}, {"c", 5, 0, 6}, {"d", 1, 1, 3}})
     json += std::string(name == std::string("a") ? "" : ", ") + "{\"path\": \"" + logs + "/" +
             name + ".txt\", \"records\": " + std::to_string(records) + ", \"rejected\": " +
             std::to_string(rejected) + ", \"first_line\": 2, \"last_line\": " +
