@@ -1,5 +1,5 @@
-// The records stored behind one savepoint, kept to be stored again one by
-// one when the database refuses one of them. Packed into one buffer that
+// The records stored behind one savepoint, kept to be stored again when
+// the database refuses one of them. Packed into one buffer that
 // keeps its memory from savepoint to savepoint: a record of three numbers
 // and its line takes about 90 bytes instead of the 270 of a
 // ConvertedRecord, so that one savepoint covers many records at little

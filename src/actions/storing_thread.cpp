@@ -159,12 +159,14 @@ void StoringThread::finish_chunk(std::uint64_t& count, std::uint64_t& line) {
       // A bulk send refuses its records only here. The rejects go after
       // the records: written between them they would end every COPY.
       itab_.send_held_records();
-      RecordLog::Reader reader(chunk_);
-      while (chunk_.rejected() > 0 && reader.next(replayed_))
-        if (replayed_.rejected) {
-          line = replayed_.line;
-          write_reject(replayed_);
-        }
+      if (chunk_.rejected() > 0) {
+        RecordLog::Reader reader(chunk_);
+        while (reader.next(replayed_))
+          if (replayed_.rejected) {
+            line = replayed_.line;
+            write_reject(replayed_);
+          }
+      }
       engine.release_savepoint(kBlockSavepoint);
       for (std::uint64_t i = 0; i < chunk_stored_; ++i)
         if (stored_) stored_(++count);

@@ -41,8 +41,9 @@ class StoringThread {
   // and "stop" are called there, "stop" before each record, "stored" after.
   // With "rejects", the records are stored behind savepoints, many blocks
   // each; when the database refuses one, the records behind its savepoint
-  // are undone and stored again record by record, each behind a savepoint of its own, and a refused
-  // record's line is offered to the rejects; the others are stored.
+  // are undone and stored again in parts, a part refused again record by
+  // record, each behind a savepoint of its own, and a refused record's line
+  // is offered to the rejects; the others are stored.
   StoringThread(Table& itab, StoredNotice stored, StopCheck stop,
                 const StoringRejects* rejects = nullptr);
   // Stops the second thread, storing nothing more, and waits for it.

@@ -192,11 +192,11 @@ class Follower {
 
   void pass(const std::string& name, bool fresh) {
     Tracked& t = tracked_[name];
-    const std::uint64_t stored_before = run_.records();
-    const std::uint64_t rejected_before = run_.rejected();
     gone_.erase(name);
     settings_.text_file = name;
-    if (!run_.follow_pass(name, fresh)) {
+    bool opened = false;
+    const bool stored = counted(t, [&] { opened = run_.follow_pass(name, fresh); });
+    if (!opened) {
       // Another run stores it: looked at again when it changes.
       t.open = false;
       FileInfo info;
@@ -210,10 +210,7 @@ class Follower {
     t.open = true;
     t.identity = {s.device, s.inode};
     t.size = s.size;
-    t.state.rejected += run_.rejected() - rejected_before;
-    t.state.stored += run_.records() - stored_before;
-    add_lines_read(t);
-    if (run_.records() != stored_before) {
+    if (stored) {
       t.state.last_commit = utc_text(std::time(nullptr), true);
       t.last_change = now;
       stored_ = true;
@@ -308,16 +305,17 @@ class Follower {
     if (state.last_line != 0) sum.last_line = state.last_line;
   }
 
-  // The records and rejects of "read", a read of t's file outside pass,
-  // count as t's.
+  // The records, rejects and lines of "read", a read of t's file, count
+  // as t's; true when it stored records.
   template <typename Read>
-  void counted(Tracked& t, const Read& read) {
+  bool counted(Tracked& t, const Read& read) {
     const std::uint64_t stored_before = run_.records();
     const std::uint64_t rejected_before = run_.rejected();
     read();
     t.state.stored += run_.records() - stored_before;
     t.state.rejected += run_.rejected() - rejected_before;
     add_lines_read(t);
+    return run_.records() != stored_before;
   }
 
   void add_lines_read(Tracked& t) {

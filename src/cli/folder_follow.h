@@ -45,8 +45,8 @@ using FollowReport = std::function<void(const std::vector<FollowedFile>& followe
 //    kMaxOpenFollowedFiles, are closed and watched by name.
 // After each round that stored records, at least every 10 s and at the
 // end, also one by a failure, "report" gets the state of every file
-// followed and the counts of every file read (when set). Throws what the run throws,
-// and kadrum::Error for a folder of a pattern that went away.
+// followed and the counts of every file read (when set). Throws what the
+// run throws, and kadrum::Error for a folder of a pattern that went away.
 // "settings" names the file being read, for the message of a failure.
 void follow_files(RunSettings& settings, ResumeRun& run, const std::vector<std::string>& arguments,
                   const std::function<bool()>& stopping,
